@@ -1,0 +1,1 @@
+// Replaced when the library's operations are built.
