@@ -18,7 +18,8 @@ TSF_API void FREE_AddressBook(ABPerson* record);
 TSF_API ABPerson* SearchPersonById(const char* contactId);
 /* Replaces one text chosen by key ("personMobile", "groupName", ...); 0 when
  * the key is known, -1 otherwise (nothing changes then). */
-TSF_API int Change_AddressBook_Mobile_NodeList(ABPerson* record, const char* key, const char* value);
+TSF_API int Change_AddressBook_Mobile_NodeList(ABPerson* record, const char* key,
+                                               const char* value);
 
 /* Text messages: a new record becomes the head. */
 TSF_API int Add_SMS_NodeList(const SMessage* record);

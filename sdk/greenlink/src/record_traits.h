@@ -14,40 +14,38 @@ namespace greenlink {
 template <typename R> struct RecordTexts;
 
 template <> struct RecordTexts<ABPerson> {
-    static constexpr std::array<char* ABPerson::*, ABPERSON_TEXT_COUNT> fields = {
-        &ABPerson::contactId,   &ABPerson::firstName,    &ABPerson::lastName,
-        &ABPerson::nickName,    &ABPerson::mobile,       &ABPerson::homeNumber,
-        &ABPerson::workNumber,  &ABPerson::homePage,     &ABPerson::homeEmail,
-        &ABPerson::birthday,    &ABPerson::groupName,    &ABPerson::note,
+    static constexpr std::array<char * ABPerson::*, ABPERSON_TEXT_COUNT> fields = {
+        &ABPerson::contactId,    &ABPerson::firstName,   &ABPerson::lastName,
+        &ABPerson::nickName,     &ABPerson::mobile,      &ABPerson::homeNumber,
+        &ABPerson::workNumber,   &ABPerson::homePage,    &ABPerson::homeEmail,
+        &ABPerson::birthday,     &ABPerson::groupName,   &ABPerson::note,
         &ABPerson::organization, &ABPerson::department,  &ABPerson::extraText1,
-        &ABPerson::extraText2,  &ABPerson::homeAddress,  &ABPerson::workAddress,
-        &ABPerson::homeFax,     &ABPerson::workFax,      &ABPerson::workEmail};
+        &ABPerson::extraText2,   &ABPerson::homeAddress, &ABPerson::workAddress,
+        &ABPerson::homeFax,      &ABPerson::workFax,     &ABPerson::workEmail};
 };
 
 template <> struct RecordTexts<SMessage> {
-    static constexpr std::array<char* SMessage::*, SMESSAGE_TEXT_COUNT> fields = {
-        &SMessage::smsId, &SMessage::person, &SMessage::address,
-        &SMessage::body,  &SMessage::date,   &SMessage::type,
+    static constexpr std::array<char * SMessage::*, SMESSAGE_TEXT_COUNT> fields = {
+        &SMessage::smsId, &SMessage::person,   &SMessage::address,
+        &SMessage::body,  &SMessage::date,     &SMessage::type,
         &SMessage::read,  &SMessage::threadId, &SMessage::contactId};
 };
 
 template <> struct RecordTexts<CallHistory> {
-    static constexpr std::array<char* CallHistory::*, CALLHISTORY_TEXT_COUNT> fields = {
-        &CallHistory::callId, &CallHistory::name,     &CallHistory::number,
-        &CallHistory::date,   &CallHistory::type,     &CallHistory::duration,
-        &CallHistory::extraText};
+    static constexpr std::array<char * CallHistory::*, CALLHISTORY_TEXT_COUNT> fields = {
+        &CallHistory::callId, &CallHistory::name,     &CallHistory::number,   &CallHistory::date,
+        &CallHistory::type,   &CallHistory::duration, &CallHistory::extraText};
 };
 
 template <> struct RecordTexts<Calendar> {
-    static constexpr std::array<char* Calendar::*, CALENDAR_TEXT_COUNT> fields = {
-        &Calendar::eventId,     &Calendar::calendarId, &Calendar::title,
-        &Calendar::start,       &Calendar::end,        &Calendar::location,
-        &Calendar::timeZone,    &Calendar::description, &Calendar::hasAlarm,
-        &Calendar::alarmMinutes, &Calendar::rrule};
+    static constexpr std::array<char * Calendar::*, CALENDAR_TEXT_COUNT> fields = {
+        &Calendar::eventId,  &Calendar::calendarId,   &Calendar::title,    &Calendar::start,
+        &Calendar::end,      &Calendar::location,     &Calendar::timeZone, &Calendar::description,
+        &Calendar::hasAlarm, &Calendar::alarmMinutes, &Calendar::rrule};
 };
 
 template <> struct RecordTexts<Notes> {
-    static constexpr std::array<char* Notes::*, NOTES_TEXT_COUNT> fields = {
+    static constexpr std::array<char * Notes::*, NOTES_TEXT_COUNT> fields = {
         &Notes::noteId,     &Notes::title,  &Notes::createTime, &Notes::noteText,
         &Notes::modifyTime, &Notes::folder, &Notes::extraText};
 };

@@ -31,13 +31,13 @@ struct PersonKey {
 
 // The keys the agent's update path and the program use to address one text.
 constexpr PersonKey kPersonKeys[] = {
-    {"personFirstName", &ABPerson::firstName},    {"personMobile", &ABPerson::mobile},
-    {"personHome", &ABPerson::homeNumber},        {"personWork", &ABPerson::workNumber},
-    {"personHomePage", &ABPerson::homePage},      {"personhomeEmail", &ABPerson::homeEmail},
-    {"personworkEmail", &ABPerson::workEmail},    {"groupName", &ABPerson::groupName},
-    {"personDepartment", &ABPerson::department},  {"personOrganzation", &ABPerson::organization},
+    {"personFirstName", &ABPerson::firstName},     {"personMobile", &ABPerson::mobile},
+    {"personHome", &ABPerson::homeNumber},         {"personWork", &ABPerson::workNumber},
+    {"personHomePage", &ABPerson::homePage},       {"personhomeEmail", &ABPerson::homeEmail},
+    {"personworkEmail", &ABPerson::workEmail},     {"groupName", &ABPerson::groupName},
+    {"personDepartment", &ABPerson::department},   {"personOrganzation", &ABPerson::organization},
     {"personWorkAddress", &ABPerson::workAddress}, {"personHomeAddress", &ABPerson::homeAddress},
-    {"personhomeFax", &ABPerson::homeFax},        {"personworkFax", &ABPerson::workFax},
+    {"personhomeFax", &ABPerson::homeFax},         {"personworkFax", &ABPerson::workFax},
 };
 
 } // namespace
