@@ -1,0 +1,100 @@
+#include "backup_info.h"
+
+#include <cstring>
+
+#include "fsutil.h"
+#include "log.h"
+#include "plist_reader.h"
+
+namespace jukelink {
+
+bool isBackupFolder(const std::string& dir) {
+    return isRegularFile(joinPath(dir, "Info.plist")) ||
+           isRegularFile(joinPath(dir, "Manifest.plist"));
+}
+
+namespace {
+
+PlistPtr readOptional(const std::string& dir, const char* name) {
+    std::string path = joinPath(dir, name);
+    if (!isRegularFile(path)) {
+        logLine("backup %s has no %s", dir.c_str(), name);
+        return nullptr;
+    }
+    std::string err;
+    PlistPtr root = readPlistFile(path, &err);
+    if (!root)
+        logLine("%s", err.c_str());
+    return root;
+}
+
+std::string lastComponent(const std::string& dir) {
+    std::string d = dir;
+    while (d.size() > 1 && d.back() == '/')
+        d.pop_back();
+    size_t slash = d.rfind('/');
+    return slash == std::string::npos ? d : d.substr(slash + 1);
+}
+
+template <typename T> void takeFirst(T* field, std::initializer_list<std::optional<T>> values) {
+    for (const auto& v : values) {
+        if (v && !(*v == T{})) {
+            *field = *v;
+            return;
+        }
+    }
+}
+
+} // namespace
+
+BackupInfo readBackupInfo(const std::string& dir) {
+    BackupInfo info;
+    info.folder = dir;
+    PlistPtr infoPlist = readOptional(dir, "Info.plist");
+    PlistPtr manifest = readOptional(dir, "Manifest.plist");
+    PlistPtr status = readOptional(dir, "Status.plist");
+    plist_t ip = infoPlist.get();
+    plist_t lockdown = plistDict(manifest.get(), "Lockdown");
+
+    takeFirst(&info.deviceName, {plistString(ip, "Device Name"), plistString(ip, "Display Name"),
+                                 plistString(lockdown, "DeviceName")});
+    takeFirst(&info.identifier,
+              {plistString(ip, "Unique Identifier"), plistString(ip, "Target Identifier"),
+               plistString(lockdown, "UniqueDeviceID"), std::optional(lastComponent(dir))});
+    takeFirst(&info.productType,
+              {plistString(ip, "Product Type"), plistString(lockdown, "ProductType")});
+    takeFirst(&info.productVersion,
+              {plistString(ip, "Product Version"), plistString(lockdown, "ProductVersion")});
+    if (info.deviceName.empty())
+        info.deviceName = info.productType.empty() ? "iPhone" : info.productType;
+    takeFirst(&info.dateUnix, {plistDate(ip, "Last Backup Date"), plistDate(status.get(), "Date"),
+                               plistDate(manifest.get(), "Date"), std::optional(fileMtime(dir))});
+    info.date = isoDate(info.dateUnix);
+
+    info.encrypted = plistBool(manifest.get(), "IsEncrypted").value_or(false);
+    info.complete = plistString(status.get(), "SnapshotState").value_or("") == "finished";
+
+    if (isRegularFile(joinPath(dir, "Manifest.db")))
+        info.manifestFormat = kFormatDb;
+    else if (isRegularFile(joinPath(dir, "Manifest.mbdb")))
+        info.manifestFormat = kFormatMbdb;
+    return info;
+}
+
+bool fillBackupNode(const BackupInfo& info, BackupDeviceNode* node) {
+    memset(node, 0, sizeof *node);
+    if (info.folder.size() >= sizeof node->path)
+        return false;
+    copyText(node->productType, sizeof node->productType, info.productType);
+    copyText(node->deviceName, sizeof node->deviceName, info.deviceName);
+    copyText(node->identifier, sizeof node->identifier, info.identifier);
+    copyText(node->date, sizeof node->date, info.date);
+    copyText(node->path, sizeof node->path, info.folder);
+    copyText(node->productVersion, sizeof node->productVersion, info.productVersion);
+    node->isEncrypted = info.encrypted ? 1 : 0;
+    node->isComplete = info.complete ? 1 : 0;
+    node->manifestFormat = info.manifestFormat;
+    return true;
+}
+
+} // namespace jukelink

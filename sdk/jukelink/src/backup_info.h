@@ -1,0 +1,38 @@
+// What the three property lists of a backup folder say about it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "backup_nodes.h"
+
+namespace jukelink {
+
+enum ManifestFormat { kFormatUnknown = 0, kFormatDb = 1, kFormatMbdb = 2 };
+
+struct BackupInfo {
+    std::string folder;
+    std::string deviceName;
+    std::string identifier;
+    std::string date; // ISO 8601, UTC
+    int64_t dateUnix = 0;
+    std::string productType;
+    std::string productVersion;
+    bool encrypted = false;
+    bool complete = false;
+    int manifestFormat = kFormatUnknown;
+};
+
+// A folder is taken for a backup when it holds Info.plist or Manifest.plist.
+bool isBackupFolder(const std::string& dir);
+
+// Reads Info.plist, Manifest.plist and Status.plist of dir. Never fails: what
+// is missing or unreadable is logged and filled from the other lists, then
+// from the folder itself (its name as identifier, its mtime as date).
+BackupInfo readBackupInfo(const std::string& dir);
+
+// Fills a node for callers. False when the folder path does not fit the node
+// (a cut path would name another folder).
+bool fillBackupNode(const BackupInfo& info, BackupDeviceNode* node);
+
+} // namespace jukelink

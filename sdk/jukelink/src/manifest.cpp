@@ -1,0 +1,189 @@
+#include "manifest.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include "backup_info.h"
+#include "fsutil.h"
+#include "log.h"
+#include "mbdb.h"
+#include "plist_reader.h"
+
+namespace jukelink {
+
+namespace {
+
+// Manifest.db flags: 1 regular file, 2 folder, 4 link.
+constexpr int kFlagFile = 1;
+constexpr size_t kMaxFileBlobBytes = 1u << 20;
+
+plist_t arrayItem(plist_t array, uint64_t index) {
+    if (array == nullptr || plist_get_node_type(array) != PLIST_ARRAY)
+        return nullptr;
+    if (index >= plist_array_get_size(array))
+        return nullptr;
+    return plist_array_get_item(array, static_cast<uint32_t>(index));
+}
+
+class Db {
+  public:
+    ~Db() {
+        if (m_db != nullptr)
+            sqlite3_close(m_db);
+    }
+    bool open(const std::string& path, bool immutable, std::string* err) {
+        std::string uri = sqliteFileUri(path) + (immutable ? "?immutable=1" : "?mode=ro");
+        int rc =
+            sqlite3_open_v2(uri.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+        if (rc != SQLITE_OK) {
+            *err = "cannot open " + path + ": " + sqlite3_errstr(rc);
+            return false;
+        }
+        return true;
+    }
+    sqlite3* get() const { return m_db; }
+
+  private:
+    sqlite3* m_db = nullptr;
+};
+
+bool readRows(sqlite3* db, const EntryFilter& wanted, Manifest* out, std::string* err) {
+    sqlite3_stmt* st = nullptr;
+    const char* sql = "SELECT fileID, domain, relativePath, flags, file FROM Files";
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+        *err = std::string("Manifest.db has no readable Files table: ") + sqlite3_errmsg(db);
+        return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        auto text = [st](int col) {
+            const unsigned char* t = sqlite3_column_text(st, col);
+            return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+        };
+        if (sqlite3_column_int(st, 3) != kFlagFile)
+            continue;
+        ManifestEntry e;
+        e.domain = text(1);
+        e.relativePath = text(2);
+        if (!wanted(e.domain, e.relativePath))
+            continue;
+        e.fileID = text(0);
+        const void* blob = sqlite3_column_blob(st, 4);
+        int blobSize = sqlite3_column_bytes(st, 4);
+        if (blob != nullptr && blobSize > 0)
+            e.size = sizeFromFileBlob(blob, static_cast<size_t>(blobSize)).value_or(-1);
+        out->files.push_back(std::move(e));
+    }
+    bool done = rc == SQLITE_DONE;
+    if (!done)
+        *err = std::string("Manifest.db read failed: ") + sqlite3_errmsg(db);
+    sqlite3_finalize(st);
+    return done;
+}
+
+bool readManifestDb(const std::string& dir, const std::string& scratchDir,
+                    const EntryFilter& wanted, Manifest* out, std::string* err) {
+    std::string path = joinPath(dir, "Manifest.db");
+    std::string wal = path + "-wal";
+    if (!isRegularFile(wal)) {
+        // Nothing changes the backup while it is read: immutable keeps SQLite
+        // from creating lock or -shm files beside it.
+        Db db;
+        return db.open(path, true, err) && readRows(db.get(), wanted, out, err);
+    }
+    if (scratchDir.empty() || !isDirectory(scratchDir)) {
+        *err = "Manifest.db comes with a -wal file and no temp folder is set to read it in";
+        return false;
+    }
+    std::string copy = joinPath(scratchDir, "Manifest.db");
+    bool ok = copyFile(path, copy, err) && copyFile(wal, copy + "-wal", err);
+    if (ok) {
+        Db db;
+        ok = db.open(copy, false, err) && readRows(db.get(), wanted, out, err);
+    }
+    unlink(copy.c_str());
+    unlink((copy + "-wal").c_str());
+    unlink((copy + "-shm").c_str());
+    return ok;
+}
+
+bool readManifestMbdb(const std::string& dir, const EntryFilter& wanted, Manifest* out,
+                      std::string* err) {
+    std::string bytes;
+    if (!readFileCapped(joinPath(dir, "Manifest.mbdb"), kMaxMbdbBytes, &bytes, err))
+        return false;
+    MbdbResult r =
+        parseMbdb(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), kMaxMbdbRecords);
+    if (!r.ok) {
+        if (r.records.empty()) {
+            *err = "Manifest.mbdb of " + dir + ": " + r.error;
+            return false;
+        }
+        logLine("Manifest.mbdb of %s: %s (offset %zu); using the %zu records before it",
+                dir.c_str(), r.error.c_str(), r.errorOffset, r.records.size());
+    }
+    for (MbdbRecord& rec : r.records) {
+        if (!rec.isRegularFile() || !wanted(rec.domain, rec.path))
+            continue;
+        ManifestEntry e;
+        e.fileID = sha1Hex(rec.domain + "-" + rec.path);
+        e.domain = std::move(rec.domain);
+        e.relativePath = std::move(rec.path);
+        e.size = rec.size > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(rec.size);
+        out->files.push_back(std::move(e));
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<int64_t> sizeFromFileBlob(const void* blob, size_t size) {
+    if (size > kMaxFileBlobBytes)
+        return std::nullopt;
+    PlistPtr root = parsePlist(static_cast<const char*>(blob), size);
+    if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
+        return std::nullopt;
+    plist_t objects = plist_dict_get_item(root.get(), "$objects");
+    plist_t top = plistDict(root.get(), "$top");
+    plist_t rootRef = top ? plist_dict_get_item(top, "root") : nullptr;
+    uint64_t index = 1; // where archivers put the root object
+    if (rootRef != nullptr && plist_get_node_type(rootRef) == PLIST_UID)
+        plist_get_uid_val(rootRef, &index);
+    std::optional<int64_t> value = plistInt(arrayItem(objects, index), "Size");
+    if (value && *value < 0)
+        return std::nullopt;
+    return value;
+}
+
+std::string locateBackupFile(const std::string& dir, int format, const std::string& fileID) {
+    // The name comes from the manifest: only hexadecimal digits may reach a path.
+    if (fileID.size() < 3 || fileID.size() > 64 ||
+        fileID.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return {};
+    std::string nested = fileID.substr(0, 2) + "/" + fileID;
+    const std::string& first = format == kFormatMbdb ? fileID : nested;
+    const std::string& second = format == kFormatMbdb ? nested : fileID;
+    if (isRegularFile(joinPath(dir, first)))
+        return first;
+    if (isRegularFile(joinPath(dir, second)))
+        return second;
+    return {};
+}
+
+bool readManifest(const std::string& dir, const std::string& scratchDir, const EntryFilter& wanted,
+                  Manifest* out, std::string* err) {
+    out->files.clear();
+    if (isRegularFile(joinPath(dir, "Manifest.db"))) {
+        out->format = kFormatDb;
+        return readManifestDb(dir, scratchDir, wanted, out, err);
+    }
+    if (isRegularFile(joinPath(dir, "Manifest.mbdb"))) {
+        out->format = kFormatMbdb;
+        return readManifestMbdb(dir, wanted, out, err);
+    }
+    out->format = kFormatUnknown;
+    *err = "no Manifest.db or Manifest.mbdb in " + dir;
+    return false;
+}
+
+} // namespace jukelink

@@ -1,0 +1,48 @@
+// The file list of a backup, from Manifest.db (iOS 10 and later) or
+// Manifest.mbdb (before), in one form.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace jukelink {
+
+struct ManifestEntry {
+    std::string domain;
+    std::string relativePath;
+    std::string fileID; // SHA-1 of "domain-relativePath", lower-case hex
+    int64_t size = -1;  // from the manifest; -1 when it does not say
+};
+
+struct Manifest {
+    int format = 0; // kFormatDb or kFormatMbdb
+    // Regular files the caller asked for, in manifest order.
+    std::vector<ManifestEntry> files;
+};
+
+// Which regular files to keep, by domain and path; the sizes of Manifest.db
+// are decoded only for those.
+using EntryFilter = std::function<bool(const std::string& domain, const std::string& path)>;
+
+// Reads the manifest of the backup folder dir. A Manifest.db that comes with a
+// -wal file is copied into scratchDir first, so nothing is created beside the
+// backup's own files. A Manifest.mbdb that is cut short gives the records
+// before the cut (logged). False with the reason when no file list can be read.
+bool readManifest(const std::string& dir, const std::string& scratchDir, const EntryFilter& wanted,
+                  Manifest* out, std::string* err);
+
+// Size recorded in a Manifest.db `file` blob: a keyed archive (binary property
+// list) whose root object holds "Size".
+std::optional<int64_t> sizeFromFileBlob(const void* blob, size_t size);
+
+// Where a file of the backup lies, relative to the backup folder: "xx/fileID"
+// in Manifest.db backups, "fileID" in older ones. Tools that convert backups
+// move files between the two, so the other place is tried when the first is
+// empty. Empty when the file is in neither.
+std::string locateBackupFile(const std::string& dir, int format, const std::string& fileID);
+
+} // namespace jukelink
