@@ -33,8 +33,9 @@ TSF_API int runProcessGetUSB(const char* outfile);
 /* Kept for callers of the older interface; does nothing. Returns 0. */
 TSF_API int ForceEndAdbProcess(void);
 
-/* The running executable's folder with its trailing "/" into `buffer`
- * (cut to `size`). 0, or -1 when it cannot be found. */
+/* The running executable's folder with its trailing "/" into `buffer` of
+ * `size` bytes. 0, or -1 (buffer emptied) when it cannot be found or does not
+ * fit. */
 TSF_API int GetExerunPath(char* buffer, int size);
 TSF_API int tmpGetExerunPath(char* buffer, int size);
 /* A fresh temporary file name (at most 1023 bytes) into `buffer`, which must

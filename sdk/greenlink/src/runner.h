@@ -24,6 +24,7 @@ struct RunResult {
     int exitCode = -1;  // when Ended by exit(); -1 otherwise
     int termSignal = 0; // when Ended by a signal
     int spawnError = 0; // errno of the failed start (ToolMissing, StartFailed)
+    int pid = 0;        // the child's process id once started
 
     // The child was started: what the C runners report as 0.
     bool started() const {
@@ -37,6 +38,9 @@ struct RunOptions {
     std::string capturePath; // "" = no capture; otherwise standard output goes here
     int boundSeconds = 62;   // < 0: wait without limit; 0: do not wait at all
     bool killAtBound = false;
+    // When set, the wait ends at this moment instead (one bound shared by
+    // several children run in turn).
+    std::chrono::steady_clock::time_point deadline{};
 };
 
 // Folder holding adb and getusb, with a trailing "/": the executable's folder
@@ -82,6 +86,10 @@ std::string tempFolder();
 // of the process; returns false when the folder is already in use. The
 // private folder is made fresh and empty for each process.
 bool setTempFolderBase(const std::string& base);
+
+// Forgets (and removes) the private folder and restarts the serial at 0, so a
+// test can choose another base.
+void resetTempFolderForTests();
 
 // Splitting rules of the text-taking runners (exposed for tests and callers
 // that build command texts).
