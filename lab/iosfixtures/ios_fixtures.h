@@ -56,8 +56,9 @@ struct ExpectedContact {
 };
 
 struct ExpectedCall {
-    std::string callId; // ROWID / Z_PK
-    std::string number;
+    std::string callId;   // ROWID / Z_PK
+    std::string number;   // empty for a withheld number
+    std::string name;     // the name the phone cached, if any
     std::string date;     // ms since 1970
     std::string type;     // "1" incoming, "2" outgoing, "3" missed
     std::string duration; // whole seconds
@@ -94,8 +95,11 @@ struct DbLocation {
 DbLocation dbLocation(DbKind kind, int iosVersion);
 std::string callHistoryFileName(int iosVersion);
 
-// Writes the four databases under dir with their file names (dir is created
-// when missing). Any of the outs may be null.
+// Why the last writer on this thread failed.
+std::string lastError();
+
+// Writes the four databases under dir with their file names (dir and its
+// parents are created when missing). Any of the outs may be null.
 bool writeAll(const std::string& dir, const Options& opt,
               std::vector<ExpectedMessage>* sms = nullptr,
               std::vector<ExpectedContact>* contacts = nullptr,
