@@ -1,0 +1,28 @@
+// Installing, starting, stopping and greeting the agent on a phone.
+#pragma once
+
+#include <string>
+
+namespace greenlink {
+
+constexpr const char* kAgentPackage = "com.quellfin.kestrova";
+constexpr const char* kAgentActivity = "com.quellfin.kestrova.activity.ServiceActivity";
+
+// major * 10 + minor of a version text ("4.4.2\n" -> 44, "10" -> 100); digits
+// only, each number at most 11 digits; 0 for an empty text.
+long long androidVersionCode(const char* version);
+
+// The agent package file for a position ("kestrova1.apk" for position 0):
+// beside the tools when the tool folder holds it, else in the program's folder.
+std::string agentPackagePath(int deviceindex);
+
+int InstallOursAndroidServices(int deviceindex);
+int StartOursAndroidServices(int deviceindex);
+int StopOursAndroidServices(int deviceindex);
+int UnInstallOursAndroidServices(int deviceindex);
+// 0 when the agent answers "hello-android;" with "HI-PC".
+int checkIsConnectToOursAndroidServices(int deviceindex);
+// 1 when the position's phone runs 4.4 or later.
+int checkAndroidVersionAt44(int deviceindex);
+
+} // namespace greenlink

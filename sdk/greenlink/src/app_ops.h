@@ -1,0 +1,20 @@
+// Installing, removing and exporting app packages with adb.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace greenlink {
+
+// adb arguments after "-s SERIAL install" for an install mode (1 "-l",
+// 2 "-r", 3 "-s", 4 none, 5 "-r -s"); false for another mode.
+bool installModeOptions(int mode, std::vector<std::string>* options);
+
+// The package file "pm path" names: the base package of a split app, else the
+// first one; "" when the output names none.
+std::string parsePmPath(const std::string& output);
+
+// True when adb's install or uninstall output reports success.
+bool packageManagerSucceeded(const std::string& output);
+
+} // namespace greenlink

@@ -1,0 +1,145 @@
+// Listing phones with adb and reading a ready phone's properties.
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "device_table.h"
+#include "greenlink.h"
+#include "greenlink_log.h"
+#include "greenlink_runner.h"
+#include "runner.h"
+
+namespace greenlink {
+namespace {
+
+// "adb devices" into the table; false when the listing could not be had.
+bool listDevices(bool restartFirst) {
+    if (restartFirst)
+        runProcessToEndFunction_bash();
+    std::string out;
+    RunResult r = runAdbCapture({"devices"}, 6, true, &out);
+    if (!r.started())
+        return false;
+    // A listing of ten phones is a few hundred bytes; anything huge is not adb.
+    if (out.size() > 64 * 1024)
+        return false;
+    std::lock_guard lock(deviceTableMutex());
+    clearDeviceSerials();
+    parserDevicesOutInfo(out.c_str());
+    return true;
+}
+
+std::string getprop(const std::string& serial, const char* property) {
+    std::string out;
+    runAdbCapture({"-s", serial, "shell", "getprop", property}, 11, false, &out);
+    return out;
+}
+
+} // namespace
+
+void GetDevicedeviceInfo(int index) {
+    std::string serial = deviceSerial(index);
+    std::string version = getprop(serial, "ro.build.version.release");
+    std::string model = getprop(serial, "ro.product.model");
+    std::string manufacturer = getprop(serial, "ro.product.manufacturer");
+    std::string build = getprop(serial, "ro.build.PDA");
+    std::lock_guard lock(deviceTableMutex());
+    AndroidDeviceRow& row = st_connectAndroidDeviceSTRArray[index];
+    setGetpropField(row.version, version);
+    setGetpropField(row.displayVersion, version);
+    setGetpropField(row.model, model);
+    setGetpropField(row.manufacturer, manufacturer);
+    setGetpropField(row.build, build);
+}
+
+int myCheckDeviceDetected2(int index, int restart) {
+    if (!listDevices(restart == 1))
+        return -1;
+    if (index < 0 || index >= st_connectAndroidCount || deviceState(index) != "device")
+        return -1;
+    return 0;
+}
+
+} // namespace greenlink
+
+using namespace greenlink;
+
+int AndroidTSF_CheckDeviceDetected(int deviceindex) {
+    WriteLog("Call Function: %s\n", "AndroidTSF_CheckDeviceDetected");
+    if (!listDevices(false))
+        return -1;
+    int count = st_connectAndroidCount;
+    if (deviceindex >= 0 && deviceindex < count && deviceState(deviceindex) == "device") {
+        {
+            std::lock_guard lock(deviceTableMutex());
+            AndroidDeviceRow& row = st_connectAndroidDeviceSTRArray[deviceindex];
+            std::memset(row.manufacturer, 0, sizeof row.manufacturer);
+            std::memset(row.model, 0, sizeof row.model);
+            std::memset(row.version, 0, sizeof row.version);
+            std::memset(row.displayVersion, 0, sizeof row.displayVersion);
+            std::memset(row.build, 0, sizeof row.build);
+        }
+        GetDevicedeviceInfo(deviceindex);
+        WriteLog("File: %s  %d\n", __FILE__, __LINE__);
+        return 0;
+    }
+    bool listed = deviceindex >= 0 && deviceindex < count;
+    int ret = listed && deviceState(deviceindex) == "offline" ? -2 : -1;
+    WriteLog("CheckDeviceDetected  return ret = %d\n", ret);
+    // Listed in another state (awaiting the user's authorisation, ...): the
+    // user has to act; restarting adb would not help.
+    if (ret == -1 && count > 0 && listed)
+        return -1;
+    runProcessToEndFunction_bash();
+    if (ret == -2)
+        return -2;
+    return listed ? -1 : -5;
+}
+
+int AndroidTSF_GetAndroidDevicesInfo(AndroidDeviceInfo* info, int deviceindex) {
+    WriteLog("Call Function: %s\n", "AndroidTSF_GetAndroidDevicesInfo");
+    if (!info)
+        return -1;
+    std::memset(info, 0, sizeof *info);
+    if (deviceindex < 0 || deviceindex > 8)
+        return -1;
+    std::lock_guard lock(deviceTableMutex());
+    const AndroidDeviceRow& row = st_connectAndroidDeviceSTRArray[deviceindex];
+    std::memcpy(info->manufacturer, row.manufacturer, sizeof row.manufacturer);
+    std::memcpy(info->serial, row.serial, sizeof row.serial);
+    std::memcpy(info->model, row.model, sizeof row.model);
+    std::memcpy(info->version, row.displayVersion, sizeof row.displayVersion);
+    info->manufacturer[sizeof info->manufacturer - 1] = '\0';
+    info->serial[sizeof info->serial - 1] = '\0';
+    info->model[sizeof info->model - 1] = '\0';
+    return 0;
+}
+
+int AndroidTSF_GetAndroidDevicesScreenCap(char* path, int deviceindex) {
+    std::string serial = deviceSerial(deviceindex);
+    if (!path || serial.empty())
+        return 0;
+    std::string out;
+    runAdbCapture({"-s", serial, "shell", "/system/bin/screencap", "-p", "/sdcard/screenshot.png"},
+                  62, false, &out);
+    runAdbCapture({"-s", serial, "pull", "/sdcard/screenshot.png", path}, 62, false, &out);
+    return 0;
+}
+
+int AndroidTSF_CheckDevicesID(char* serial0, char* serial1) {
+    if (!serial0 || !serial1)
+        return -1;
+    return deviceSerial(0) == serial0 && deviceSerial(1) == serial1 ? 0 : -1;
+}
+
+int AndroidTSF_CheckEnableUSBDebug(int) { return 0; }
+int AndroidTSF_CheckOpenDebugType(int) { return 0; }
+
+int AndroidTSF_Init(void) {
+    // The runners keep a private, fresh folder per process below this base,
+    // so nothing another program instance uses is ever cleared here.
+    setTempFolderBase("/tmp/.Temp_kestrova/");
+    tempFolder();
+    checktempbuffer();
+    return 0;
+}

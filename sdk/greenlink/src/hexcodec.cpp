@@ -1,0 +1,64 @@
+#include "hexcodec.h"
+
+#include <cstring>
+
+namespace greenlink {
+
+std::string DataToHex(std::string_view bytes) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.resize(bytes.size() * 2);
+    size_t at = 0;
+    for (unsigned char b : bytes) {
+        out[at++] = digits[b >> 4];
+        out[at++] = digits[b & 0x0F];
+    }
+    return out;
+}
+
+void EncryptionData(const char* value, std::string& out) {
+    if (!value || !*value)
+        return;
+    out += DataToHex(std::string_view(value, std::strlen(value)));
+}
+
+std::string EncryptionData(const char* value) {
+    std::string out;
+    EncryptionData(value, out);
+    return out;
+}
+
+int GetHexDesi(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return 0;
+}
+
+unsigned char HextoUint8(char high, char low) {
+    return static_cast<unsigned char>(GetHexDesi(high) * 16 + GetHexDesi(low));
+}
+
+std::string HexToData(std::string_view hex) {
+    std::string out;
+    out.reserve(hex.size() / 2 + 1);
+    size_t i = 0;
+    for (; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<char>(HextoUint8(hex[i], hex[i + 1])));
+    if (i < hex.size())
+        out.push_back(static_cast<char>(HextoUint8(hex[i], '0')));
+    return out;
+}
+
+std::string DecryptionData(std::string_view hex) {
+    std::string bytes = HexToData(hex);
+    size_t nul = bytes.find('\0');
+    if (nul != std::string::npos)
+        bytes.resize(nul);
+    return bytes;
+}
+
+} // namespace greenlink
