@@ -1,0 +1,55 @@
+// The on-phone agent of the virtual Android phone: it answers the command
+// protocol that the Android library speaks over the forwarded TCP channel,
+// on a per-phone store (store.db for personal data, DIR/sdcard for media,
+// DIR/data/app for installed packages).
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace lab {
+
+struct PhoneConfig {
+    // Phone root: DIR/sdcard stands for /sdcard and /storage/emulated/0,
+    // DIR/store.db holds contacts, messages, call log, calendar and the media
+    // index, DIR/data/app/<package>-1/base.apk are the installed packages.
+    std::string dir;
+    std::string serial, model, manufacturer, androidVersion;
+    int sdk = 29;
+    // Seconds after "SetDefaultMessage;" until the phone's user accepts the
+    // default-SMS-app prompt; -1: never accepted. The faults file may
+    // override it at run time (see faults.h).
+    int smsPromptAcceptAfterSeconds = 2;
+};
+
+// One Agent per phone. serve() may run on several threads at once, one per
+// connection; each connection has its own database handle and its own open
+// file sessions, so they only share the store on disk (SQLite in WAL mode).
+class Agent {
+  public:
+    explicit Agent(const PhoneConfig& config);
+    ~Agent();
+    Agent(const Agent&) = delete;
+    Agent& operator=(const Agent&) = delete;
+
+    // Answers commands on fd until the peer closes it, a command breaks the
+    // framing, a fault drops the connection, or stop() is called. serve()
+    // never closes fd (the caller does, after serve() returns), but it shuts
+    // the socket down before returning so the peer always sees the end.
+    void serve(int fd);
+
+    // Ends every serve() of this agent, now and later. Safe from any thread.
+    void stop();
+
+    const PhoneConfig& config() const { return config_; }
+
+  private:
+    PhoneConfig config_;
+    std::atomic<bool> stopped_{false};
+    std::mutex fdsMutex_;
+    std::set<int> activeFds_;
+};
+
+} // namespace lab
