@@ -1,0 +1,75 @@
+// Generator of whole iTunes backups for tests and benchmarks: Info.plist,
+// Manifest.plist, Status.plist, a Manifest.db (iOS 10 and later) or a
+// Manifest.mbdb (before), the four personal-data databases written by the iOS
+// database generators, and camera-roll photos and videos and music with
+// distinct bytes. The same options always give the same backup.
+#ifndef KESTROVA_BACKUP_FIXTURES_H
+#define KESTROVA_BACKUP_FIXTURES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ios_fixtures.h"
+
+namespace backupfix {
+
+enum class Format { Db, Mbdb };
+
+struct Options {
+    Format format = Format::Db;
+    int iosVersion = 14;
+    uint32_t seed = 1;
+    int count = 10;            // records of each database
+    int mediaCount = -1;       // photos, videos and songs, each; -1: min(count, 12)
+    bool encrypted = false;    // IsEncrypted, and contents that are not readable
+    bool incomplete = false;   // Status.plist SnapshotState other than "finished"
+    bool missingFiles = false; // sms.db and every third media file left out
+    bool walTail = false;      // databases keep their last records in -wal files
+    std::string deviceName;    // default "Test iPhone <seed>"
+    int64_t dateUnix = 0;      // last backup date; default from the seed
+    // When > 0, one more video whose file is sparse and this many bytes long.
+    int64_t hugeVideoBytes = 0;
+};
+
+// One entry of a manifest. flags: 1 regular file, 2 folder.
+struct ManifestFile {
+    std::string domain;
+    std::string relativePath;
+    int64_t size = 0;
+    int flags = 1;
+};
+
+struct MediaFile {
+    int kind = 0; // 4 photo, 5 video, 6 music
+    std::string domain, relativePath;
+    std::string devicePath; // "/var/mobile/" + relativePath
+    std::string backupName; // "xx/fileID" or "fileID"
+    int64_t size = 0;
+    bool present = true; // false when left out by missingFiles
+};
+
+struct Result {
+    std::string folder;                 // the backup folder: <parent>/<udid>
+    std::string udid, deviceName, date; // date as "YYYY-MM-DDTHH:MM:SSZ"
+    std::vector<MediaFile> media;
+    std::vector<iosfix::ExpectedMessage> sms;
+    std::vector<iosfix::ExpectedContact> contacts;
+    std::vector<iosfix::ExpectedCall> calls;
+    std::vector<iosfix::ExpectedEvent> events;
+};
+
+// Writes a backup into a new folder under parent (created when missing).
+bool writeBackup(const std::string& parent, const Options& opt, Result* out = nullptr,
+                 std::string* err = nullptr);
+
+// The building blocks, for tests that need a damaged or unusual backup.
+std::string fileID(const std::string& domain, const std::string& relativePath);
+std::string encodeMbdb(const std::vector<ManifestFile>& files);
+std::string encodeFileBlob(const ManifestFile& file); // keyed archive of Manifest.db
+bool writeManifestDb(const std::string& path, const std::vector<ManifestFile>& files,
+                     std::string* err = nullptr);
+
+} // namespace backupfix
+
+#endif
