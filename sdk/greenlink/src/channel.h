@@ -66,6 +66,8 @@ class TCPConnect {
                                      const char* payload, int payloadLength, int attempt = 0);
 
     bool connected() const { return m_sockSrv > 0; }
+    // Points the channel at a local port directly, without adb (tests).
+    void setLocalPortForTests(uint16_t port) { m_localPort = port; }
     uint16_t localPort() const { return m_localPort; }
 
     uint16_t m_port = 0;     // the wanted local port (25531 / 25532)

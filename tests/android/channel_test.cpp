@@ -1,0 +1,298 @@
+// The agent channel against a scripted stand-in agent on a loopback socket:
+// framing, bad replies, retries and the write-once rule.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "channel.h"
+
+using namespace greenlink;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string frame(const std::string& body) {
+    uint32_t n = static_cast<uint32_t>(body.size());
+    std::string out(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        out[static_cast<size_t>(i)] = static_cast<char>((n >> (8 * i)) & 0xFF);
+    return out + body;
+}
+
+std::string intBody(int32_t v) {
+    std::string out(4, '\0');
+    std::memcpy(out.data(), &v, 4);
+    return out;
+}
+
+// What the stand-in does with one command.
+struct Action {
+    enum Kind { Reply, CutShort, Oversized, Drop, Stall } kind = Reply;
+    std::string body;
+};
+
+class FakeAgent {
+  public:
+    using Script = std::function<Action(const std::string& command, int seen)>;
+
+    explicit FakeAgent(Script script) : script_(std::move(script)) {
+        listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        listen(listenFd_, 8);
+        socklen_t len = sizeof addr;
+        getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        acceptor_ = std::thread([this] { acceptLoop(); });
+    }
+    ~FakeAgent() {
+        stopping_ = true;
+        shutdown(listenFd_, SHUT_RDWR);
+        close(listenFd_);
+        acceptor_.join();
+        std::lock_guard lock(mutex_);
+        for (int fd : fds_)
+            shutdown(fd, SHUT_RDWR);
+        for (std::thread& t : workers_)
+            t.join();
+        for (int fd : fds_)
+            close(fd);
+    }
+    uint16_t port() const { return port_; }
+    int seen(const std::string& command) {
+        std::lock_guard lock(mutex_);
+        return counts_[command];
+    }
+    int connections() const { return connections_; }
+
+  private:
+    void acceptLoop() {
+        while (!stopping_) {
+            int fd = accept(listenFd_, nullptr, nullptr);
+            if (fd < 0)
+                return;
+            ++connections_;
+            std::lock_guard lock(mutex_);
+            fds_.push_back(fd);
+            workers_.emplace_back([this, fd] { serve(fd); });
+        }
+    }
+    void serve(int fd) {
+        std::string pending;
+        char buf[4096];
+        for (;;) {
+            size_t semi;
+            while ((semi = pending.find(';')) == std::string::npos) {
+                ssize_t n = recv(fd, buf, sizeof buf, 0);
+                if (n <= 0)
+                    return;
+                pending.append(buf, static_cast<size_t>(n));
+            }
+            std::string command = pending.substr(0, semi + 1);
+            pending.erase(0, semi + 1);
+            int count;
+            {
+                std::lock_guard lock(mutex_);
+                count = ++counts_[command];
+            }
+            if (command == "hello-android;") {
+                send(fd, frame("HI-PC").data(), 9, MSG_NOSIGNAL);
+                continue;
+            }
+            Action a = script_(command, count);
+            std::string framed = frame(a.body);
+            switch (a.kind) {
+            case Action::Reply:
+                send(fd, framed.data(), framed.size(), MSG_NOSIGNAL);
+                break;
+            case Action::CutShort:
+                // The rest never comes on this connection, but it stays open:
+                // a client that kept reading here would take it for the next reply.
+                send(fd, framed.data(), framed.size() - 2, MSG_NOSIGNAL);
+                break;
+            case Action::Oversized: {
+                std::string header = frame(std::string(a.body.size() + 100, 'x'));
+                send(fd, header.data(), header.size(), MSG_NOSIGNAL);
+                break;
+            }
+            case Action::Drop:
+                shutdown(fd, SHUT_RDWR);
+                return;
+            case Action::Stall:
+                std::this_thread::sleep_for(600ms);
+                send(fd, framed.data(), framed.size(), MSG_NOSIGNAL);
+                break;
+            }
+        }
+    }
+
+    Script script_;
+    int listenFd_ = -1;
+    uint16_t port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> connections_{0};
+    std::thread acceptor_;
+    std::mutex mutex_;
+    std::vector<std::thread> workers_;
+    std::vector<int> fds_;
+    std::map<std::string, int> counts_;
+};
+
+class Channel : public ::testing::Test {
+  protected:
+    void SetUp() override { setChannelTimeouts(200ms, 2000ms); }
+    void TearDown() override { setChannelTimeouts(60000ms, 20000ms); }
+
+    static int32_t askInt(TCPConnect& ch, const char* command, int* received = nullptr) {
+        char reply[4] = {1, 1, 1, 1};
+        int n = ch.SendCommandToAndroidServices(command, reply, 4, nullptr, 0);
+        if (received)
+            *received = n;
+        int32_t v;
+        std::memcpy(&v, reply, 4);
+        return v;
+    }
+};
+
+} // namespace
+
+TEST_F(Channel, RepliesOfEveryLengthIncludingEmpty) {
+    FakeAgent agent([](const std::string& c, int) {
+        if (c == "empty;")
+            return Action{Action::Reply, ""};
+        return Action{Action::Reply, intBody(12)};
+    });
+    TCPConnect ch;
+    ch.setLocalPortForTests(agent.port());
+    int n = 0;
+    EXPECT_EQ(askInt(ch, "getsmsCount;", &n), 12);
+    EXPECT_EQ(n, 4);
+    EXPECT_EQ(askInt(ch, "empty;", &n), 0);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(agent.connections(), 1); // one connection serves every exchange
+}
+
+TEST_F(Channel, CutShortReplyIsAnErrorAndItsRestIsNeverReadLater) {
+    FakeAgent agent([](const std::string& c, int seen) {
+        if (c == "getsmsCount;" && seen == 1)
+            return Action{Action::CutShort, intBody(77)};
+        if (c == "getsmsCount;")
+            return Action{Action::Reply, intBody(12)};
+        return Action{Action::Reply, intBody(5)};
+    });
+    TCPConnect ch;
+    ch.setLocalPortForTests(agent.port());
+    // A read is asked again on a fresh connection and gets the whole answer.
+    EXPECT_EQ(askInt(ch, "getsmsCount;"), 12);
+    EXPECT_EQ(agent.seen("getsmsCount;"), 2);
+    EXPECT_EQ(askInt(ch, "getcontactCount;"), 5);
+    EXPECT_EQ(agent.connections(), 2);
+}
+
+TEST_F(Channel, OversizedReplyFailsAfterThreeSendsAndLeavesTheChannelClean) {
+    FakeAgent agent([](const std::string& c, int) {
+        if (c == "getcontactpart10:0;")
+            return Action{Action::Oversized, "xxxx"};
+        return Action{Action::Reply, intBody(3)};
+    });
+    TCPConnect ch;
+    ch.setLocalPortForTests(agent.port());
+    char page[8] = {};
+    EXPECT_EQ(ch.SendCommandToAndroidServices("getcontactpart10:0;", page, 4, nullptr, 0), -1);
+    EXPECT_EQ(agent.seen("getcontactpart10:0;"), 3);
+    EXPECT_EQ(askInt(ch, "getcalllogcount;"), 3);
+}
+
+TEST_F(Channel, WriteWhoseReplyIsLostIsNotSentAgain) {
+    FakeAgent agent([](const std::string& c, int) {
+        if (c.rfind("SendSMS:", 0) == 0)
+            return Action{Action::Drop, ""};
+        if (c.rfind("AddCallHistory:", 0) == 0)
+            return Action{Action::Stall, intBody(1)};
+        return Action{Action::Reply, intBody(1)};
+    });
+    TCPConnect ch;
+    ch.setLocalPortForTests(agent.port());
+    int n = 0;
+    EXPECT_EQ(askInt(ch, "SendSMS:41-42----;", &n), 0);
+    EXPECT_EQ(n, -1);
+    EXPECT_EQ(agent.seen("SendSMS:41-42----;"), 1);
+    // A stalled write: the same, and the channel still serves reads afterwards.
+    EXPECT_EQ(askInt(ch, "AddCallHistory:31---;", &n), 0);
+    EXPECT_EQ(n, -1);
+    EXPECT_EQ(agent.seen("AddCallHistory:31---;"), 1);
+    EXPECT_EQ(askInt(ch, "getsmsCount;"), 1);
+}
+
+TEST_F(Channel, StalledReadIsAskedThreeTimesThenFails) {
+    FakeAgent agent([](const std::string&, int) { return Action{Action::Stall, intBody(9)}; });
+    TCPConnect ch;
+    ch.setLocalPortForTests(agent.port());
+    int n = 0;
+    EXPECT_EQ(askInt(ch, "getsmsCount;", &n), 0);
+    EXPECT_EQ(n, -1);
+    EXPECT_EQ(agent.seen("getsmsCount;"), 3);
+}
+
+TEST_F(Channel, ConnectionClosedBetweenCommandsIsReopenedBeforeAWrite) {
+    FakeAgent agent([](const std::string& c, int seen) {
+        if (c == "getsmsCount;" && seen == 1)
+            return Action{Action::Reply, intBody(2)};
+        if (c == "close;")
+            return Action{Action::Drop, ""};
+        return Action{Action::Reply, intBody(1)};
+    });
+    TCPConnect ch;
+    ch.setLocalPortForTests(agent.port());
+    EXPECT_EQ(askInt(ch, "getsmsCount;"), 2);
+    int n = 0;
+    askInt(ch, "close;", &n); // the peer goes away (an adb restart does this)
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(askInt(ch, "SendSMS:41-----;", &n), 1);
+    EXPECT_EQ(n, 4);
+    EXPECT_EQ(agent.seen("SendSMS:41-----;"), 1);
+}
+
+TEST_F(Channel, AttachedBytesFollowTheCommand) {
+    std::string received;
+    FakeAgent agent([](const std::string& c, int) { return Action{Action::Reply, intBody(4)}; });
+    TCPConnect ch;
+    ch.setLocalPortForTests(agent.port());
+    char reply[4] = {};
+    // The stand-in reads commands up to ";": the payload "a;b;" shows up as two
+    // more commands, proving it arrived right behind the command in order.
+    EXPECT_EQ(ch.SendCommandToAndroidServices("write_photofile:4;", reply, 4, "a;b;", 4), 4);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(agent.seen("write_photofile:4;"), 1);
+    EXPECT_EQ(agent.seen("a;"), 1);
+}
+
+TEST(ChannelPositions, OnlyPositionsZeroAndOneHaveAChannel) {
+    EXPECT_EQ(channelFor(2), nullptr);
+    EXPECT_EQ(channelFor(-1), nullptr);
+    char reply[4] = {1, 2, 3, 4};
+    EXPECT_EQ(SendCommandToAndroidServices("getsmsCount;", reply, 4, nullptr, 0, 2), -1);
+    EXPECT_EQ(reply[0], 0);
+}
+
+TEST(ReplyLength, LittleEndian) {
+    const unsigned char bytes[4] = {0x01, 0x02, 0x00, 0x00};
+    EXPECT_EQ(decodeReplyLength(bytes), 513);
+    const unsigned char negative[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(decodeReplyLength(negative), -1);
+}
