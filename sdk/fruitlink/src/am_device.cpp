@@ -1,0 +1,250 @@
+#include "am_device.h"
+
+#include "trace.h"
+
+#include <cstdlib>
+#include <plist/plist.h>
+
+namespace fruitlink {
+
+namespace {
+const char* const kLabel = "kestrova";
+
+std::optional<std::string> plistText(plist_t v) {
+    if (!v)
+        return std::nullopt;
+    switch (plist_get_node_type(v)) {
+    case PLIST_STRING: {
+        char* s = nullptr;
+        plist_get_string_val(v, &s);
+        std::string out = s ? s : "";
+        free(s);
+        return out;
+    }
+    case PLIST_UINT: {
+        uint64_t n = 0;
+        plist_get_uint_val(v, &n);
+        return std::to_string(n);
+    }
+    case PLIST_BOOLEAN: {
+        uint8_t b = 0;
+        plist_get_bool_val(v, &b);
+        return std::string(b ? "true" : "false");
+    }
+    case PLIST_DATA: {
+        char* d = nullptr;
+        uint64_t len = 0;
+        plist_get_data_val(v, &d, &len);
+        std::string out(d ? d : "", d ? len : 0);
+        free(d);
+        return out;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+} // namespace
+
+const char* lockdownErrorText(int status) {
+    switch (status) {
+    case LOCKDOWN_E_SUCCESS:
+        return "success";
+    case LOCKDOWN_E_PAIRING_DIALOG_RESPONSE_PENDING:
+        return "pairing pending: the user has not answered the trust dialog on the phone";
+    case LOCKDOWN_E_USER_DENIED_PAIRING:
+        return "pairing denied by the user on the phone";
+    case LOCKDOWN_E_PASSWORD_PROTECTED:
+        return "pairing refused: the phone is locked with a passcode";
+    case LOCKDOWN_E_MISSING_VALUE:
+        return "the phone has no such value";
+    case LOCKDOWN_E_MUX_ERROR:
+        return "the connection to the phone failed (unplugged?)";
+    case LOCKDOWN_E_SSL_ERROR:
+        return "TLS with the phone failed";
+    case LOCKDOWN_E_INVALID_HOST_ID:
+        return "the phone does not know this computer's pair record";
+    default:
+        return "lockdownd error";
+    }
+}
+
+std::shared_ptr<AMDevice> AMDevice::deviceFrom(const std::string& udid) {
+    std::shared_ptr<AMDevice> dev(new AMDevice());
+    dev->udid_ = udid;
+    if (idevice_new(&dev->device_, udid.c_str()) != IDEVICE_E_SUCCESS) {
+        dev->device_ = nullptr;
+        WriteLog1(3, "Failed to create AMDevice: no device %s\n", udid.c_str());
+        return nullptr;
+    }
+    if (!dev->deviceConnect()) {
+        WriteLog1(3, "Failed to create AMDevice: %s\n", dev->lasterror().c_str());
+        return nullptr;
+    }
+    dev->deviceName_ = dev->copyValue("DeviceName", nullptr).value_or("");
+    if (auto id = dev->copyValue("UniqueDeviceID", nullptr))
+        dev->udid_ = *id;
+    dev->deviceDisconnect();
+    return dev;
+}
+
+AMDevice::~AMDevice() {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    if (insession_)
+        stopSession();
+    if (connected_)
+        deviceDisconnect();
+    if (device_)
+        idevice_free(device_);
+}
+
+void AMDevice::forgetDevice() {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    forgotten_ = true;
+}
+
+bool AMDevice::forgotten() const {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    return forgotten_;
+}
+
+std::string AMDevice::lasterror() const {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    return lasterror_;
+}
+
+void AMDevice::setLastError(const std::string& text) {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    lasterror_ = text;
+}
+
+bool AMDevice::checkStatus(int status, const char* from) {
+    if (status == 0) {
+        lasterror_.clear();
+        return true;
+    }
+    lasterror_ = std::string(from) + " failed: " + std::to_string(status) + " (" +
+                 lockdownErrorText(status) + ")";
+    return false;
+}
+
+bool AMDevice::deviceConnect() {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    if (connected_)
+        return true;
+    if (forgotten_ || !device_) {
+        lasterror_ = "the device has been detached";
+        return false;
+    }
+    if (!checkStatus(lockdownd_client_new(device_, &lockdown_, kLabel), "lockdownd_client_new")) {
+        lockdown_ = nullptr;
+        return false;
+    }
+    connected_ = true;
+    return true;
+}
+
+bool AMDevice::deviceDisconnect() {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    if (lockdown_)
+        lockdownd_client_free(lockdown_); // also ends a running session
+    lockdown_ = nullptr;
+    connected_ = false;
+    insession_ = false;
+    return true;
+}
+
+bool AMDevice::startSession() {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    if (insession_)
+        return true;
+    if (!connected_) {
+        lasterror_ = "startSession: not connected";
+        return false;
+    }
+    // The handshake client reads the pair record (pairing if needed) and
+    // starts the session, with TLS when the phone enables it.
+    lockdownd_client_free(lockdown_);
+    lockdown_ = nullptr;
+    int st = lockdownd_client_new_with_handshake(device_, &lockdown_, kLabel);
+    if (!checkStatus(st, "lockdownd_client_new_with_handshake")) {
+        lockdown_ = nullptr;
+        connected_ = false;
+        return false;
+    }
+    insession_ = true;
+    return true;
+}
+
+bool AMDevice::stopSession() {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    if (!insession_)
+        return true;
+    // Freeing the handshake client stops its session; a plain client takes
+    // its place so the device stays connected.
+    lockdownd_client_free(lockdown_);
+    lockdown_ = nullptr;
+    insession_ = false;
+    connected_ = false;
+    return deviceConnect();
+}
+
+std::optional<std::string> AMDevice::copyValue(const char* key, const char* domain) {
+    plist_t v = nullptr;
+    int st = lockdownd_get_value(lockdown_, domain, key, &v);
+    std::optional<std::string> out;
+    if (checkStatus(st, "lockdownd_get_value"))
+        out = plistText(v);
+    if (v)
+        plist_free(v);
+    return out;
+}
+
+std::optional<std::string> AMDevice::deviceValueForKey(const char* key, const char* domain) {
+    std::optional<std::string> out;
+    readValues(&key, 1, &out, domain);
+    return out;
+}
+
+void AMDevice::readValues(const char* const* keys, int n, std::optional<std::string>* out,
+                          const char* domain) {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    bool connectedHere = !connected_;
+    if (connectedHere && !deviceConnect())
+        return;
+    bool sessionHere = !insession_;
+    if (!sessionHere || startSession()) {
+        for (int i = 0; i < n; ++i)
+            out[i] = copyValue(keys[i], domain);
+    }
+    // Disconnecting also ends the session; a session on a connection the
+    // caller made is ended on its own.
+    if (connectedHere)
+        deviceDisconnect();
+    else if (sessionHere)
+        stopSession();
+}
+
+bool AMDevice::startService(const char* name, ServiceDescriptor* out) {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    bool connectedHere = !connected_;
+    if (connectedHere && !deviceConnect())
+        return false;
+    bool ok = false;
+    if (startSession()) {
+        int st = lockdownd_start_service(lockdown_, name, &out->desc);
+        ok = checkStatus(st, "lockdownd_start_service");
+        if (!ok) {
+            out->desc = nullptr;
+            lasterror_ += std::string(" [") + name + "]";
+        }
+    }
+    std::string keep = lasterror_;
+    if (connectedHere)
+        deviceDisconnect();
+    else
+        stopSession();
+    lasterror_ = keep;
+    return ok;
+}
+
+} // namespace fruitlink

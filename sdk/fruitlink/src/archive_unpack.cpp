@@ -1,0 +1,227 @@
+#include "archive_unpack.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
+namespace fruitlink {
+
+namespace {
+
+std::vector<std::string> splitPath(const std::string& p) {
+    std::vector<std::string> parts;
+    size_t i = 0;
+    while (i <= p.size()) {
+        size_t j = p.find('/', i);
+        if (j == std::string::npos)
+            j = p.size();
+        std::string part = p.substr(i, j - i);
+        if (!part.empty() && part != ".")
+            parts.push_back(part);
+        i = j + 1;
+    }
+    return parts;
+}
+
+std::string joinPath(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const auto& p : parts)
+        out += (out.empty() ? "" : "/") + p;
+    return out;
+}
+
+struct ReaderFree {
+    void operator()(archive* a) const { archive_read_free(a); }
+};
+struct WriterFree {
+    void operator()(archive* a) const { archive_write_free(a); }
+};
+
+std::string text(archive* a, const char* fallback) {
+    const char* e = archive_error_string(a);
+    return e ? e : fallback;
+}
+
+// Copies one entry's data, counting against the total.
+bool copyData(archive* in, archive* out, uint64_t* total, const UnpackLimits& limits,
+              std::string* error) {
+    const void* buf;
+    size_t size;
+    la_int64_t offset;
+    for (;;) {
+        int r = archive_read_data_block(in, &buf, &size, &offset);
+        if (r == ARCHIVE_EOF)
+            return true;
+        if (r != ARCHIVE_OK) {
+            *error = text(in, "read error");
+            return false;
+        }
+        *total += size;
+        if (*total > limits.maxTotalBytes) {
+            *error = "archive larger than " + std::to_string(limits.maxTotalBytes) + " bytes";
+            return false;
+        }
+        if (archive_write_data_block(out, buf, size, offset) != ARCHIVE_OK) {
+            *error = text(out, "write error");
+            return false;
+        }
+    }
+}
+
+UnpackResult unpackFrom(archive* in, const std::string& folder, const UnpackLimits& limits) {
+    UnpackResult res;
+    char real[PATH_MAX];
+    if (!::realpath(folder.c_str(), real)) {
+        res.error = "no folder " + folder;
+        return res;
+    }
+    const std::string base = real;
+    std::unique_ptr<archive, WriterFree> out(archive_write_disk_new());
+    // Never write through a link already on disk, never honour "..", and
+    // replace (unlink) what is there instead of writing into it.
+    archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                                                  ARCHIVE_EXTRACT_SECURE_NODOTDOT |
+                                                  ARCHIVE_EXTRACT_UNLINK | ARCHIVE_EXTRACT_TIME);
+    uint64_t total = 0, entries = 0;
+    archive_entry* e;
+    for (;;) {
+        int r = archive_read_next_header(in, &e);
+        if (r == ARCHIVE_EOF) {
+            res.complete = true;
+            return res;
+        }
+        if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
+            res.error = text(in, "bad archive");
+            return res;
+        }
+        if (++entries > limits.maxEntries) {
+            res.error = "too many entries";
+            return res;
+        }
+        const char* rawName = archive_entry_pathname(e);
+        std::string name = rawName ? rawName : "", why;
+        std::string rel = safeEntryPath(name, &why);
+        mode_t type = archive_entry_filetype(e);
+        const char* hard = archive_entry_hardlink(e);
+        const char* sym = archive_entry_symlink(e);
+        if (!rel.empty() && hard) {
+            std::string hardWhy;
+            std::string target = safeEntryPath(hard, &hardWhy);
+            if (target.empty())
+                why = "hard link to " + std::string(hard) + " (" + hardWhy + ")";
+            else
+                archive_entry_set_hardlink(e, (base + "/" + target).c_str());
+        } else if (!rel.empty() && type == AE_IFLNK && (!sym || !linkStaysInside(rel, sym))) {
+            why = "link to " + std::string(sym ? sym : "") + " leaves the folder";
+        } else if (!rel.empty() && type != AE_IFREG && type != AE_IFDIR && type != AE_IFLNK) {
+            why = "not a file, folder or link";
+        }
+        if (rel.empty() || !why.empty()) {
+            res.refused.push_back(name + ": " + why);
+            archive_read_data_skip(in);
+            continue;
+        }
+        std::string dest = base + "/" + rel;
+        archive_entry_set_pathname(e, dest.c_str());
+        archive_entry_set_perm(e, type == AE_IFDIR ? 0755 : 0644);
+        if (archive_write_header(out.get(), e) != ARCHIVE_OK) {
+            res.refused.push_back(name + ": " + text(out.get(), "cannot write"));
+            archive_read_data_skip(in);
+            continue;
+        }
+        std::string error;
+        bool ok = archive_entry_size(e) <= 0 || copyData(in, out.get(), &total, limits, &error);
+        if (archive_write_finish_entry(out.get()) != ARCHIVE_OK && ok) {
+            ok = false;
+            error = text(out.get(), "cannot finish");
+        }
+        if (!ok) {
+            // A cut entry is not the file: leave nothing half-written behind.
+            ::unlink(dest.c_str());
+            res.error = name + ": " + error;
+            return res;
+        }
+        if (type == AE_IFREG)
+            res.filesWritten++;
+    }
+}
+
+} // namespace
+
+std::string safeEntryPath(const std::string& name, std::string* why) {
+    if (name.empty()) {
+        *why = "empty name";
+        return {};
+    }
+    if (name[0] == '/') {
+        *why = "absolute path";
+        return {};
+    }
+    auto parts = splitPath(name);
+    for (const auto& p : parts) {
+        if (p == "..") {
+            *why = "\"..\" in path";
+            return {};
+        }
+    }
+    if (parts.empty()) {
+        *why = "names the folder itself";
+        return {};
+    }
+    return joinPath(parts);
+}
+
+bool linkStaysInside(const std::string& linkPath, const std::string& target) {
+    if (target.empty() || target[0] == '/')
+        return false;
+    auto parts = splitPath(linkPath);
+    parts.pop_back(); // the link's own name
+    for (const auto& p : splitPath(target)) {
+        if (p == "..") {
+            if (parts.empty())
+                return false;
+            parts.pop_back();
+        } else {
+            parts.push_back(p);
+        }
+    }
+    return true;
+}
+
+namespace {
+std::unique_ptr<archive, ReaderFree> newReader() {
+    std::unique_ptr<archive, ReaderFree> in(archive_read_new());
+    archive_read_support_format_cpio(in.get());
+    archive_read_support_format_tar(in.get());
+    archive_read_support_filter_gzip(in.get());
+    archive_read_support_filter_none(in.get());
+    return in;
+}
+} // namespace
+
+UnpackResult unpackArchive(const std::string& archivePath, const std::string& folder,
+                           const UnpackLimits& limits) {
+    auto in = newReader();
+    if (archive_read_open_filename(in.get(), archivePath.c_str(), 65536) != ARCHIVE_OK) {
+        UnpackResult res;
+        res.error = text(in.get(), "cannot open archive");
+        return res;
+    }
+    return unpackFrom(in.get(), folder, limits);
+}
+
+UnpackResult unpackArchiveMemory(const void* data, size_t size, const std::string& folder,
+                                 const UnpackLimits& limits) {
+    auto in = newReader();
+    if (archive_read_open_memory(in.get(), data, size) != ARCHIVE_OK) {
+        UnpackResult res;
+        res.error = text(in.get(), "cannot open archive");
+        return res;
+    }
+    return unpackFrom(in.get(), folder, limits);
+}
+
+} // namespace fruitlink

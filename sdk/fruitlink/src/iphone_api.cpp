@@ -1,0 +1,64 @@
+// Start-up, the device count and the small exported operations.
+#include "mobile_device_access.h"
+#include "state.h"
+#include "trace.h"
+
+#include <csignal>
+#include <cstring>
+#include <fruitlink.h>
+
+namespace fruitlink {
+std::atomic<int> g_iphone_flush_abort{0};
+}
+
+int iPhoneConnectInit(void) {
+    return fruitlink::MobileDeviceAccess::singleton().setListener(nullptr) ? 0 : -1;
+}
+
+int IphoneTSF_Init(void) {
+    fruitlink::WriteLog1(1, "Call Function: %s\n", __func__);
+    // A phone that goes away mid-write must not kill the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    iPhoneConnectInit();
+    return 0;
+}
+
+int IphoneTSF_UnInit(void) { return 0; }
+int IphoneTSF_FlushTest(void) { return 0; }
+int IphoneTSF_AddContact(void) { return 0; }
+
+int IphoneTSF_ConnectDeviceCount(void) { return GetiConnected(); }
+
+int IphoneTSF_GetDeviceInfoIndex(DeviceNode** out, int index) {
+    if (out)
+        *out = GetiPhoneDeviceListIndex(index);
+    return 0;
+}
+
+int IphoneTSF_FlushAbort(void) {
+    fruitlink::g_iphone_flush_abort = 1;
+    return 0;
+}
+
+int IphoneTSF_CheckSupportEnabled(int category) {
+    switch (category) {
+    case 0: // contacts
+    case 1: // messages
+    case 3: // calendar
+    case 4: // photos
+    case 5: // videos
+    case 6: // music
+        return 0;
+    default: // call logs (2), apps (7) and anything else
+        return -1;
+    }
+}
+
+int IphoneTSF_GetLastError(char* buf, int size) {
+    std::string e = fruitlink::lastError();
+    if (buf && size > 0) {
+        std::strncpy(buf, e.c_str(), static_cast<size_t>(size) - 1);
+        buf[size - 1] = '\0';
+    }
+    return static_cast<int>(e.size());
+}

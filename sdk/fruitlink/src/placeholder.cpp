@@ -1,1 +1,0 @@
-// Replaced when the library's operations are built.
