@@ -70,6 +70,8 @@ class Session {
     std::string exportChunk(MediaKind kind, std::string_view args);
     std::string deleteMedia(MediaKind kind, std::string_view args);
     void discard(Upload& upload);
+    // Enters a file below sdcard into the media library: 1 done, -1 failed.
+    int32_t enterFile(const std::string& relativePath);
     std::string finishUpload(MediaKind kind, Upload& upload);
 
     // Apps.

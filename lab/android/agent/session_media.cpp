@@ -197,6 +197,17 @@ std::string Session::closeUpload(MediaKind kind) {
     return intReply(ok ? 0 : -1);
 }
 
+int32_t Session::enterFile(const std::string& relativePath) {
+    struct stat st {};
+    std::string full = sdcardDir(config_.dir) + "/" + relativePath;
+    if (::lstat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    // A file of no media type stays on the phone without joining the index.
+    if (!mediaKindOfName(relativePath))
+        return 1;
+    return media_.indexFile(relativePath) > 0 ? 1 : -1;
+}
+
 void Session::discard(Upload& upload) {
     if (upload.fd >= 0)
         ::close(upload.fd);
@@ -221,7 +232,7 @@ std::string Session::finishUpload(MediaKind kind, Upload& upload) {
         std::string name = n == 0 ? upload.name : numberedName(upload.name, n);
         if (::link(upload.tempPath.c_str(), (root + folder + name).c_str()) == 0) {
             discard(upload);
-            return intReply(media_.indexFile(folder + name) > 0 ? 1 : -1);
+            return intReply(enterFile(folder + name));
         }
         if (errno != EEXIST)
             break;
@@ -238,8 +249,7 @@ std::string Session::addMedia(MediaKind kind, std::string_view args) {
     if (it != uploads_.end() && !it->second.tempPath.empty() && it->second.name == *name)
         return finishUpload(kind, it->second);
     // A file pushed with adb into the incoming folder joins the media library.
-    int64_t id = media_.indexFile(std::string(incomingFolder(kind)) + "/" + *name);
-    return intReply(id > 0 ? 1 : -1);
+    return intReply(enterFile(std::string(incomingFolder(kind)) + "/" + *name));
 }
 
 std::string Session::abortUpload(MediaKind kind, std::string_view args) {

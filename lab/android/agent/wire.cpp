@@ -130,12 +130,14 @@ FdReader::Status FdReader::readCommand(std::string& command) {
         const void* semi = std::memchr(start + scanned, ';', end_ - begin_ - scanned);
         if (semi) {
             std::size_t len = static_cast<const char*>(semi) - start;
+            if (len > maxCommand_)
+                return Status::TooLong;
             command.assign(start, len);
             begin_ += len + 1;
             return Status::Ok;
         }
         scanned = end_ - begin_;
-        if (scanned >= kMaxCommandBytes)
+        if (scanned > maxCommand_)
             return Status::TooLong;
         if (!fill())
             return Status::Closed;

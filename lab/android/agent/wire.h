@@ -49,7 +49,8 @@ std::string int64Reply(int64_t value);
 // Buffered reads from a connected socket.
 class FdReader {
   public:
-    explicit FdReader(int fd) : fd_(fd) {}
+    explicit FdReader(int fd, std::size_t maxCommand = kMaxCommandBytes)
+        : fd_(fd), maxCommand_(maxCommand) {}
     enum class Status { Ok, Closed, TooLong };
     // Reads up to and including the next ';' into command (without it).
     Status readCommand(std::string& command);
@@ -59,6 +60,7 @@ class FdReader {
   private:
     bool fill();
     int fd_;
+    std::size_t maxCommand_;
     std::vector<char> buf_ = std::vector<char>(64 * 1024);
     std::size_t begin_ = 0, end_ = 0;
 };
