@@ -1,0 +1,183 @@
+#include "TransferOutcome.h"
+
+#include <cstring>
+
+namespace kestrova {
+
+namespace {
+constexpr const char* kNames[kKindCount] = {"Contacts", "SMS",    "Call Logs", "Calendar",
+                                            "Photos",   "Videos", "Musics",    "Apps"};
+constexpr const char* kKeys[kKindCount] = {"contacts", "sms",    "calllogs", "calendar",
+                                           "photos",   "videos", "music",    "apps"};
+} // namespace
+
+const char* kindName(int kind) { return kind >= 0 && kind < kKindCount ? kNames[kind] : ""; }
+const char* kindKey(int kind) { return kind >= 0 && kind < kKindCount ? kKeys[kind] : ""; }
+
+int kindFromKey(const std::string& key) {
+    for (int k = 0; k < kKindCount; ++k)
+        if (key == kKeys[k])
+            return k;
+    return -1;
+}
+
+const char* reasonText(Reason reason) {
+    switch (reason) {
+    case Reason::None:
+        return "";
+    case Reason::SmsPromptNotAccepted:
+        return "not accepted on the phone";
+    case Reason::BackupEncrypted:
+        return "the backup is encrypted";
+    case Reason::RelayRefused:
+        return "the iPhone does not give out this data";
+    case Reason::SourceGone:
+        return "source phone disconnected";
+    case Reason::DestinationGone:
+        return "destination phone disconnected";
+    case Reason::FileMissing:
+        return "file missing";
+    case Reason::ReadFailed:
+        return "could not be read";
+    case Reason::WriteFailed:
+        return "refused by the destination";
+    case Reason::NotTransferable:
+        return "incomplete records";
+    case Reason::NotSupported:
+        return "not supported by the source";
+    case Reason::Cancelled:
+        return "cancelled";
+    case Reason::SourceUnavailable:
+        return "source not available";
+    }
+    return "";
+}
+
+const char* reasonKey(Reason reason) {
+    switch (reason) {
+    case Reason::None:
+        return "none";
+    case Reason::SmsPromptNotAccepted:
+        return "sms_prompt_not_accepted";
+    case Reason::BackupEncrypted:
+        return "backup_encrypted";
+    case Reason::RelayRefused:
+        return "relay_refused";
+    case Reason::SourceGone:
+        return "source_gone";
+    case Reason::DestinationGone:
+        return "destination_gone";
+    case Reason::FileMissing:
+        return "file_missing";
+    case Reason::ReadFailed:
+        return "read_failed";
+    case Reason::WriteFailed:
+        return "write_failed";
+    case Reason::NotTransferable:
+        return "not_transferable";
+    case Reason::NotSupported:
+        return "not_supported";
+    case Reason::Cancelled:
+        return "cancelled";
+    case Reason::SourceUnavailable:
+        return "source_unavailable";
+    }
+    return "none";
+}
+
+const char* outcomeKey(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::NotSelected:
+        return "not_selected";
+    case Outcome::Waiting:
+        return "waiting";
+    case Outcome::Running:
+        return "running";
+    case Outcome::Success:
+        return "success";
+    case Outcome::Partial:
+        return "partial";
+    case Outcome::Failed:
+        return "failed";
+    case Outcome::Skipped:
+        return "skipped";
+    case Outcome::Cancelled:
+        return "cancelled";
+    }
+    return "";
+}
+
+void KindCounters::reset() {
+    offered = -1;
+    copied = 0;
+    failed = 0;
+    skipped = 0;
+    reason = 0;
+    started = false;
+    finished = false;
+    cancelled = false;
+}
+
+void KindCounters::setReason(Reason r) {
+    int expected = 0;
+    reason.compare_exchange_strong(expected, static_cast<int>(r));
+}
+
+Outcome evaluate(const KindCounters& c, bool selected) {
+    if (!selected)
+        return Outcome::NotSelected;
+    if (c.cancelled)
+        return Outcome::Cancelled;
+    if (!c.started)
+        return Outcome::Waiting;
+    if (!c.finished)
+        return Outcome::Running;
+    const int64_t offered = c.offered;
+    const int64_t copied = c.copied;
+    const int64_t failed = c.failed;
+    const int64_t skipped = c.skipped;
+    const Reason reason = c.firstReason();
+    // A kind that could not even be read has failed, whatever it counted.
+    if (offered < 0)
+        return reason == Reason::None ? Outcome::Success : Outcome::Failed;
+    if (failed == 0 && skipped == 0 && copied >= offered && reason == Reason::None)
+        return Outcome::Success;
+    if (copied == 0 && failed == 0 && skipped > 0)
+        return Outcome::Skipped;
+    if (copied == 0)
+        return Outcome::Failed;
+    return Outcome::Partial;
+}
+
+std::string describe(const KindCounters& c, bool selected) {
+    const Outcome outcome = evaluate(c, selected);
+    const std::string why = reasonText(c.firstReason());
+    const std::string offered = std::to_string(c.offered.load() < 0 ? 0 : c.offered.load());
+    const std::string withWhy = why.empty() ? "" : " (" + why + ")";
+    switch (outcome) {
+    case Outcome::NotSelected:
+        return "";
+    case Outcome::Waiting:
+        return "Waiting";
+    case Outcome::Running:
+        return "Copying";
+    case Outcome::Success:
+        return "Success";
+    case Outcome::Skipped:
+        return why.empty() ? "Skipped: " + std::to_string(c.skipped.load()) + " of " + offered
+                           : "Skipped: " + why;
+    case Outcome::Failed:
+        if (c.offered.load() <= 0)
+            return "Failed: " + (why.empty() ? std::string("could not be read") : why);
+        return "Failed: " + std::to_string(c.offered.load() - c.copied.load()) + " of " + offered +
+               withWhy;
+    case Outcome::Partial:
+        return "Failed: " + std::to_string(c.offered.load() - c.copied.load()) + " of " + offered +
+               withWhy;
+    case Outcome::Cancelled:
+        return "Cancelled: " + std::to_string(c.copied.load()) + " of " + offered + " copied";
+    }
+    return "";
+}
+
+} // namespace kestrova

@@ -1,0 +1,80 @@
+// What became of each kind of data in a transfer job: how many records or
+// files arrived, failed or were skipped, and why. The job writes these
+// counters from its own thread; windows and the headless driver read them at
+// any time, so every field is atomic.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace kestrova {
+
+constexpr int kKindCount = 8;
+
+// Category names as the checklist and the progress rows show them.
+const char* kindName(int kind);
+// Lower-case identifiers used on command lines and in JSON ("contacts", "sms", ...).
+const char* kindKey(int kind);
+// The kind for an identifier, or -1.
+int kindFromKey(const std::string& key);
+
+// Why records or files of a kind did not arrive. The first reason recorded
+// for a kind is kept; later ones are usually consequences of it.
+enum class Reason : int {
+    None = 0,
+    SmsPromptNotAccepted, // the destination's user never made us the SMS app
+    BackupEncrypted,      // the backup needs a password we do not have
+    RelayRefused,         // the iPhone refuses to hand out its databases
+    SourceGone,           // the source phone vanished or stopped answering
+    DestinationGone,      // the destination phone vanished or stopped answering
+    FileMissing,          // a file listed by the source is not there
+    ReadFailed,           // the source could not give a record or file
+    WriteFailed,          // the destination refused a record or file
+    NotTransferable,      // the record lacks what the destination needs (no id, no number, ...)
+    NotSupported,         // the source cannot give this kind at all
+    Cancelled,            // the user cancelled
+    SourceUnavailable,    // the source could not be opened for this kind
+};
+
+// Short words for a reason, as shown after "Failed:" or "Skipped:".
+const char* reasonText(Reason reason);
+const char* reasonKey(Reason reason);
+
+enum class Outcome {
+    NotSelected,
+    Waiting,   // ticked, not started yet
+    Running,   // in progress
+    Success,   // everything the source offered arrived
+    Partial,   // some arrived, some did not
+    Failed,    // nothing arrived of what the source offered
+    Skipped,   // deliberately not copied (for example the SMS prompt was not accepted)
+    Cancelled, // the user stopped the job during or before this kind
+};
+
+const char* outcomeKey(Outcome outcome);
+
+struct KindCounters {
+    std::atomic<int64_t> offered{-1}; // records or files the source offered; -1 unknown
+    std::atomic<int64_t> copied{0};
+    std::atomic<int64_t> failed{0};
+    std::atomic<int64_t> skipped{0};
+    std::atomic<int> reason{0};
+    std::atomic<bool> started{false};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> cancelled{false};
+
+    void reset();
+    void setReason(Reason r); // keeps the first reason
+    Reason firstReason() const { return static_cast<Reason>(reason.load()); }
+};
+
+// The outcome of one kind from its counters.
+Outcome evaluate(const KindCounters& counters, bool selected);
+
+// One line for people: "Success", "Failed: 3 of 120 (phone disconnected)",
+// "Skipped: not accepted on the phone", "Cancelled: 40 of 120 copied".
+std::string describe(const KindCounters& counters, bool selected);
+
+} // namespace kestrova

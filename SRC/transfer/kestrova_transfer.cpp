@@ -1,0 +1,105 @@
+// kestrova-transfer: runs one transfer job without windows, against whatever
+// phones the environment gives (the virtual lab's exports, or real phones),
+// prints progress while it runs and ends with one JSON object describing the
+// outcome of every kind. Exit status 0 only when every chosen kind succeeded.
+//
+//   kestrova-transfer --from android:0|iphone:N|backup:N --to android:1
+//                     [--kinds contacts,sms,calllogs,calendar,photos,videos,music,apps | --all]
+//                     [--work DIR] [--backup-dir DIR] [--wait SECONDS] [--fast-sms-countdown]
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "QtMyThread.h"
+#include "fruitlink.h"
+#include "greenlink.h"
+#include "jukelink.h"
+#include "transfer_cli.h"
+
+using kestrova::kKindCount;
+
+namespace {
+
+bool waitFor(int seconds, const std::function<bool()>& ready) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!ready()) {
+        if (timer.elapsed() > seconds * 1000LL)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    return true;
+}
+
+bool prepareAndroid(int index, int seconds) {
+    if (!waitFor(seconds, [&] { return AndroidTSF_CheckConnectDeviceToPC_Count() > 0; }))
+        return false;
+    if (!waitFor(seconds, [&] { return AndroidTSF_CheckDeviceDetected(index) == 0; }))
+        return false;
+    return AndroidTSF_ReadyTodoing(index) == 0;
+}
+
+int fail(const char* message) {
+    std::fprintf(stderr, "kestrova-transfer: %s\n", message);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    kestrova::TransferRequest request;
+    std::string error;
+    if (!kestrova::parseTransferArgs(argc, argv, &request, &error))
+        return fail(error.c_str());
+
+    AndroidTSF_Init();
+    if (request.sourceType == kDeviceIphone)
+        IphoneTSF_Init();
+    if (request.sourceType == kDeviceItunesBackup && !request.backupDir.empty()) {
+        std::string folder = request.backupDir;
+        iTunesTSF_SetOtherBackupPath(folder.data());
+    }
+
+    // Bring the phones to the ready state the window would have reached.
+    if (request.sourceType == kDeviceAndroid &&
+        !prepareAndroid(request.sourceIndex, request.waitSeconds))
+        return fail("the source Android phone is not ready");
+    if (!prepareAndroid(request.destinationIndex, request.waitSeconds))
+        return fail("the destination Android phone is not ready");
+    if (request.sourceType == kDeviceIphone && !waitFor(request.waitSeconds, [&] {
+            return IphoneTSF_ConnectDeviceCount() > request.sourceIndex;
+        }))
+        return fail("the iPhone is not attached");
+    if (request.sourceType == kDeviceItunesBackup && iTunesTSF_BackupCount() <= request.sourceIndex)
+        return fail("no such backup");
+
+    TransferDoingThread job;
+    job.prepareJob(request.kinds);
+    job.m_srcType = request.sourceType;
+    job.m_dstType = kDeviceAndroid;
+    job.m_srcIndex = request.sourceIndex;
+    job.m_dstIndex = request.destinationIndex;
+    job.m_mode = request.mode();
+    QDir().mkpath(QString::fromStdString(request.workDir));
+    job.m_workPath = QString::fromStdString(request.workDir);
+    if (request.fastSmsCountdown)
+        job.setCountdownSleeper([] {});
+    QObject::connect(
+        &job, &TransferDoingThread::changeSMSShow, &job,
+        [] { std::printf("sms: waiting for the destination's user\n"); }, Qt::DirectConnection);
+
+    job.start();
+    while (!job.wait(500))
+        kestrova::printProgress(job, stdout);
+    kestrova::printProgress(job, stdout);
+    std::printf("%s\n", kestrova::outcomeJson(job, request).c_str());
+    std::fflush(stdout);
+    AndroidTSF_UnInit();
+    return job.allSucceeded() ? 0 : 1;
+}

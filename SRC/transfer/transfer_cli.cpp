@@ -1,0 +1,161 @@
+#include "transfer_cli.h"
+
+#include <QDir>
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace kestrova {
+
+namespace {
+
+bool parseDevice(const std::string& text, int* type, int* index) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos || colon + 1 >= text.size())
+        return false;
+    const std::string kind = text.substr(0, colon);
+    const std::string number = text.substr(colon + 1);
+    if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 3)
+        return false;
+    *index = std::atoi(number.c_str());
+    if (kind == "android")
+        *type = kDeviceAndroid;
+    else if (kind == "iphone")
+        *type = kDeviceIphone;
+    else if (kind == "backup")
+        *type = kDeviceItunesBackup;
+    else
+        return false;
+    return true;
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+int TransferRequest::mode() const {
+    switch (sourceType) {
+    case kDeviceAndroid:
+        return kModeAndroid2Android;
+    case kDeviceIphone:
+        return kModeIphone2Android;
+    default:
+        return kModeItunes2Android;
+    }
+}
+
+bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* error) {
+    bool anyKind = false;
+    r->workDir = (QDir::tempPath() + "/kestrova").toStdString();
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string* out) {
+            if (i + 1 >= argc) {
+                *error = "missing value after " + arg;
+                return false;
+            }
+            *out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--from") {
+            if (!value(&v) || !parseDevice(v, &r->sourceType, &r->sourceIndex))
+                return *error = error->empty() ? "bad --from: " + v : *error, false;
+            r->sourceText = v;
+        } else if (arg == "--to") {
+            int type = 0;
+            if (!value(&v) || !parseDevice(v, &type, &r->destinationIndex) ||
+                type != kDeviceAndroid)
+                return *error = error->empty() ? "the destination must be android:N" : *error,
+                       false;
+            r->destinationText = v;
+        } else if (arg == "--kinds") {
+            if (!value(&v))
+                return false;
+            std::stringstream list(v);
+            std::string key;
+            while (std::getline(list, key, ',')) {
+                const int kind = kindFromKey(key);
+                if (kind < 0)
+                    return *error = "unknown kind: " + key, false;
+                r->kinds[kind] = anyKind = true;
+            }
+        } else if (arg == "--all") {
+            for (bool& k : r->kinds)
+                k = anyKind = true;
+        } else if (arg == "--work") {
+            if (!value(&r->workDir))
+                return false;
+        } else if (arg == "--backup-dir") {
+            if (!value(&r->backupDir))
+                return false;
+        } else if (arg == "--wait") {
+            if (!value(&v))
+                return false;
+            r->waitSeconds = std::atoi(v.c_str());
+        } else if (arg == "--fast-sms-countdown") {
+            r->fastSmsCountdown = true;
+        } else {
+            *error = "unknown argument: " + arg;
+            return false;
+        }
+    }
+    if (!anyKind) {
+        *error = "choose the kinds with --kinds or --all";
+        return false;
+    }
+    if (r->sourceType == kDeviceAndroid && r->sourceIndex == r->destinationIndex) {
+        *error = "source and destination are the same phone";
+        return false;
+    }
+    return true;
+}
+
+void printProgress(const TransferDoingThread& job, FILE* out) {
+    const int kind = job.m_kindIndex.load();
+    if (kind < 0 || kind >= kKindCount)
+        return;
+    std::fprintf(out, "progress %s %u/%d\n", kindKey(kind), job.m_current[kind].load(),
+                 job.m_total[kind].load());
+    std::fflush(out);
+}
+
+std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& request) {
+    std::ostringstream json;
+    json << "{\"mode\":" << request.mode() << ",\"source\":" << jsonString(request.sourceText)
+         << ",\"destination\":" << jsonString(request.destinationText)
+         << ",\"success\":" << (job.allSucceeded() ? "true" : "false") << ",\"kinds\":{";
+    bool first = true;
+    for (int k = 0; k < kKindCount; ++k) {
+        if (!job.m_selected[k])
+            continue;
+        const KindCounters& c = job.outcome(k);
+        json << (first ? "" : ",") << jsonString(kindKey(k))
+             << ":{\"outcome\":" << jsonString(outcomeKey(evaluate(c, true)))
+             << ",\"offered\":" << c.offered.load() << ",\"copied\":" << c.copied.load()
+             << ",\"failed\":" << c.failed.load() << ",\"skipped\":" << c.skipped.load()
+             << ",\"reason\":" << jsonString(reasonKey(c.firstReason()))
+             << ",\"text\":" << jsonString(describe(c, true)) << "}";
+        first = false;
+    }
+    json << "}}";
+    return json.str();
+}
+
+} // namespace kestrova

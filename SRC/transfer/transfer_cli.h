@@ -1,0 +1,37 @@
+// Command line and report of the headless transfer driver, kept apart from
+// its main() so tests can check them.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "QtMyThread.h"
+
+namespace kestrova {
+
+struct TransferRequest {
+    int sourceType = kDeviceAndroid;
+    int sourceIndex = 0;
+    int destinationIndex = 1;
+    bool kinds[kKindCount] = {};
+    std::string workDir;
+    std::string backupDir;
+    int waitSeconds = 60;
+    bool fastSmsCountdown = false;
+    std::string sourceText = "android:0";
+    std::string destinationText = "android:1";
+
+    int mode() const;
+};
+
+bool parseTransferArgs(int argc, char** argv, TransferRequest* request, std::string* error);
+
+// One line per running kind: "progress sms 12/40".
+void printProgress(const TransferDoingThread& job, FILE* out);
+
+// {"mode":2001,"source":"android:0","destination":"android:1","success":false,
+//  "kinds":{"sms":{"outcome":"skipped","offered":40,"copied":0,"failed":0,"skipped":40,
+//  "reason":"sms_prompt_not_accepted","text":"Skipped: not accepted on the phone"}}}
+std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& request);
+
+} // namespace kestrova

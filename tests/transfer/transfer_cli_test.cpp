@@ -1,0 +1,54 @@
+// The headless driver's command line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "transfer_cli.h"
+
+using kestrova::TransferRequest;
+
+namespace {
+
+bool parse(std::vector<std::string> args, TransferRequest* r, std::string* error) {
+    args.insert(args.begin(), "kestrova-transfer");
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    return kestrova::parseTransferArgs(static_cast<int>(argv.size()), argv.data(), r, error);
+}
+
+TEST(TransferCli, SourcesDestinationsAndKinds) {
+    TransferRequest r;
+    std::string error;
+    ASSERT_TRUE(parse({"--from", "backup:2", "--to", "android:0", "--kinds", "contacts,sms,photos"},
+                      &r, &error))
+        << error;
+    EXPECT_EQ(r.sourceType, kDeviceItunesBackup);
+    EXPECT_EQ(r.sourceIndex, 2);
+    EXPECT_EQ(r.destinationIndex, 0);
+    EXPECT_EQ(r.mode(), kModeItunes2Android);
+    EXPECT_TRUE(r.kinds[0] && r.kinds[1] && r.kinds[4]);
+    EXPECT_FALSE(r.kinds[2] || r.kinds[7]);
+
+    TransferRequest all;
+    ASSERT_TRUE(parse({"--from", "iphone:0", "--to", "android:1", "--all"}, &all, &error));
+    EXPECT_EQ(all.mode(), kModeIphone2Android);
+    for (bool k : all.kinds)
+        EXPECT_TRUE(k);
+}
+
+TEST(TransferCli, RefusesWhatCannotBeRun) {
+    TransferRequest r;
+    std::string error;
+    EXPECT_FALSE(parse({"--from", "android:0", "--to", "android:1"}, &r, &error));
+    EXPECT_NE(error.find("kinds"), std::string::npos);
+    EXPECT_FALSE(parse({"--from", "android:0", "--to", "iphone:1", "--all"}, &r, &error));
+    EXPECT_FALSE(parse({"--from", "android:1", "--to", "android:1", "--all"}, &r, &error));
+    EXPECT_FALSE(parse({"--from", "pixel:0", "--to", "android:1", "--all"}, &r, &error));
+    EXPECT_FALSE(parse({"--from", "android:x", "--to", "android:1", "--all"}, &r, &error));
+    EXPECT_FALSE(parse({"--kinds", "contacts,notes", "--to", "android:1"}, &r, &error));
+    EXPECT_FALSE(parse({"--from"}, &r, &error));
+}
+
+} // namespace
