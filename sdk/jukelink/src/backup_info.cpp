@@ -47,14 +47,10 @@ template <typename T> void takeFirst(T* field, std::initializer_list<std::option
 
 } // namespace
 
-BackupInfo readBackupInfo(const std::string& dir) {
+BackupInfo describeBackup(const std::string& dir, plist_t ip, plist_t manifest, plist_t status) {
     BackupInfo info;
     info.folder = dir;
-    PlistPtr infoPlist = readOptional(dir, "Info.plist");
-    PlistPtr manifest = readOptional(dir, "Manifest.plist");
-    PlistPtr status = readOptional(dir, "Status.plist");
-    plist_t ip = infoPlist.get();
-    plist_t lockdown = plistDict(manifest.get(), "Lockdown");
+    plist_t lockdown = plistDict(manifest, "Lockdown");
 
     takeFirst(&info.deviceName, {plistString(ip, "Device Name"), plistString(ip, "Display Name"),
                                  plistString(lockdown, "DeviceName")});
@@ -67,13 +63,23 @@ BackupInfo readBackupInfo(const std::string& dir) {
               {plistString(ip, "Product Version"), plistString(lockdown, "ProductVersion")});
     if (info.deviceName.empty())
         info.deviceName = info.productType.empty() ? "iPhone" : info.productType;
-    takeFirst(&info.dateUnix, {plistDate(ip, "Last Backup Date"), plistDate(status.get(), "Date"),
-                               plistDate(manifest.get(), "Date"), std::optional(fileMtime(dir))});
+    takeFirst(&info.dateUnix, {plistDate(ip, "Last Backup Date"), plistDate(status, "Date"),
+                               plistDate(manifest, "Date")});
     info.date = isoDate(info.dateUnix);
+    info.encrypted = plistBool(manifest, "IsEncrypted").value_or(false);
+    info.complete = plistString(status, "SnapshotState").value_or("") == "finished";
+    return info;
+}
 
-    info.encrypted = plistBool(manifest.get(), "IsEncrypted").value_or(false);
-    info.complete = plistString(status.get(), "SnapshotState").value_or("") == "finished";
-
+BackupInfo readBackupInfo(const std::string& dir) {
+    PlistPtr infoPlist = readOptional(dir, "Info.plist");
+    PlistPtr manifest = readOptional(dir, "Manifest.plist");
+    PlistPtr status = readOptional(dir, "Status.plist");
+    BackupInfo info = describeBackup(dir, infoPlist.get(), manifest.get(), status.get());
+    if (info.dateUnix == 0) {
+        info.dateUnix = fileMtime(dir);
+        info.date = isoDate(info.dateUnix);
+    }
     if (isRegularFile(joinPath(dir, "Manifest.db")))
         info.manifestFormat = kFormatDb;
     else if (isRegularFile(joinPath(dir, "Manifest.mbdb")))

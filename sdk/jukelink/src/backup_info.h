@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include <plist/plist.h>
+
 #include "backup_nodes.h"
 
 namespace jukelink {
@@ -30,6 +32,10 @@ bool isBackupFolder(const std::string& dir);
 // is missing or unreadable is logged and filled from the other lists, then
 // from the folder itself (its name as identifier, its mtime as date).
 BackupInfo readBackupInfo(const std::string& dir);
+
+// The part of readBackupInfo that reads the three parsed lists (any may be
+// null or of the wrong shape); the date stays 0 when none of them has one.
+BackupInfo describeBackup(const std::string& dir, plist_t info, plist_t manifest, plist_t status);
 
 // Fills a node for callers. False when the folder path does not fit the node
 // (a cut path would name another folder).
