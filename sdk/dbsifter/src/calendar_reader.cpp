@@ -91,7 +91,7 @@ int64_t alarmMinutes(const Alarm& a, int64_t startMs) {
 
 } // namespace
 
-bool readEvents(SourceDb& db, std::vector<EventRow>* out, std::string* why) {
+bool readEvents(SourceDb& db, const RowSink<EventRow>& out, std::string* why) {
     if (!db.hasTable("CalendarItem")) {
         *why = "no CalendarItem table: not a calendar";
         return false;
@@ -142,7 +142,10 @@ bool readEvents(SourceDb& db, std::vector<EventRow>* out, std::string* why) {
         auto rule = rules.find(rowid);
         if (rule != rules.end())
             e.rrule = rule->second;
-        out->push_back(std::move(e));
+        if (!out(e)) {
+            *why = "out of memory";
+            return false;
+        }
     }
     if (!st.ok()) {
         *why = "reading events failed: " + st.error();

@@ -33,7 +33,7 @@ Text durationOf(const Stmt& st, int col) {
     return decimal(std::isfinite(d) && d > 0 && d < 1e9 ? std::llround(d) : 0);
 }
 
-bool readStore(SourceDb& db, std::vector<CallRow>* out, std::string* why) {
+bool readStore(SourceDb& db, const RowSink<CallRow>& out, std::string* why) {
     const auto cols = db.columns("ZCALLRECORD");
     std::string sql = "SELECT Z_PK";
     for (const char* c : {"ZADDRESS", "ZDATE", "ZDURATION", "ZORIGINATED", "ZANSWERED", "ZNAME"})
@@ -49,7 +49,10 @@ bool readStore(SourceDb& db, std::vector<CallRow>* out, std::string* why) {
         // Outgoing whether answered or not; incoming is missed unless answered.
         c.type = st.int64(4) != 0 ? "2" : st.int64(5) != 0 ? "1" : "3";
         c.name = st.text(6);
-        out->push_back(std::move(c));
+        if (!out(c)) {
+            *why = "out of memory";
+            return false;
+        }
     }
     if (!st.ok()) {
         *why = "reading calls failed: " + st.error();
@@ -58,7 +61,7 @@ bool readStore(SourceDb& db, std::vector<CallRow>* out, std::string* why) {
     return true;
 }
 
-bool readLegacy(SourceDb& db, std::vector<CallRow>* out, std::string* why) {
+bool readLegacy(SourceDb& db, const RowSink<CallRow>& out, std::string* why) {
     const auto cols = db.columns("call");
     std::string sql = "SELECT ROWID";
     for (const char* c : {"address", "date", "duration", "flags", "name"})
@@ -76,7 +79,10 @@ bool readLegacy(SourceDb& db, std::vector<CallRow>* out, std::string* why) {
         const bool outgoing = (st.int64(4) & 0x1) != 0;
         c.type = outgoing ? "2" : st.int64(3) > 0 ? "1" : "3";
         c.name = st.text(5);
-        out->push_back(std::move(c));
+        if (!out(c)) {
+            *why = "out of memory";
+            return false;
+        }
     }
     if (!st.ok()) {
         *why = "reading calls failed: " + st.error();
@@ -87,7 +93,7 @@ bool readLegacy(SourceDb& db, std::vector<CallRow>* out, std::string* why) {
 
 } // namespace
 
-bool readCalls(SourceDb& db, std::vector<CallRow>* out, std::string* why) {
+bool readCalls(SourceDb& db, const RowSink<CallRow>& out, std::string* why) {
     if (db.hasTable("ZCALLRECORD"))
         return readStore(db, out, why);
     if (db.hasTable("call"))

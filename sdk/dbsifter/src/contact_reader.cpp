@@ -132,7 +132,7 @@ void addValues(ContactRow& row, const std::vector<MultiValue>& values,
 
 } // namespace
 
-bool readContacts(SourceDb& db, std::vector<ContactRow>* out, std::string* why) {
+bool readContacts(SourceDb& db, const RowSink<ContactRow>& out, std::string* why) {
     if (!db.hasTable("ABPerson")) {
         *why = "no ABPerson table: not an address book";
         return false;
@@ -165,7 +165,10 @@ bool readContacts(SourceDb& db, std::vector<ContactRow>* out, std::string* why) 
         auto g = groups.find(rowid);
         if (g != groups.end())
             c.groupName = g->second;
-        out->push_back(std::move(c));
+        if (!out(c)) {
+            *why = "out of memory";
+            return false;
+        }
     }
     if (!st.ok()) {
         *why = "reading contacts failed: " + st.error();

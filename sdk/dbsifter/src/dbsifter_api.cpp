@@ -27,13 +27,10 @@ int flush(const char* what, const char* dbPath, Reader read, RecordList<Record>*
     try {
         SourceDb db;
         std::string why;
-        std::vector<Row> rows;
-        if (!db.open(dbPath, &why) || !read(db, &rows, &why)) {
+        const RowSink<Row> sink = [list](const Row& row) { return appendRecord(row, list); };
+        if (!db.open(dbPath, &why) || !read(db, sink, &why)) {
+            clearList(list);
             logLine("%s: %s", what, why.c_str());
-            return -1;
-        }
-        if (!buildList(rows, list)) {
-            logLine("%s: out of memory for %zu records", what, rows.size());
             return -1;
         }
         logLine("%s: %d records from %s", what, list->count, dbPath);

@@ -7,6 +7,7 @@
 
 #include "source_db.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,13 @@ struct EventRow {
         alarmMinutes, rrule;
 };
 
-bool readMessages(SourceDb& db, std::vector<MessageRow>* out, std::string* why);
-bool readContacts(SourceDb& db, std::vector<ContactRow>* out, std::string* why);
-bool readCalls(SourceDb& db, std::vector<CallRow>* out, std::string* why);
-bool readEvents(SourceDb& db, std::vector<EventRow>* out, std::string* why);
+// Receives each row as it is read; false stops the reader (out of memory).
+template <class Row> using RowSink = std::function<bool(const Row&)>;
+
+bool readMessages(SourceDb& db, const RowSink<MessageRow>& out, std::string* why);
+bool readContacts(SourceDb& db, const RowSink<ContactRow>& out, std::string* why);
+bool readCalls(SourceDb& db, const RowSink<CallRow>& out, std::string* why);
+bool readEvents(SourceDb& db, const RowSink<EventRow>& out, std::string* why);
 
 // Where a labelled value goes: the field for its label when that is free,
 // else the first free field of its kind, else a "Label: value" line of

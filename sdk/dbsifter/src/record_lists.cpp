@@ -30,23 +30,19 @@ template <class Record> void freeRecord(Record* r, int textCount) {
 }
 
 template <class Record, class Row, size_t N>
-bool build(const std::vector<Row>& rows, Text const Row::*const (&fields)[N],
-           RecordList<Record>* list) {
+bool append(const Row& row, Text const Row::*const (&fields)[N], RecordList<Record>* list) {
     static_assert(N * sizeof(char*) == offsetof(Record, reserved1), "one field per text");
-    Record** tail = &list->head;
-    for (const Row& row : rows) {
-        auto* r = static_cast<Record*>(std::calloc(1, sizeof(Record)));
-        if (!r)
+    auto* r = static_cast<Record*>(std::calloc(1, sizeof(Record)));
+    if (!r)
+        return false;
+    for (size_t i = 0; i < N; ++i)
+        if (!copyText(row.*fields[i], &texts(r)[i])) {
+            freeRecord(r, int(N));
             return false;
-        for (size_t i = 0; i < N; ++i)
-            if (!copyText(row.*fields[i], &texts(r)[i])) {
-                freeRecord(r, int(N));
-                return false;
-            }
-        *tail = r;
-        tail = &r->next;
-        ++list->count;
-    }
+        }
+    *list->tail = r;
+    list->tail = &r->next;
+    ++list->count;
     return true;
 }
 
@@ -58,6 +54,7 @@ template <class Record> void clear(RecordList<Record>* list, int textCount) {
         r = next;
     }
     list->head = nullptr;
+    list->tail = &list->head;
     list->count = 0;
 }
 
@@ -81,29 +78,19 @@ constexpr Text const E::*kEventFields[] = {
     &E::eventId,  &E::calendarId,  &E::title,    &E::start,        &E::end,  &E::location,
     &E::timeZone, &E::description, &E::hasAlarm, &E::alarmMinutes, &E::rrule};
 
-template <class Record, class Row, size_t N>
-bool buildOrClear(const std::vector<Row>& rows, Text const Row::*const (&fields)[N],
-                  RecordList<Record>* list) {
-    clear(list, int(N));
-    if (build(rows, fields, list))
-        return true;
-    clear(list, int(N));
-    return false;
-}
-
 } // namespace
 
-bool buildList(const std::vector<MessageRow>& rows, RecordList<SMessage>* list) {
-    return buildOrClear(rows, kMessageFields, list);
+bool appendRecord(const MessageRow& row, RecordList<SMessage>* list) {
+    return append(row, kMessageFields, list);
 }
-bool buildList(const std::vector<ContactRow>& rows, RecordList<ABPerson>* list) {
-    return buildOrClear(rows, kContactFields, list);
+bool appendRecord(const ContactRow& row, RecordList<ABPerson>* list) {
+    return append(row, kContactFields, list);
 }
-bool buildList(const std::vector<CallRow>& rows, RecordList<CallHistory>* list) {
-    return buildOrClear(rows, kCallFields, list);
+bool appendRecord(const CallRow& row, RecordList<CallHistory>* list) {
+    return append(row, kCallFields, list);
 }
-bool buildList(const std::vector<EventRow>& rows, RecordList<Calendar>* list) {
-    return buildOrClear(rows, kEventFields, list);
+bool appendRecord(const EventRow& row, RecordList<Calendar>* list) {
+    return append(row, kEventFields, list);
 }
 
 void clearList(RecordList<SMessage>* list) { clear(list, SMESSAGE_TEXT_COUNT); }

@@ -10,16 +10,20 @@
 
 namespace dbsifter {
 
+// A list with its tail, so rows are appended in the order they are read.
+// Lives at a fixed address (tail may point at head).
 template <class Record> struct RecordList {
     Record* head = nullptr;
+    Record** tail = &head;
     int count = 0;
 };
 
-// Builds a list in row order; false (and an empty list) when memory runs out.
-bool buildList(const std::vector<MessageRow>& rows, RecordList<SMessage>* list);
-bool buildList(const std::vector<ContactRow>& rows, RecordList<ABPerson>* list);
-bool buildList(const std::vector<CallRow>& rows, RecordList<CallHistory>* list);
-bool buildList(const std::vector<EventRow>& rows, RecordList<Calendar>* list);
+// Appends a record made from the row; false when memory runs out (nothing
+// is appended then).
+bool appendRecord(const MessageRow& row, RecordList<SMessage>* list);
+bool appendRecord(const ContactRow& row, RecordList<ABPerson>* list);
+bool appendRecord(const CallRow& row, RecordList<CallHistory>* list);
+bool appendRecord(const EventRow& row, RecordList<Calendar>* list);
 
 void clearList(RecordList<SMessage>* list);
 void clearList(RecordList<ABPerson>* list);

@@ -50,7 +50,7 @@ ChatIndex loadChats(SourceDb& db, const std::unordered_map<int64_t, std::string>
     return idx;
 }
 
-bool readModern(SourceDb& db, std::vector<MessageRow>* out, std::string* why) {
+bool readModern(SourceDb& db, const RowSink<MessageRow>& out, std::string* why) {
     std::unordered_map<int64_t, std::string> handles;
     if (db.hasTable("handle")) {
         Stmt st(db.handle(), "SELECT ROWID, id FROM handle");
@@ -93,7 +93,10 @@ bool readModern(SourceDb& db, std::vector<MessageRow>* out, std::string* why) {
             m.threadId = "h" + decimal(handleId);
         else
             m.threadId = "m" + decimal(rowid);
-        out->push_back(std::move(m));
+        if (!out(m)) {
+            *why = "out of memory";
+            return false;
+        }
     }
     if (!st.ok()) {
         *why = "reading messages failed: " + st.error();
@@ -102,7 +105,7 @@ bool readModern(SourceDb& db, std::vector<MessageRow>* out, std::string* why) {
     return true;
 }
 
-bool readLegacy(SourceDb& db, std::vector<MessageRow>* out, std::string* why) {
+bool readLegacy(SourceDb& db, const RowSink<MessageRow>& out, std::string* why) {
     const auto cols = db.columns("message");
     Stmt st(db.handle(),
             "SELECT ROWID, " + columnOrNull(cols, "text") + ", " +
@@ -133,7 +136,10 @@ bool readLegacy(SourceDb& db, std::vector<MessageRow>* out, std::string* why) {
         m.type = fromMe ? (failed ? "5" : "2") : "1";
         m.read = (fromMe || st.int64(6) != 0) ? "1" : "0";
         m.threadId = st.int64(7) > 0 ? decimal(st.int64(7)) : "m" + decimal(rowid);
-        out->push_back(std::move(m));
+        if (!out(m)) {
+            *why = "out of memory";
+            return false;
+        }
     }
     if (!st.ok()) {
         *why = "reading messages failed: " + st.error();
@@ -144,7 +150,7 @@ bool readLegacy(SourceDb& db, std::vector<MessageRow>* out, std::string* why) {
 
 } // namespace
 
-bool readMessages(SourceDb& db, std::vector<MessageRow>* out, std::string* why) {
+bool readMessages(SourceDb& db, const RowSink<MessageRow>& out, std::string* why) {
     if (!db.hasTable("message")) {
         *why = "no message table: not a message database";
         return false;
