@@ -1,0 +1,145 @@
+#include "android/agent_ports.h"
+
+#include <algorithm>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "agent.h"
+#include "android/phone.h"
+#include "common/net.h"
+
+namespace lab {
+
+namespace {
+
+// Counts the bytes of an agent stream toward a "drop after N bytes" fault.
+bool dropNow(Phone& phone, AdbStream& s, size_t n) {
+    if (!phone.countAndCheckDrop(n))
+        return false;
+    s.connection().drop();
+    return true;
+}
+
+} // namespace
+
+AgentPorts::AgentPorts(Phone& phone) : m_phone(phone) {}
+
+AgentPorts::~AgentPorts() { stopAll(); }
+
+ServiceRunner AgentPorts::forPort(int port) {
+    bool ours =
+        std::find(std::begin(kAgentPorts), std::end(kAgentPorts), port) != std::end(kAgentPorts);
+    if (!ours || !m_phone.agentRunning())
+        return {};
+    const std::string& stub = m_phone.settings().agentStub;
+    return [this, stub](std::shared_ptr<AdbStream> s) {
+        track(s, true);
+        if (stub == "echo")
+            echo(s);
+        else if (stub == "rr")
+            requestReply(s);
+        else
+            bridge(s);
+        track(s, false);
+    };
+}
+
+void AgentPorts::track(const std::shared_ptr<AdbStream>& s, bool add) {
+    std::lock_guard lk(m_mu);
+    if (add)
+        m_streams.insert(s);
+    else
+        m_streams.erase(s);
+}
+
+std::shared_ptr<Agent> AgentPorts::currentAgent() {
+    std::lock_guard lk(m_mu);
+    if (!m_agent) {
+        const auto& st = m_phone.settings();
+        PhoneConfig cfg;
+        cfg.dir = st.dir;
+        cfg.serial = st.serial;
+        cfg.model = st.model;
+        cfg.manufacturer = st.manufacturer;
+        cfg.androidVersion = st.release;
+        cfg.sdk = st.sdk;
+        cfg.smsPromptAcceptAfterSeconds = st.smsPromptAcceptAfterSeconds;
+        m_agent = std::make_shared<Agent>(cfg);
+    }
+    return m_agent;
+}
+
+void AgentPorts::stopAll() {
+    std::shared_ptr<Agent> agent;
+    std::set<std::shared_ptr<AdbStream>> streams;
+    {
+        std::lock_guard lk(m_mu);
+        agent.swap(m_agent); // the next start gets a fresh agent
+        streams = m_streams;
+    }
+    if (agent)
+        agent->stop();
+    for (const auto& s : streams)
+        s->abort();
+}
+
+void AgentPorts::bridge(const std::shared_ptr<AdbStream>& s) {
+    int fds[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
+        return;
+    auto agent = currentAgent();
+    std::thread server([agent, fd = fds[0]] {
+        agent->serve(fd);
+        close(fd);
+    });
+    int ours = fds[1];
+    // Host to agent on a helper thread; it ends when the stream ends.
+    std::thread up([this, s, ours] {
+        char buf[65536];
+        size_t n;
+        while ((n = s->readSome(buf, sizeof buf)) > 0) {
+            if (dropNow(m_phone, *s, n) || !writeAll(ours, buf, n))
+                break;
+        }
+        shutdown(ours, SHUT_WR);
+    });
+    std::string buf(256 * 1024, '\0');
+    while (true) {
+        ssize_t n = read(ours, buf.data(), buf.size());
+        if (n <= 0 || dropNow(m_phone, *s, static_cast<size_t>(n)) ||
+            !s->write(buf.data(), static_cast<size_t>(n)) || !s->flush())
+            break;
+    }
+    shutdown(ours, SHUT_RDWR);
+    s->abort(); // ends the helper's read
+    up.join();
+    server.join();
+    close(ours);
+}
+
+void AgentPorts::echo(const std::shared_ptr<AdbStream>& s) {
+    char buf[65536];
+    size_t n;
+    while ((n = s->readSome(buf, sizeof buf)) > 0) {
+        if (dropNow(m_phone, *s, n) || !s->write(buf, n) || !s->flush())
+            return;
+    }
+}
+
+void AgentPorts::requestReply(const std::shared_ptr<AdbStream>& s) {
+    std::string reply;
+    unsigned char req[4];
+    while (s->readExact(req, sizeof req)) {
+        uint32_t n = req[0] | req[1] << 8 | req[2] << 16 | static_cast<uint32_t>(req[3]) << 24;
+        if (n == 0)
+            n = 10240;
+        if (n > 64 * 1024 * 1024)
+            return;
+        reply.assign(n, 'Z');
+        if (dropNow(m_phone, *s, n) || !s->write(reply) || !s->flush())
+            return;
+    }
+}
+
+} // namespace lab

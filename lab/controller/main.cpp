@@ -1,0 +1,188 @@
+// kestrova-lab: starts and drives the virtual device lab.
+//
+//   kestrova-lab up --dir DIR [--android N] [--iphone M] [--seed S]
+//                   [--scenario default|modern|legacy|unauthorized|sms-never]
+//                   [--fill RECORDS] [--agent-stub echo|rr]
+//       starts the lab in the background and prints one `export NAME=value`
+//       line per variable a client needs, once everything is ready
+//   kestrova-lab down --dir DIR
+//   kestrova-lab env --dir DIR                       the export lines again
+//   kestrova-lab status --dir DIR
+//   kestrova-lab state --dir DIR --phone N device|unauthorized|offline
+//   kestrova-lab allow --dir DIR --phone N           the user taps "Allow"
+//   kestrova-lab unplug|plug --dir DIR --phone N
+//   kestrova-lab fault --dir DIR --phone N --kind KIND [--value V]
+//       KIND: drop-after-bytes (the connection drops after V more bytes of
+//       file or agent stream), disk-full (file writes fail after V more
+//       bytes, the agent's at once), stall (agent replies wait V seconds),
+//       cut (agent replies stop after V bytes), oversize (agent length
+//       fields V bytes too large), clear
+//   kestrova-lab fill --dir DIR --phone N [fixture options...]
+//   kestrova-lab dump --dir DIR --phone N [--out FILE]
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "common/files.h"
+#include "common/net.h"
+#include "common/proc.h"
+#include "controller/adb_server.h"
+#include "controller/lab.h"
+#include "controller/lab_config.h"
+#include "faults.h"
+
+namespace {
+
+std::string currentDir() {
+    char buf[4096];
+    return getcwd(buf, sizeof buf) ? buf : ".";
+}
+
+struct Args {
+    std::string cmd, dir, kind, word;
+    int phone = 0;
+    long long value = 0;
+    lab::LabOptions lab;
+    std::vector<std::string> rest; // passed through to the fixture tool
+};
+
+bool parse(int argc, char** argv, Args& a) {
+    if (argc < 2)
+        return false;
+    a.cmd = argv[1];
+    for (int i = 2; i < argc; ++i) {
+        std::string k = argv[i];
+        auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
+        if (k == "--dir")
+            a.dir = a.lab.dir = next();
+        else if (k == "--android")
+            a.lab.android = std::atoi(next().c_str());
+        else if (k == "--iphone")
+            a.lab.iphone = std::atoi(next().c_str());
+        else if (k == "--seed")
+            a.lab.seed = std::atoll(next().c_str());
+        else if (k == "--scenario")
+            a.lab.scenario = next();
+        else if (k == "--fill")
+            a.lab.fillRecords = std::atoi(next().c_str());
+        else if (k == "--agent-stub")
+            a.lab.agentStub = next();
+        else if (k == "--phone")
+            a.phone = std::atoi(next().c_str());
+        else if (k == "--kind")
+            a.kind = next();
+        else if (k == "--value")
+            a.value = std::atoll(next().c_str());
+        else if (a.cmd == "fill" || a.cmd == "dump")
+            a.rest.push_back(k);
+        else if (a.word.empty() && k.rfind("--", 0) != 0)
+            a.word = k;
+        else
+            return false;
+    }
+    if (!a.dir.empty() && a.dir[0] != '/')
+        a.dir = a.lab.dir = currentDir() + "/" + a.dir;
+    return !a.dir.empty();
+}
+
+int reply(const std::string& r) {
+    std::printf("%s\n", r.c_str());
+    return r.rfind("ok", 0) == 0 ? 0 : 1;
+}
+
+int agentFault(const Args& a) {
+    std::string pd = lab::phoneDir(a.dir, a.phone);
+    lab::Faults f = lab::readFaults(pd);
+    if (a.kind == "stall")
+        f.stallSeconds = static_cast<int>(a.value);
+    else if (a.kind == "cut")
+        f.cutBytes = a.value;
+    else if (a.kind == "oversize")
+        f.oversizeBytes = a.value;
+    else if (a.kind == "disk-full")
+        f.diskFull = true;
+    else if (a.kind == "clear")
+        f = lab::Faults{};
+    return lab::writeFaults(pd, f) ? 0 : 1;
+}
+
+int fault(const Args& a) {
+    if (a.kind == "stall" || a.kind == "cut" || a.kind == "oversize")
+        return agentFault(a) == 0 ? reply("ok") : reply("error cannot write the agent's faults");
+    if (a.kind == "disk-full" || a.kind == "clear") {
+        if (agentFault(a) != 0)
+            return reply("error cannot write the agent's faults");
+    }
+    if (a.kind == "clear")
+        return reply(lab::phoneControl(a.dir, a.phone, "fault clear"));
+    if (a.kind == "drop-after-bytes" || a.kind == "disk-full")
+        return reply(
+            lab::phoneControl(a.dir, a.phone, "fault " + a.kind + " " + std::to_string(a.value)));
+    return reply("error unknown fault kind " + a.kind);
+}
+
+int fixtureTool(const Args& a) {
+    std::vector<std::string> argv = {lab::exeFolder() + "kestrova-android-fixture", a.cmd, "--dir",
+                                     lab::phoneDir(a.dir, a.phone)};
+    argv.insert(argv.end(), a.rest.begin(), a.rest.end());
+    lab::ProcResult r = lab::runProcess(argv, {}, 3600);
+    std::fputs(r.out.c_str(), stdout);
+    std::fputs(r.err.c_str(), stderr);
+    return r.exitCode;
+}
+
+// adb keeps retrying a network device that went away and lists it as
+// offline meanwhile; a pulled cable makes the phone leave the list.
+int plugging(const Args& a, bool on) {
+    std::string r = lab::phoneControl(a.dir, a.phone, on ? "plug" : "unplug");
+    if (!on && r.rfind("ok", 0) == 0) {
+        auto env = lab::parseExportLines(lab::readFile(a.dir + "/lab.env").value_or(""));
+        lab::AdbServer server(
+            a.dir, static_cast<uint16_t>(std::atoi(env["ANDROID_ADB_SERVER_PORT"].c_str())));
+        server.adb({"disconnect", lab::phoneSerial(a.dir, a.phone)}, 20);
+    }
+    return reply(r);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    lab::ignoreSigpipe();
+    Args a;
+    if (!parse(argc, argv, a)) {
+        std::fprintf(stderr, "usage: kestrova-lab up|down|env|status|state|allow|unplug|plug|"
+                             "fault|fill|dump --dir DIR ...\n");
+        return 2;
+    }
+    if (a.cmd == "up")
+        return lab::labUp(a.lab, lab::exeFolder() + "kestrova-lab");
+    if (a.cmd == "daemon")
+        return lab::runLabDaemon(a.lab);
+    if (a.cmd == "down")
+        return lab::labDown(a.dir);
+    if (a.cmd == "env") {
+        auto env = lab::readFile(a.dir + "/lab.env");
+        std::fputs(env.value_or("").c_str(), stdout);
+        return env ? 0 : 1;
+    }
+    if (a.cmd == "status") {
+        for (int i = 0; i < lab::phoneCount(a.dir); ++i)
+            std::printf("phone %d %s %s\n", i, lab::phoneSerial(a.dir, i).c_str(),
+                        lab::phoneControl(a.dir, i, "status").c_str());
+        return 0;
+    }
+    if (a.cmd == "state")
+        return reply(lab::phoneControl(a.dir, a.phone, "state " + a.word));
+    if (a.cmd == "allow")
+        return reply(lab::phoneControl(a.dir, a.phone, "allow"));
+    if (a.cmd == "unplug" || a.cmd == "plug")
+        return plugging(a, a.cmd == "plug");
+    if (a.cmd == "fault")
+        return fault(a);
+    if (a.cmd == "fill" || a.cmd == "dump")
+        return fixtureTool(a);
+    std::fprintf(stderr, "kestrova-lab: unknown command %s\n", a.cmd.c_str());
+    return 2;
+}
