@@ -9,6 +9,7 @@
 #include "device_table.h"
 #include "greenlink.h"
 #include "greenlink_log.h"
+#include "media_family.h"
 #include "runner.h"
 
 namespace greenlink {
@@ -104,6 +105,7 @@ int AndroidTSF_ReadyTodoing(int deviceindex) {
              deviceSerial(deviceindex).c_str(), deviceState(deviceindex).c_str());
     st_ReadyToScanProgress = 10;
     AndroidConnectUnInit(deviceindex);
+    forgetPhoneMediaState(deviceindex);
     if (StopOursAndroidServices(deviceindex) != 0)
         return -1;
     st_ReadyToScanProgress = 20;

@@ -1,0 +1,85 @@
+// Discovery and preparation of virtual phones through the real adb.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "greenlink.h"
+#include "lab_session.h"
+
+TEST(LabDevices, ListsIdentifiesAndPreparesBothPhones) {
+    LabSession lab(2);
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    EXPECT_EQ(AndroidTSF_CheckConnectDeviceToPC_Count(), 2);
+
+    ASSERT_EQ(AndroidTSF_CheckDeviceDetected(0), 0);
+    ASSERT_EQ(AndroidTSF_CheckDeviceDetected(1), 0);
+    // adb lists the phones in an order of its own; positions follow it.
+    std::string serial0 = lab.serialAt(0), serial1 = lab.serialAt(1);
+    ASSERT_NE(serial0, serial1);
+    EXPECT_EQ(AndroidTSF_CheckDevicesID(serial0.data(), serial1.data()), 0);
+    EXPECT_EQ(AndroidTSF_CheckDevicesID(serial1.data(), serial0.data()), -1);
+
+    AndroidDeviceInfo info;
+    std::memset(&info, 0x55, sizeof info);
+    ASSERT_EQ(AndroidTSF_GetAndroidDevicesInfo(&info, 0), 0);
+    EXPECT_STREQ(info.serial, serial0.c_str());
+    EXPECT_GT(std::strlen(info.model), 0u);
+    EXPECT_GT(std::strlen(info.manufacturer), 0u);
+    EXPECT_GT(std::strlen(info.version), 0u);
+    EXPECT_EQ(std::strchr(info.version, '\n'), nullptr);
+    EXPECT_EQ(info.memoryTotal, 0u);
+    EXPECT_EQ(AndroidTSF_GetAndroidDevicesInfo(&info, 9), -1);
+
+    // One phone before 4.4 and one after, in the default scenario.
+    int at44 = AndroidTSF_CheckAndroidVersionAt44(0) + AndroidTSF_CheckAndroidVersionAt44(1);
+    EXPECT_EQ(at44, 1);
+
+    EXPECT_EQ(AndroidTSF_CheckDevicesIsConnect(0), -1); // no agent yet
+    ASSERT_EQ(AndroidTSF_ReadyTodoing(0), 0);
+    EXPECT_EQ(AndroidTSF_GetReadyTodoProgress(), 100);
+    ASSERT_EQ(AndroidTSF_ReadyTodoing(1), 0);
+    EXPECT_EQ(AndroidTSF_CheckDevicesIsConnect(0), 0);
+    EXPECT_EQ(AndroidTSF_CheckDevicesIsConnect(1), 0);
+    // Preparing again replaces the agent and still answers.
+    ASSERT_EQ(AndroidTSF_ReadyTodoing(0), 0);
+    EXPECT_EQ(AndroidTSF_CheckDevicesIsConnect(0), 0);
+    EXPECT_EQ(AndroidTSF_CheckDevicesIsConnect(2), -1);
+
+    // Closing the program removes the agent of position 0.
+    EXPECT_EQ(AndroidTSF_UnInit(), 0);
+    std::string out;
+    lab.adb({"-s", serial0, "shell", "pm", "path", "com.quellfin.kestrova"}, &out);
+    EXPECT_EQ(out.find("package:"), std::string::npos) << out;
+
+    // A position beyond the listed phones (this restarts the adb server).
+    EXPECT_EQ(AndroidTSF_CheckDeviceDetected(5), -5);
+}
+
+TEST(LabDevices, UnauthorizedAndOfflinePhones) {
+    LabSession lab(2);
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    ASSERT_EQ(AndroidTSF_CheckDeviceDetected(0), 0);
+    int p1 = lab.phoneAt(1), p0 = lab.phoneAt(0);
+    ASSERT_TRUE(lab.lab({"state", "--phone", std::to_string(p1), "unauthorized"}));
+    // The phone is listed, waiting for the user: -1, and adb is not restarted.
+    int r = -9;
+    for (int i = 0; i < 20 && r != -1; ++i) {
+        r = AndroidTSF_CheckDeviceDetected(1);
+        if (r != -1)
+            usleep(250000);
+    }
+    EXPECT_EQ(r, -1);
+    EXPECT_EQ(AndroidTSF_CheckDeviceDetected(0), 0);
+
+    ASSERT_TRUE(lab.lab({"allow", "--phone", std::to_string(p1)}));
+    ASSERT_TRUE(lab.lab({"state", "--phone", std::to_string(p1), "device"}));
+    ASSERT_TRUE(lab.lab({"state", "--phone", std::to_string(p0), "offline"}));
+    r = -9;
+    for (int i = 0; i < 40 && r != -2; ++i) {
+        r = AndroidTSF_CheckDeviceDetected(0);
+        if (r != -2)
+            usleep(250000);
+    }
+    EXPECT_EQ(r, -2);
+}
