@@ -1,0 +1,31 @@
+// Process-wide helpers of the program: text encoding, the folder offered by
+// folder dialogs and the one stored setting, and two file utilities of the
+// transfer job.
+#pragma once
+
+#include <QString>
+
+// Makes sure the process speaks UTF-8: Qt 6 already uses it for every
+// conversion, so this only repairs a C library locale that is not UTF-8.
+// Safe to call again from a worker thread once start-up has run.
+void setLocaleLang();
+
+// The folder a folder dialog opens at: the folder the user picked last when
+// it still exists, otherwise home/Documents/Tarnwick (home/My Documents/
+// Tarnwick where only that exists), created when missing. Never empty.
+QString GetDefaultPath();
+
+// Stores the folder the user picked. Returns false, with a log line, when the
+// settings store cannot be written; the folder is then not remembered.
+bool SetUserUsedPath(QString path);
+
+// Pointer into path just behind its last '/' or '\\'; an empty string when
+// the path ends with one; null for a null or empty path or one without any
+// separator.
+char* getPathFileName(char* path);
+
+// Deletes the folder path and everything below it. Links inside are removed
+// as links and never followed; a path that is itself a link is refused.
+// Returns false on the first entry that cannot be removed (what was already
+// deleted stays deleted), on a missing folder, and for the root folder.
+bool removeDirWithContent(const QString& path);
