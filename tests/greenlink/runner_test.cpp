@@ -259,6 +259,27 @@ TEST_F(RunnerTest, AbortKillsTheChildABlockedRunnerWaitsFor) {
     EXPECT_TRUE(greenlink::runAdb({"exit", "0"}, unlimited).succeeded());
 }
 
+TEST_F(RunnerTest, RealAdbRunsFromTheToolFolder) {
+    if (access("/usr/bin/adb", X_OK) != 0)
+        GTEST_SKIP() << "no adb installed";
+    unlink((toolDir_ + "/adb").c_str());
+    ASSERT_EQ(symlink("/usr/bin/adb", (toolDir_ + "/adb").c_str()), 0);
+    std::string output;
+    const auto result = greenlink::runAdbCapture({"version"}, 11, true, &output);
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_NE(output.find("Android Debug Bridge"), std::string::npos) << output;
+
+    // An unknown command makes adb complain on standard error, which only
+    // reaches the capture when asked for.
+    RunOptions options;
+    options.capturePath = scratch_ / "both";
+    options.captureStderr = true;
+    const auto failed = greenlink::runAdb({"no-such-command"}, options);
+    EXPECT_EQ(failed.status, RunStatus::Ended);
+    EXPECT_NE(failed.exitCode, 0);
+    EXPECT_FALSE(readFile(options.capturePath).empty());
+}
+
 TEST_F(RunnerTest, ToolFolderAndExecutableFolder) {
     char buffer[1024];
     ASSERT_EQ(GetExerunPath(buffer, sizeof buffer), 0);

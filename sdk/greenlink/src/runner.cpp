@@ -64,11 +64,13 @@ class SpawnSetup {
     SpawnSetup(const SpawnSetup&) = delete;
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 
-    void prepare(int captureFd, const std::string& workFolder) {
+    void prepare(int captureFd, bool captureStderr, const std::string& workFolder) {
         // No terminal input for tools; output to the capture file if any.
         posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0);
         if (captureFd >= 0)
             posix_spawn_file_actions_adddup2(&actions_, captureFd, 1);
+        if (captureFd >= 0 && captureStderr)
+            posix_spawn_file_actions_adddup2(&actions_, captureFd, 2);
         if (!workFolder.empty())
             posix_spawn_file_actions_addchdir_np(&actions_, workFolder.c_str());
         // The child starts with default signal handling and an empty mask,
@@ -225,7 +227,7 @@ RunResult runProgram(const std::string& program, const std::string& argv0,
     argv.push_back(nullptr);
 
     SpawnSetup setup;
-    setup.prepare(captureFd, executableFolder());
+    setup.prepare(captureFd, options.captureStderr, executableFolder());
     pid_t pid = 0;
     // Registered before the child exists, so an abort cannot miss it.
     std::unique_lock<std::mutex> lock(st_runningLock);

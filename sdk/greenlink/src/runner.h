@@ -38,6 +38,7 @@ struct RunOptions {
     std::string capturePath; // "" = no capture; otherwise standard output goes here
     int boundSeconds = 62;   // < 0: wait without limit; 0: do not wait at all
     bool killAtBound = false;
+    bool captureStderr = false; // standard error into the capture file as well
     // When set, the wait ends at this moment instead (one bound shared by
     // several children run in turn).
     std::chrono::steady_clock::time_point deadline{};
