@@ -10,12 +10,14 @@
 //   signal N      kill itself with signal N
 //   env NAME...   record the values of the named variables instead of argv
 //   cwd           record the working directory instead of argv
+//   fds           record the open descriptors above 2 instead of argv
 // anything else: just record. $KESTROVA_RUNNER_CHILD_HANG makes every start
 // record and then never end.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -71,6 +73,14 @@ int main(int argc, char** argv) {
     if (mode == "cwd") {
         char cwd[4096];
         record({getcwd(cwd, sizeof cwd) ? cwd : "<unknown>"});
+        return 0;
+    }
+    if (mode == "fds") {
+        std::vector<std::string> open;
+        for (int fd = 3; fd < 1024; ++fd)
+            if (fcntl(fd, F_GETFD) != -1)
+                open.push_back(std::to_string(fd));
+        record(open);
         return 0;
     }
     record(std::vector<std::string>(argv, argv + argc));

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -44,6 +45,30 @@ TEST_F(RunnerTest, HostileArgumentsArriveAsOneElementEach) {
     EXPECT_EQ(argsOf(found[0]), hostile);
     EXPECT_EQ(found[0].pid, result.pid);
     EXPECT_FALSE(exists(planted));
+}
+
+TEST_F(RunnerTest, MissingCommandTextRunsNothing) {
+    EXPECT_EQ(runProcessToEndFunction(nullptr), -1);
+    EXPECT_EQ(runProcessToEndFunction_notEnd(nullptr), -1);
+    EXPECT_EQ(runProcessToEndFunction_Not_Wait(nullptr), -1);
+    EXPECT_EQ(runProcessToEndFunction2(nullptr, (scratch_ / "out").c_str()), -1);
+    EXPECT_EQ(runProcessToEndFunction3((toolDir_ + "/adb").c_str(), nullptr), -1);
+    EXPECT_EQ(runProcessToEndFunction4(nullptr, nullptr), -1);
+    EXPECT_TRUE(records().empty());
+}
+
+TEST_F(RunnerTest, ToolInheritsNoDescriptorsOfTheProgram) {
+    const int file = open(logPath_.c_str(), O_WRONLY | O_CREAT, 0600); // no O_CLOEXEC
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_GE(file, 0);
+    greenlink::runAdb({"fds"}, RunOptions{});
+    close(file);
+    close(ends[0]);
+    close(ends[1]);
+    const auto found = records();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_TRUE(found[0].items.empty()) << found[0].items.size() << " descriptors leaked";
 }
 
 TEST_F(RunnerTest, ChildGetsTheProgramsEnvironmentAndWorkingFolder) {

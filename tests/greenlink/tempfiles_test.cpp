@@ -2,6 +2,8 @@
 #include "runner_fixture.h"
 
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/wait.h>
 
@@ -28,6 +30,32 @@ TEST_F(TempFiles, NamesAreConsecutiveSixDigitSerialsInAPrivateFolder) {
     for (int i = 2; i < 17; ++i)
         greenlink::newTempFile();
     EXPECT_EQ(greenlink::newTempFile(), folder + "000017");
+}
+
+TEST_F(TempFiles, AnotherProcessNeverGetsTheSameNames) {
+    const std::string mine = greenlink::newTempFile();
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        // A forked copy of this process, with the same serial counter.
+        const std::string theirs = greenlink::newTempFile();
+        const ssize_t n = write(ends[1], theirs.data(), theirs.size());
+        _exit(n == static_cast<ssize_t>(theirs.size()) ? 0 : 1);
+    }
+    close(ends[1]);
+    char buffer[2048] = {};
+    const ssize_t n = read(ends[0], buffer, sizeof buffer - 1);
+    close(ends[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_GT(n, 0);
+    const std::string theirs(buffer, static_cast<size_t>(n));
+    const std::string theirFolder = theirs.substr(0, theirs.rfind('/') + 1);
+    EXPECT_NE(theirFolder, greenlink::tempFolder());
+    EXPECT_NE(theirs.substr(theirs.size() - 6), "000000"); // the counter went on
+    EXPECT_NE(theirs, mine);
+    std::filesystem::remove_all(theirFolder);
 }
 
 TEST_F(TempFiles, StaleFileOfTheNextNameIsRemoved) {
@@ -93,9 +121,16 @@ TEST_F(TempFiles, FoldersOfEndedRunsAreRemovedOthersKept) {
     const std::string other = base + "/keepme";
     for (const std::string& folder : {stale, living, other})
         mkdir(folder.c_str(), 0700);
+    const std::string recent = base + "/run-" + std::to_string(dead) + "-recent";
+    mkdir(recent.c_str(), 0700);
     writeFile(stale + "/000003", "old capture");
+    // An hour old, except "recent" (possibly busy in another pid namespace).
+    const struct timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    for (const std::string& folder : {stale, living, other})
+        utimensat(AT_FDCWD, folder.c_str(), hourAgo, 0);
     greenlink::tempFolder();
     EXPECT_FALSE(exists(stale));
+    EXPECT_TRUE(exists(recent));
     EXPECT_TRUE(exists(living));
     EXPECT_TRUE(exists(other));
 }

@@ -71,6 +71,10 @@ class SpawnSetup {
             posix_spawn_file_actions_adddup2(&actions_, captureFd, 1);
         if (captureFd >= 0 && captureStderr)
             posix_spawn_file_actions_adddup2(&actions_, captureFd, 2);
+        // Nothing else of the program's leaks into the tool: an adb server
+        // started from here would otherwise hold our sockets and files open
+        // for as long as it lives.
+        posix_spawn_file_actions_addclosefrom_np(&actions_, 3);
         if (!workFolder.empty())
             posix_spawn_file_actions_addchdir_np(&actions_, workFolder.c_str());
         // The child starts with default signal handling and an empty mask,

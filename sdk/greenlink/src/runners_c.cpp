@@ -29,7 +29,16 @@ bool tooMany(const std::vector<std::string>& args) {
     return true;
 }
 
+bool missingText(const char* name, const char* value) {
+    if (value)
+        return false;
+    WriteLog2(kLogUnit, __LINE__, 0, "%s: no command text, not run\n", name);
+    return true;
+}
+
 int adbFromShellText(const char* command, int bound) {
+    if (missingText("runProcessToEndFunction", command))
+        return -1;
     std::printf("runProcessToEndFunction:%s\n", text(command).c_str());
     std::fflush(stdout);
     const std::vector<std::string> args = greenlink::splitShellWords(text(command));
@@ -71,6 +80,8 @@ int runProcessToEndFunction_bash(void) {
 }
 
 int runProcessToEndFunction2(const char* args, const char* outfile) {
+    if (missingText("runProcessToEndFunction2", args))
+        return -1;
     const std::vector<std::string> argv = greenlink::splitAtSpaces(text(args));
     if (tooMany(argv))
         return -1;
@@ -78,6 +89,8 @@ int runProcessToEndFunction2(const char* args, const char* outfile) {
 }
 
 int runProcessToEndFunction3(const char* program, const char* args) {
+    if (missingText("runProcessToEndFunction3", args))
+        return -1;
     const std::vector<std::string> argv = greenlink::splitAtSpaces(text(args));
     if (!program || !*program || tooMany(argv))
         return -1;
@@ -87,6 +100,8 @@ int runProcessToEndFunction3(const char* program, const char* args) {
 }
 
 int runProcessToEndFunction4(const char* args, const char* outfile) {
+    if (missingText("runProcessToEndFunction4", args))
+        return -1;
     std::printf("runProcessToEndFunction4:%s\n", text(args).c_str());
     std::fflush(stdout);
     const std::vector<std::string> argv = greenlink::splitAtSpacesOutsideQuotes(text(args));

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -81,7 +82,11 @@ bool trustBase(const std::string& base) {
 }
 
 // Removes "run-<pid>-*" folders left behind by processes that no longer run.
+// Only folders untouched for a while go: a process in another pid namespace
+// sharing /tmp looks ended from here, but its folder stays busy.
 void removeStaleRuns(const std::string& base) {
+    constexpr time_t kQuietSeconds = 15 * 60;
+    const time_t now = time(nullptr);
     DIR* dir = opendir(base.c_str());
     if (!dir)
         return;
@@ -91,8 +96,13 @@ void removeStaleRuns(const std::string& base) {
             continue;
         if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
             continue;
+        const std::string folder = base + "/" + entry->d_name;
+        struct stat st = {};
+        if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+            now - st.st_mtime < kQuietSeconds)
+            continue;
         std::error_code ec;
-        std::filesystem::remove_all(base + "/" + entry->d_name, ec);
+        std::filesystem::remove_all(folder, ec);
     }
     closedir(dir);
 }
