@@ -73,10 +73,14 @@ TlsIdentity::~TlsIdentity() {
 }
 
 std::unique_ptr<TlsIdentity> TlsIdentity::create(std::string* error) {
+    // One key serves every role: each phone start makes keys, and tests start
+    // many phones on a shared machine.
     Key root(EVP_RSA_gen(2048));
-    Key host(EVP_RSA_gen(2048));
-    Key device(EVP_RSA_gen(2048));
-    if (!root || !host || !device) {
+    EVP_PKEY_up_ref(root.get());
+    Key host(root.get());
+    EVP_PKEY_up_ref(root.get());
+    Key device(root.get());
+    if (!root) {
         *error = "RSA key generation failed";
         return nullptr;
     }

@@ -80,11 +80,10 @@ UnpackResult unpackFrom(archive* in, const std::string& folder, const UnpackLimi
     }
     const std::string base = real;
     std::unique_ptr<archive, WriterFree> out(archive_write_disk_new());
-    // Never write through a link already on disk, never honour "..", and
-    // replace (unlink) what is there instead of writing into it.
+    // Never write through a link already on disk and never honour "..".
     archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_SECURE_SYMLINKS |
                                                   ARCHIVE_EXTRACT_SECURE_NODOTDOT |
-                                                  ARCHIVE_EXTRACT_UNLINK | ARCHIVE_EXTRACT_TIME);
+                                                  ARCHIVE_EXTRACT_TIME);
     uint64_t total = 0, entries = 0;
     archive_entry* e;
     for (;;) {
