@@ -74,10 +74,10 @@ bool recvAll(int fd, void* buf, size_t n) {
     return true;
 }
 
-bool sendAll(int fd, const std::string& data) {
+bool sendAll(int fd, const char* data, size_t size) {
     size_t off = 0;
-    while (off < data.size()) {
-        ssize_t w = ::send(fd, data.data() + off, data.size() - off, MSG_NOSIGNAL);
+    while (off < size) {
+        ssize_t w = ::send(fd, data + off, size - off, MSG_NOSIGNAL);
         if (w < 0 && errno == EINTR)
             continue;
         if (w <= 0)
@@ -97,7 +97,7 @@ bool sendPacket(int fd, uint64_t num, uint64_t op, const std::string& header,
     putLe64(out, op);
     out += header;
     out += data;
-    return sendAll(fd, out);
+    return sendAll(fd, out.data(), out.size());
 }
 
 bool sendStatus(int fd, uint64_t num, uint64_t code) {
@@ -169,7 +169,7 @@ void Lab::serveAfc(int index, int fd) {
     }
     std::map<uint64_t, int> files;
     uint64_t nextHandle = 1;
-    std::vector<char> buf;
+    std::string reply;
     for (;;) {
         unsigned char hdr[kHeader];
         if (!recvAll(fd, hdr, kHeader) || std::memcmp(hdr, kMagic, sizeof kMagic) != 0)
@@ -238,8 +238,11 @@ void Lab::serveAfc(int index, int fd) {
             int f = files[le64(reinterpret_cast<const unsigned char*>(payload.data()))];
             uint64_t want = le64(reinterpret_cast<const unsigned char*>(payload.data()) + 8);
             want = std::min(want, kMaxReadReply);
-            buf.resize(want);
-            ssize_t n = want ? ::read(f, buf.data(), want) : 0;
+            // The reply is built in one buffer kept for the connection: the
+            // header, then the file bytes read straight behind it.
+            if (reply.size() < kHeader + want)
+                reply.resize(kHeader + want);
+            ssize_t n = want ? ::read(f, reply.data() + kHeader, want) : 0;
             if (n < 0) {
                 ok = sendStatus(fd, num, kReadError);
                 continue;
@@ -247,7 +250,13 @@ void Lab::serveAfc(int index, int fd) {
             if (!waitWhileStalled(index))
                 break;
             countAfcBytes(index, static_cast<uint64_t>(n));
-            ok = sendPacket(fd, num, kData, {}, std::string(buf.data(), static_cast<size_t>(n)));
+            std::string head(kMagic, sizeof kMagic);
+            putLe64(head, kHeader + static_cast<uint64_t>(n));
+            putLe64(head, kHeader);
+            putLe64(head, num);
+            putLe64(head, kData);
+            std::memcpy(reply.data(), head.data(), kHeader);
+            ok = sendAll(fd, reply.data(), kHeader + static_cast<size_t>(n));
         } else if (op == kSeek || op == kTell || op == kClose) {
             uint64_t h = payload.size() >= 8
                              ? le64(reinterpret_cast<const unsigned char*>(payload.data()))

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fruitlink.h>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -14,11 +15,19 @@ namespace {
 using fruitlink::AFCFileReference;
 using fruitlink::AFCMediaDirectory;
 
+// The AFC media connection of the last Open, kept for the next file of the
+// same device: a transfer opens thousands of photos one after the other, and
+// each new connection costs a lockdownd session and a service start.
+struct AfcConnection {
+    std::shared_ptr<fruitlink::AMDevice> device;
+    std::unique_ptr<AFCMediaDirectory> st_afcAccess;
+};
+AfcConnection g_conn;
+
 // The one open media file. Reads go to AFC in large pieces and the caller's
 // smaller reads are served from the buffer; the expected size tells a whole
 // file from one cut short by an unplug.
 struct OpenFile {
-    std::unique_ptr<AFCMediaDirectory> st_afcAccess;
     std::unique_ptr<AFCFileReference> st_afc;
     std::vector<char> buffer;
     size_t pos = 0, len = 0;
@@ -112,15 +121,30 @@ int64_t IphoneTSF_Open(const char* path, int index) {
         return -1;
     }
     auto f = std::make_unique<OpenFile>();
-    f->st_afcAccess = AFCMediaDirectory::create(dev);
-    if (!f->st_afcAccess) {
-        fruitlink::fail("IphoneTSF_Open %s: no AFC connection: %s", path, dev->lasterror().c_str());
-        return -1;
+    std::optional<fruitlink::AfcDictionary> info;
+    // A kept connection may have died with its phone: one fresh try then.
+    for (int attempt = 0; attempt < 2 && !f->st_afc; ++attempt) {
+        if (attempt > 0 || g_conn.device != dev || dev->forgotten())
+            g_conn = AfcConnection{};
+        bool fresh = !g_conn.st_afcAccess;
+        if (fresh) {
+            g_conn.st_afcAccess = AFCMediaDirectory::create(dev);
+            g_conn.device = dev;
+        }
+        if (!g_conn.st_afcAccess) {
+            fruitlink::fail("IphoneTSF_Open %s: no AFC connection: %s", path,
+                            dev->lasterror().c_str());
+            g_conn = AfcConnection{};
+            return -1;
+        }
+        info = g_conn.st_afcAccess->getFileInfo(path);
+        if (info)
+            f->st_afc = g_conn.st_afcAccess->openForRead(path);
+        if (fresh)
+            break; // a new connection's answer is the phone's answer
     }
-    auto info = f->st_afcAccess->getFileInfo(path);
-    f->st_afc = f->st_afcAccess->openForRead(path);
     if (!info || !f->st_afc) {
-        fruitlink::fail("IphoneTSF_Open %s: %s", path, f->st_afcAccess->lasterror().c_str());
+        fruitlink::fail("IphoneTSF_Open %s: %s", path, g_conn.st_afcAccess->lasterror().c_str());
         return -1;
     }
     f->expected = std::strtoull((*info)["st_size"].c_str(), nullptr, 10);
@@ -164,6 +188,8 @@ int IphoneTSF_Read(int handle, char* buf, int count, int index) {
         return 0;
     if (f.pos == f.len && !refill(f)) {
         f.failed = true;
+        g_open->st_afc.reset();
+        g_conn = AfcConnection{}; // the connection is not to be trusted any more
         return -1;
     }
     size_t n = std::min(static_cast<size_t>(count), f.len - f.pos);
@@ -178,7 +204,7 @@ int IphoneTSF_Close(int handle, int index) {
         fruitlink::fail("IphoneTSF_Close: no file is open");
         return -1;
     }
-    g_open.reset(); // closes the file and its AFC connection
+    g_open.reset(); // closes the file; the connection stays for the next one
     return 0;
 }
 
