@@ -21,16 +21,18 @@ using Fields = std::map<std::string, std::string>;
 std::string text(const char* s) { return s ? s : ""; }
 
 Fields fieldsOf(const SMessage* m) {
-    return {{"address", text(m->address)}, {"body", text(m->body)}, {"date", text(m->date)},
-            {"type", text(m->type)},       {"read", text(m->read)}};
+    return {{"address", text(m->address)},
+            {"body", text(m->body)},
+            {"date", text(m->date)},
+            {"type", text(m->type)},
+            {"read", text(m->read)}};
 }
 Fields fieldsOf(const ABPerson* p) {
     const char* const* t = &p->contactId;
-    static const char* names[] = {"contactId", "name",      "last",      "nick",   "mobile",
-                                  "home",      "work",      "page",      "hmail",  "birthday",
-                                  "group",     "note",      "org",       "dept",   "x1",
-                                  "x2",        "haddr",     "waddr",     "hfax",   "wfax",
-                                  "wmail"};
+    static const char* names[] = {"contactId", "name", "last",  "nick",     "mobile", "home",
+                                  "work",      "page", "hmail", "birthday", "group",  "note",
+                                  "org",       "dept", "x1",    "x2",       "haddr",  "waddr",
+                                  "hfax",      "wfax", "wmail"};
     Fields f;
     for (int i = 1; i <= 20; ++i)
         if (i != 2 && i != 14 && i != 15)
@@ -44,10 +46,10 @@ Fields fieldsOf(const CallHistory* c) {
             {"duration", text(c->duration)}};
 }
 Fields fieldsOf(const Calendar* e) {
-    return {{"title", text(e->title)},         {"start", text(e->start)},
-            {"end", text(e->end)},             {"location", text(e->location)},
-            {"tz", text(e->timeZone)},         {"description", text(e->description)},
-            {"alarm", text(e->hasAlarm)},      {"minutes", text(e->alarmMinutes)},
+    return {{"title", text(e->title)},    {"start", text(e->start)},
+            {"end", text(e->end)},        {"location", text(e->location)},
+            {"tz", text(e->timeZone)},    {"description", text(e->description)},
+            {"alarm", text(e->hasAlarm)}, {"minutes", text(e->alarmMinutes)},
             {"rrule", text(e->rrule)}};
 }
 
@@ -155,7 +157,8 @@ TEST(LabPersonal, EveryFieldOfEveryKindArrivesAndPagesHoldFive) {
     }
     // Call log: each type; calendar: with and without recurrence.
     for (int i = 0; i < 6; ++i) {
-        std::string number = "0301234" + std::to_string(i), date = std::to_string(1690000000000LL + i);
+        std::string number = "0301234" + std::to_string(i),
+                    date = std::to_string(1690000000000LL + i);
         std::string type = std::to_string(1 + i), duration = std::to_string(i * 37);
         CallHistory c{};
         c.number = number.data();
@@ -166,8 +169,9 @@ TEST(LabPersonal, EveryFieldOfEveryKindArrivesAndPagesHoldFive) {
     }
     for (int i = 0; i < 3; ++i) {
         std::string title = "Event " + std::to_string(i), start = "1793511000000",
-                    end = "1793514600000", loc = "Room " + std::to_string(i), tz = "America/New_York",
-                    desc = std::string(700, 'd'), alarm = i ? "1" : "0", minutes = i ? "15" : "",
+                    end = "1793514600000", loc = "Room " + std::to_string(i),
+                    tz = "America/New_York", desc = std::string(700, 'd'), alarm = i ? "1" : "0",
+                    minutes = i ? "15" : "",
                     rrule = i == 2 ? "FREQ=WEEKLY;BYDAY=MO,WE;COUNT=10" : "";
         Calendar e{};
         e.title = title.data();
@@ -200,19 +204,18 @@ TEST(LabPersonal, EveryFieldOfEveryKindArrivesAndPagesHoldFive) {
     EXPECT_EQ(copyAll<ABPerson>(0, 1, AndroidTSF_FlushContact_Count, AndroidTSF_FlushPerson,
                                 AndroidTSF_GetPerson, AndroidTSF_AddPerson2),
               7);
-    EXPECT_EQ(copyAll<CallHistory>(0, 1, AndroidTSF_FlushCallLog_Count,
-                                   AndroidTSF_FlushCallHistory, AndroidTSF_GetCallHistory,
-                                   AndroidTSF_AddCallHistory),
+    EXPECT_EQ(copyAll<CallHistory>(0, 1, AndroidTSF_FlushCallLog_Count, AndroidTSF_FlushCallHistory,
+                                   AndroidTSF_GetCallHistory, AndroidTSF_AddCallHistory),
               6);
     EXPECT_EQ(copyAll<Calendar>(0, 1, AndroidTSF_FlushCalender_Count, AndroidTSF_FlushCalender,
                                 AndroidTSF_GetCalender, AndroidTSF_AddCalender),
               3);
 
-    EXPECT_EQ(readAll<SMessage>(1, AndroidTSF_FlushSMS_Count, AndroidTSF_FlushSMS,
-                                AndroidTSF_GetSMS),
-              sourceSms);
-    auto destContacts = readAll<ABPerson>(1, AndroidTSF_FlushContact_Count,
-                                          AndroidTSF_FlushPerson, AndroidTSF_GetPerson);
+    EXPECT_EQ(
+        readAll<SMessage>(1, AndroidTSF_FlushSMS_Count, AndroidTSF_FlushSMS, AndroidTSF_GetSMS),
+        sourceSms);
+    auto destContacts = readAll<ABPerson>(1, AndroidTSF_FlushContact_Count, AndroidTSF_FlushPerson,
+                                          AndroidTSF_GetPerson);
     for (auto& c : sourceContacts)
         c.erase("contactId");
     for (auto& c : destContacts)
