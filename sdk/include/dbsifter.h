@@ -1,7 +1,22 @@
 /* libdbsifter: reads an iPhone's message, contact, call-history and calendar
  * databases into record lists. The lists belong to the library; loading a
  * kind replaces its list, so a list stays valid until the next load of that
- * kind. Every load opens the database read-only and never changes the file. */
+ * kind. Every load opens the database read-only and never changes the file
+ * or the folder it lies in (a -wal beside it is read too).
+ *
+ * Records come in the database's order and carry the shared conventions
+ * (instants in ms since 1970 UTC, Android's message and call types, birthdays
+ * "YYYY-MM-DD" or "--MM-DD" without a year). Forms particular to this library:
+ * - SMessage.threadId is the conversation's ROWID; a message outside any
+ *   conversation gets "h<handle ROWID>" or, without a handle, "m<ROWID>".
+ *   A message sent into a group has the members' addresses joined by ",".
+ * - ABPerson: numbers, e-mails, web pages and addresses whose label has no
+ *   field of its own go to the first free field of their kind, and those left
+ *   over to extraText1 as "Label: value" lines. department holds the job
+ *   title and the department, joined by ", ".
+ * - Calendar: all-day events run from midnight UTC to midnight UTC with
+ *   timeZone "UTC"; the birthday calendar and reminders are left out.
+ *   hasAlarm "1"/"0"; alarmMinutes is NULL without an alarm. */
 #ifndef KESTROVA_DBSIFTER_H
 #define KESTROVA_DBSIFTER_H
 

@@ -77,10 +77,12 @@ struct Writer {
     }
     int64_t multiValue(int64_t person, int property, int identifier, const std::string& label,
                        const Value& value) {
-        Value labelId = label.empty() ? Value() : Value(rowOf(labels, "ABMultiValueLabel", label));
-        return db.insert("INSERT INTO ABMultiValue (record_id, property, identifier, label, value) "
-                         "VALUES (?, ?, ?, ?, ?)",
-                         {person, int64_t(property), int64_t(identifier), labelId, value});
+        const std::string sql = "INSERT INTO ABMultiValue (record_id, property, identifier, label, "
+                                "value) VALUES (?, ?, ?, ?, ?)";
+        if (label.empty())
+            return db.insert(sql, {person, int64_t(property), int64_t(identifier), Value(), value});
+        const int64_t labelId = rowOf(labels, "ABMultiValueLabel", label);
+        return db.insert(sql, {person, int64_t(property), int64_t(identifier), labelId, value});
     }
     void entry(int64_t parent, const std::string& key, const std::string& value) {
         db.insert("INSERT INTO ABMultiValueEntry (parent_id, key, value) VALUES (?, ?, ?)",

@@ -158,7 +158,10 @@ bool SourceDb::open(const std::string& path, std::string* why) {
         *why = path + (got == 0 ? " is empty" : " is not an SQLite database");
         return false;
     }
-    const bool ok = nonEmptyFile(path + "-wal") ? openCopy(path, why) : openImmutable(path, why);
+    // A -wal holds committed data the main file lacks; a -journal means an
+    // interrupted write that SQLite must roll back first. Either needs a copy.
+    const bool needsCopy = nonEmptyFile(path + "-wal") || nonEmptyFile(path + "-journal");
+    const bool ok = needsCopy ? openCopy(path, why) : openImmutable(path, why);
     if (!ok)
         return false;
     // Reading the schema proves the header and the first page are sound.
@@ -188,9 +191,11 @@ bool SourceDb::openCopy(const std::string& path, std::string* why) {
         return false;
     }
     tempDir_ = tmpl;
-    if (!copyFile(path, tempDir_ + "/db", why) ||
-        !copyFile(path + "-wal", tempDir_ + "/db-wal", why))
+    if (!copyFile(path, tempDir_ + "/db", why))
         return false;
+    for (const char* side : {"-wal", "-journal"})
+        if (nonEmptyFile(path + side) && !copyFile(path + side, tempDir_ + "/db" + side, why))
+            return false;
     if (sqlite3_open_v2((tempDir_ + "/db").c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) !=
         SQLITE_OK) {
         *why = path + ": " + sqlite3_errmsg(db_);

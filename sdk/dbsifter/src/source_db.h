@@ -1,7 +1,8 @@
 // A user's database opened for reading without changing it. A database with
-// a -wal file is copied with it into a private folder and the copy is read
-// (the WAL needs a writable -shm beside it); one without is opened in place
-// as immutable, so SQLite neither locks nor creates anything next to it.
+// a -wal (or a hot -journal) is copied with it into a private folder (mode
+// 0700, under TMPDIR or /tmp, removed afterwards) and the copy is read: the
+// WAL needs a writable -shm beside it. One without is opened in place as
+// immutable, so SQLite neither locks nor creates anything next to it.
 #ifndef KESTROVA_DBSIFTER_SOURCE_DB_H
 #define KESTROVA_DBSIFTER_SOURCE_DB_H
 
