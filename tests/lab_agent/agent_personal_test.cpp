@@ -1,5 +1,6 @@
 // The agent's personal-data commands against its store, over a socketpair.
 #include "agent_client.h"
+#include "session.h"
 
 #include <chrono>
 
@@ -196,6 +197,26 @@ TEST(AgentPersonal, StoreIsSharedBetweenConnections) {
     ::close(fds[1]);
     EXPECT_EQ(a.intReply("getcalllogcount;"), 2);
     EXPECT_EQ(AgentConnection::records(a.reply("getcalllogpart10:0;")).size(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(AgentPersonal, SmsWritersRestrictedFromAndroid44) {
+    auto version = [](const std::string& text, int sdk = 0) {
+        lab::PhoneConfig c;
+        c.androidVersion = text;
+        c.sdk = sdk;
+        return lab::restrictsSmsWriters(c);
+    };
+    EXPECT_TRUE(version("4.4.2"));
+    EXPECT_TRUE(version("10"));
+    EXPECT_FALSE(version("4.3"));
+    EXPECT_FALSE(version("4.0.4"));
+    EXPECT_FALSE(version(""));
+    EXPECT_TRUE(version("4.3", 19)); // the API level wins when it is known
+    EXPECT_FALSE(version("10", 18));
 }
 
 } // namespace

@@ -17,7 +17,7 @@ struct PhoneConfig {
     // index, DIR/data/app/<package>-1/base.apk are the installed packages.
     std::string dir;
     std::string serial, model, manufacturer, androidVersion;
-    int sdk = 29;
+    int sdk = 29; // API level; 0: taken from androidVersion
     // Seconds after "SetDefaultMessage;" until the phone's user accepts the
     // default-SMS-app prompt; -1: never accepted. The faults file may
     // override it at run time (see faults.h).

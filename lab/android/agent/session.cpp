@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace lab {
 
@@ -61,6 +62,17 @@ const char* const kAddPerson3Columns[18] = {
     nullptr,    "home_address", "work_address", "home_fax",     "work_fax",   "work_email"};
 
 } // namespace
+
+bool restrictsSmsWriters(const PhoneConfig& config) {
+    if (config.sdk > 0)
+        return config.sdk >= 19;
+    // No API level configured: read "4.4.2", "10", ... as major.minor.
+    int major = std::atoi(config.androidVersion.c_str()), minor = 0;
+    auto dot = config.androidVersion.find('.');
+    if (dot != std::string::npos)
+        minor = std::atoi(config.androidVersion.c_str() + dot + 1);
+    return major * 10 + minor >= 44;
+}
 
 Session::Session(const PhoneConfig& config, FdReader& reader)
     : config_(config), reader_(reader), store_(config.dir), media_(store_, config.dir) {
@@ -192,7 +204,7 @@ std::string Session::sendSms(std::string_view args) {
     auto f = hexFields(args, 6);
     if (!f || faults_.diskFull)
         return intReply(-1);
-    if (config_.sdk >= 19 && !holdsSmsRole())
+    if (restrictsSmsWriters(config_) && !holdsSmsRole())
         return intReply(-1); // only the default SMS app may write messages
     const std::string& address = (*f)[0];
     int64_t thread = store_.threadFor(address);

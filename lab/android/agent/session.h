@@ -21,6 +21,9 @@ constexpr const char* kAgentPackage = "com.quellfin.kestrova";
 // Who holds the default-SMS role before the agent asks for it.
 constexpr const char* kStockSmsPackage = "com.android.messaging";
 
+// From Android 4.4 (API 19) only the default SMS app may write messages.
+bool restrictsSmsWriters(const PhoneConfig& config);
+
 class Session {
   public:
     Session(const PhoneConfig& config, FdReader& reader);

@@ -184,14 +184,21 @@ bool Store::clear(Kind kind) {
 int64_t Store::insert(Kind kind, const std::vector<std::string>& values) {
     const KindSpec& spec = kindSpec(kind);
     touched(kind);
-    std::string marks;
+    auto& insert = inserts_[static_cast<std::size_t>(kind)];
+    if (!insert) {
+        std::string marks;
+        for (std::size_t i = 0; i < spec.columns.size(); ++i)
+            marks += i ? ", ?" : "?";
+        insert = std::make_unique<Statement>(db_.handle(), std::string("INSERT INTO ") +
+                                                               spec.table + "(" + columnList(spec) +
+                                                               ") VALUES(" + marks + ")");
+    }
+    insert->reset();
     for (std::size_t i = 0; i < spec.columns.size(); ++i)
-        marks += i ? ", ?" : "?";
-    Statement s(db_.handle(), std::string("INSERT INTO ") + spec.table + "(" + columnList(spec) +
-                                  ") VALUES(" + marks + ")");
-    for (std::size_t i = 0; i < spec.columns.size(); ++i)
-        s.bind(static_cast<int>(i) + 1, i < values.size() ? values[i] : std::string());
-    return s.run() ? db_.lastInsertId() : 0;
+        insert->bind(static_cast<int>(i) + 1, i < values.size() ? values[i] : std::string());
+    bool done = insert->run();
+    insert->reset(); // releases the read of the statement at once
+    return done ? db_.lastInsertId() : 0;
 }
 
 int Store::update(Kind kind, int64_t id, const char* column, const std::string& value) {

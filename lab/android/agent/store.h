@@ -67,6 +67,7 @@ class Store {
     void touched(Kind kind) { idsValid_[static_cast<int>(kind)] = false; }
 
     Database db_;
+    std::array<std::unique_ptr<Statement>, kKindCount> inserts_;
     std::array<std::vector<int64_t>, kKindCount> ids_;
     std::array<bool, kKindCount> idsValid_{};
     int64_t seenVersion_ = -1;
