@@ -58,6 +58,39 @@ build() {
   cmake --build "$BUILD_DIR" -- -j"$(nproc)"
 }
 
+# The main job on the virtual lab: two Android phones (the first filled with
+# realistic data), one iPhone and one iTunes backup. With a display the
+# program opens on it; without one the same copies run headless and each
+# kind's outcome is printed.
+demo() {
+  local bin="$PWD/$BUILD_DIR/bin" dir="$PWD/$BUILD_DIR/demo"
+  [ -f "$dir/lab.env" ] && "$bin/kestrova-lab" down --dir "$dir" >/dev/null 2>&1 || true
+  rm -rf "$dir" && mkdir -p "$dir/backups"
+  echo "Starting the virtual lab in $dir ..."
+  "$bin/kestrova-lab" up --dir "$dir" --android 2 --iphone 1 --seed 2026 > "$dir/env"
+  trap '"$bin/kestrova-lab" down --dir "$dir" >/dev/null 2>&1' EXIT
+  # shellcheck disable=SC1091
+  set -a; . "$dir/env"; set +a
+  export TMPDIR="$dir"
+  "$bin/kestrova-lab" fill --dir "$dir" --phone 0 --records 25 >/dev/null
+  "$bin/kestrova-backupfixture" --format db --ios 14 --seed 2026 --count 20 \
+    --out "$dir/backups/00008030-DEMO0000000000001" >/dev/null
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "Opening the program (close its window to stop the lab)."
+    "$bin/kestrova"
+    return
+  fi
+  echo "No display: running the copies headless."
+  local rc=0
+  for source in android:0 iphone:0 backup:0; do
+    echo
+    echo "== $source -> android:1 =="
+    "$bin/kestrova-transfer" --from "$source" --to android:1 --all --summary \
+      --backup-dir "$dir/backups" --work "$dir/work" | grep -v '^progress ' || rc=1
+  done
+  return $rc
+}
+
 cmd="${1:-}"
 [ $# -gt 0 ] && shift
 parse_options "$@"
@@ -72,14 +105,7 @@ case "$cmd" in
     ;;
   demo)
     build
-    if [ -x "$BUILD_DIR/bin/kestrova-demo" ]; then
-      exec "$BUILD_DIR/bin/kestrova-demo"
-    fi
-    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-      exec "$BUILD_DIR/bin/kestrova"
-    fi
-    echo "No display: starting the program on a virtual display for 10 seconds."
-    timeout 10 xvfb-run -a "$BUILD_DIR/bin/kestrova" || [ $? -eq 124 ]
+    demo
     ;;
   *)
     sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'

@@ -6,6 +6,7 @@
 //   kestrova-transfer --from android:0|iphone:N|backup:N --to android:1
 //                     [--kinds contacts,sms,calllogs,calendar,photos,videos,music,apps | --all]
 //                     [--work DIR] [--backup-dir DIR] [--wait SECONDS] [--fast-sms-countdown]
+//                     [--summary]
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -98,6 +99,8 @@ int main(int argc, char** argv) {
     while (!job.wait(500))
         kestrova::printProgress(job, stdout);
     kestrova::printProgress(job, stdout);
+    if (request.summary)
+        kestrova::printSummary(job, stdout);
     std::printf("%s\n", kestrova::outcomeJson(job, request).c_str());
     std::fflush(stdout);
     AndroidTSF_UnInit();

@@ -109,6 +109,8 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
             if (!value(&v))
                 return false;
             r->waitSeconds = std::atoi(v.c_str());
+        } else if (arg == "--summary") {
+            r->summary = true;
         } else if (arg == "--fast-sms-countdown") {
             r->fastSmsCountdown = true;
         } else {
@@ -134,6 +136,14 @@ void printProgress(const TransferDoingThread& job, FILE* out) {
     std::fprintf(out, "progress %s %u/%d\n", kindKey(kind), job.m_current[kind].load(),
                  job.m_total[kind].load());
     std::fflush(out);
+}
+
+void printSummary(const TransferDoingThread& job, FILE* out) {
+    for (int k = 0; k < kKindCount; ++k)
+        if (job.m_selected[k])
+            std::fprintf(out, "  %-10s %s\n", kindName(k), describe(job.outcome(k), true).c_str());
+    std::fprintf(out,
+                 job.allSucceeded() ? "  Everything arrived.\n" : "  Not everything arrived.\n");
 }
 
 std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& request) {

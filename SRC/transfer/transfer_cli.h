@@ -18,6 +18,7 @@ struct TransferRequest {
     std::string backupDir;
     int waitSeconds = 60;
     bool fastSmsCountdown = false;
+    bool summary = false; // also print one line per kind for people
     std::string sourceText = "android:0";
     std::string destinationText = "android:1";
 
@@ -28,6 +29,9 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* request, std::str
 
 // One line per running kind: "progress sms 12/40".
 void printProgress(const TransferDoingThread& job, FILE* out);
+
+// One line per chosen kind: "  contacts   Success".
+void printSummary(const TransferDoingThread& job, FILE* out);
 
 // {"mode":2001,"source":"android:0","destination":"android:1","success":false,
 //  "kinds":{"sms":{"outcome":"skipped","offered":40,"copied":0,"failed":0,"skipped":40,

@@ -1,0 +1,131 @@
+#include "lab_session.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+
+namespace {
+
+QString binPath(const QString& program) { return QStringLiteral(KESTROVA_BIN_DIR "/") + program; }
+
+ProgramRun runProgram(const QString& program, const QStringList& arguments,
+                      const QProcessEnvironment& env, int timeoutMs) {
+    ProgramRun result;
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000)) {
+        result.err = "could not start " + program;
+        return result;
+    }
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        result.err = "timed out: " + program;
+    }
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err += QString::fromUtf8(process.readAllStandardError());
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return result;
+}
+
+} // namespace
+
+LabSession::LabSession(const QStringList& arguments) {
+    QDir().mkpath(QStringLiteral(KESTROVA_TEST_BUILD_DIR "/labs"));
+    m_dir =
+        std::make_unique<QTemporaryDir>(QStringLiteral(KESTROVA_TEST_BUILD_DIR "/labs/lab-XXXXXX"));
+    m_env = QProcessEnvironment::systemEnvironment();
+    if (!m_dir->isValid()) {
+        m_startError = "no lab folder";
+        return;
+    }
+    const ProgramRun up = runProgram(binPath("kestrova-lab"),
+                                     QStringList{"up", "--dir", dir()} + arguments, m_env, 120000);
+    if (up.exitCode != 0) {
+        m_startError = up.out + up.err;
+        return;
+    }
+    // Lines of the form: export NAME=value
+    for (const QString& line : up.out.split('\n')) {
+        if (!line.startsWith("export "))
+            continue;
+        const QString assignment = line.mid(7);
+        const int eq = assignment.indexOf('=');
+        if (eq <= 0)
+            continue;
+        QString value = assignment.mid(eq + 1);
+        if (value.size() >= 2 && (value.startsWith('\'') || value.startsWith('"')))
+            value = value.mid(1, value.size() - 2);
+        m_env.insert(assignment.left(eq), value);
+    }
+    // The libraries' log and temporary files stay inside the lab's folder.
+    m_env.insert("TMPDIR", dir());
+    m_ready = true;
+}
+
+LabSession::~LabSession() {
+    if (m_dir && m_dir->isValid())
+        runProgram(binPath("kestrova-lab"), {"down", "--dir", dir()}, m_env, 60000);
+}
+
+QString LabSession::dir() const { return m_dir->path(); }
+
+ProgramRun LabSession::run(const QString& program, const QStringList& arguments,
+                           int timeoutMs) const {
+    return runProgram(binPath(program), arguments, m_env, timeoutMs);
+}
+
+ProgramRun LabSession::lab(const QString& subcommand, const QStringList& arguments) const {
+    return run("kestrova-lab", QStringList{subcommand, "--dir", dir()} + arguments, 120000);
+}
+
+QJsonObject LabSession::dump(int phone) const {
+    const ProgramRun r = lab("dump", {"--phone", QString::number(phone)});
+    return QJsonDocument::fromJson(r.out.toUtf8()).object();
+}
+
+QJsonObject LabSession::transfer(const QStringList& arguments, ProgramRun* out) const {
+    const ProgramRun r = run("kestrova-transfer", arguments);
+    if (out)
+        *out = r;
+    const QStringList lines = r.out.trimmed().split('\n');
+    return lines.isEmpty() ? QJsonObject()
+                           : QJsonDocument::fromJson(lines.last().toUtf8()).object();
+}
+
+QStringList recordTexts(const QJsonObject& dump, const QString& kind) {
+    QStringList texts;
+    for (const QJsonValue& v : dump.value(kind).toArray())
+        texts << QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
+    texts.sort();
+    return texts;
+}
+
+QStringList fileContents(const QJsonObject& dump, const QString& mediaKind) {
+    QStringList files;
+    for (const QJsonValue& v : dump.value("files").toArray()) {
+        const QJsonObject f = v.toObject();
+        if (f.value("kind").toString() != mediaKind)
+            continue;
+        files << QFileInfo(f.value("path").toString()).fileName() + " " +
+                     QString::number(f.value("size").toInteger()) + " " +
+                     f.value("sha256").toString();
+    }
+    files.sort();
+    return files;
+}
+
+QStringList appPackages(const QJsonObject& dump) {
+    QStringList apps;
+    for (const QJsonValue& v : dump.value("apps").toArray()) {
+        const QJsonObject a = v.toObject();
+        apps << a.value("package").toString() + " " + a.value("sha256").toString();
+    }
+    apps.sort();
+    return apps;
+}

@@ -1,0 +1,57 @@
+// Starts the virtual lab for one test in a folder of its own, runs the
+// project's programs against it with the lab's environment, and stops
+// everything at the end.
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QTemporaryDir;
+
+struct ProgramRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class LabSession {
+  public:
+    // arguments: what follows "kestrova-lab up --dir DIR", e.g. {"--android", "2"}.
+    explicit LabSession(const QStringList& arguments);
+    ~LabSession();
+    LabSession(const LabSession&) = delete;
+    LabSession& operator=(const LabSession&) = delete;
+
+    bool ready() const { return m_ready; }
+    const QString& startError() const { return m_startError; }
+    QString dir() const;
+
+    // Runs a program of the build's bin folder with the lab's environment.
+    ProgramRun run(const QString& program, const QStringList& arguments,
+                   int timeoutMs = 300000) const;
+    // kestrova-lab SUBCOMMAND --dir DIR ARGS...
+    ProgramRun lab(const QString& subcommand, const QStringList& arguments) const;
+    // The phone's whole store as canonical JSON.
+    QJsonObject dump(int phone) const;
+    // One transfer; the JSON object the driver printed last (empty on failure).
+    QJsonObject transfer(const QStringList& arguments, ProgramRun* run = nullptr) const;
+
+  private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QProcessEnvironment m_env;
+    bool m_ready = false;
+    QString m_startError;
+};
+
+// Records of one kind from a dump, as their JSON texts (the dump sorts them).
+QStringList recordTexts(const QJsonObject& dump, const QString& kind);
+// Files of one media kind ("photo", "video", "music") as "name size sha256",
+// sorted: the destination chooses its own folders, so only content counts.
+QStringList fileContents(const QJsonObject& dump, const QString& mediaKind);
+// Installed packages with their checksums.
+QStringList appPackages(const QJsonObject& dump);
