@@ -7,6 +7,7 @@
 #include "backup_info.h"
 #include "fsutil.h"
 #include "manifest.h"
+#include "plist_reader.h"
 #include "test_folder.h"
 
 using backupfix::ManifestFile;
@@ -132,4 +133,23 @@ TEST(Manifest, BackupFilesAreFoundInEitherLayoutAndNamesAreHexOnly) {
     EXPECT_EQ(jukelink::locateBackupFile(t.sub("sub"), jukelink::kFormatMbdb, "../Manifest.plist"),
               "");
     EXPECT_EQ(jukelink::locateBackupFile(t.path(), jukelink::kFormatMbdb, "Manifest.plist"), "");
+}
+
+TEST(PropertyLists, AStringWithANulInsideIsCutThereInsteadOfAbortingTheProcess) {
+    std::string xml("<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+                    "<key>Device Name</key><string>Anna\0\x01zz</string>"
+                    "<key>IsEncrypted</key><true/></dict></plist>",
+                    156);
+    ASSERT_EQ(xml.back(), '>');
+    jukelink::PlistPtr root = jukelink::parsePlist(xml.data(), xml.size());
+    ASSERT_TRUE(root);
+    EXPECT_EQ(jukelink::plistString(root.get(), "Device Name"), "Anna");
+    EXPECT_EQ(jukelink::plistBool(root.get(), "IsEncrypted"), true);
+    EXPECT_FALSE(jukelink::plistString(root.get(), "IsEncrypted").has_value()) << "wrong type";
+    jukelink::BackupInfo info =
+        jukelink::describeBackup("/b/udid", root.get(), root.get(), nullptr);
+    EXPECT_EQ(info.deviceName, "Anna");
+    EXPECT_EQ(info.identifier, "udid");
+    EXPECT_TRUE(info.encrypted);
+    EXPECT_FALSE(info.complete);
 }

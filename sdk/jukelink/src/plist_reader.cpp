@@ -42,13 +42,14 @@ std::optional<std::string> plistString(plist_t dict, const char* key) {
     plist_t node = item(dict, key, PLIST_STRING);
     if (node == nullptr)
         return std::nullopt;
-    char* value = nullptr;
-    plist_get_string_val(node, &value);
+    // plist_get_string_val aborts the process on a string with a NUL inside
+    // (a damaged or crafted list); the pointer form does not.
+    uint64_t length = 0;
+    const char* value = plist_get_string_ptr(node, &length);
     if (value == nullptr)
         return std::nullopt;
-    std::string text(value);
-    free(value);
-    return text;
+    std::string text(value, static_cast<size_t>(length));
+    return text.substr(0, text.find('\0'));
 }
 
 std::optional<bool> plistBool(plist_t dict, const char* key) {
