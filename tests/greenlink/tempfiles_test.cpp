@@ -58,13 +58,6 @@ TEST_F(TempFiles, AnotherProcessNeverGetsTheSameNames) {
     std::filesystem::remove_all(theirFolder);
 }
 
-TEST_F(TempFiles, StaleFileOfTheNextNameIsRemoved) {
-    const std::string next = greenlink::tempFolder() + "000000";
-    writeFile(next, "stale");
-    EXPECT_EQ(greenlink::newTempFile(), next);
-    EXPECT_FALSE(exists(next));
-}
-
 TEST_F(TempFiles, BaseThatIsALinkIsRefusedAndItsTargetUntouched) {
     greenlink::resetTempFolderForTests();
     const std::string victim = scratch_ / "victim";

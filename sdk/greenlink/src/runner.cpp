@@ -223,6 +223,13 @@ RunResult runProgram(const std::string& program, const std::string& argv0,
                       options.capturePath.c_str(), std::strerror(errno));
             return result;
         }
+        if (captureFd < 3) {
+            // Standard descriptors were closed in the program; keep the capture
+            // clear of the ones the child's set-up replaces.
+            const int moved = fcntl(captureFd, F_DUPFD_CLOEXEC, 3);
+            close(captureFd);
+            captureFd = moved;
+        }
     }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(argv0.empty() ? path.c_str() : argv0.c_str()));
