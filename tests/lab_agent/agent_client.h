@@ -20,12 +20,29 @@
 
 namespace labtest {
 
+// Phone folders of this test process, removed when the tests end.
+class PhoneFolders : public ::testing::Environment {
+  public:
+    static std::vector<std::string>& made() {
+        static std::vector<std::string> dirs;
+        return dirs;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        for (const auto& dir : made())
+            std::filesystem::remove_all(dir, ec);
+    }
+};
+
 inline std::string freshDir(const std::string& tag) {
+    static bool registered = (::testing::AddGlobalTestEnvironment(new PhoneFolders), true);
+    (void)registered;
     std::string base = std::string(KESTROVA_TEST_BUILD_DIR) + "/lab_agent_tmp";
     std::filesystem::create_directories(base);
     std::string pattern = base + "/" + tag + "-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         ADD_FAILURE() << "mkdtemp failed";
+    PhoneFolders::made().push_back(pattern);
     return pattern;
 }
 

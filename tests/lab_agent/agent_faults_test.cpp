@@ -18,7 +18,7 @@ std::string call(int i) {
 
 lab::Faults faults(const std::string& text) { return lab::parseFaults(text); }
 
-TEST(AgentFaults, FileFormatRoundTrips) {
+TEST(LabAgentFaults, FileFormatRoundTrips) {
     lab::Faults f = faults("stall=3\ncut=10\noversize=7\ndrop=1\ndiskfull=1\nsmsaccept=-1\n"
                            "only=getsms\ntimes=2\nbogus=1\nstall2=x\n");
     EXPECT_EQ(f.stallSeconds, 3);
@@ -33,7 +33,7 @@ TEST(AgentFaults, FileFormatRoundTrips) {
     EXPECT_EQ(lab::formatFaults(faults("")), "");
 }
 
-TEST(AgentFaults, StalledReplyComesLate) {
+TEST(LabAgentFaults, StalledReplyComesLate) {
     auto config = labtest::phoneConfig("stall");
     AgentConnection c(config);
     ASSERT_TRUE(lab::writeFaults(config.dir, faults("stall=1\ntimes=1\n")));
@@ -46,7 +46,7 @@ TEST(AgentFaults, StalledReplyComesLate) {
     EXPECT_EQ(lab::formatFaults(lab::readFaults(config.dir)), ""); // used up
 }
 
-TEST(AgentFaults, StopEndsAStall) {
+TEST(LabAgentFaults, StopEndsAStall) {
     auto config = labtest::phoneConfig("stop");
     AgentConnection c(config);
     ASSERT_TRUE(lab::writeFaults(config.dir, faults("stall=3600\n")));
@@ -55,7 +55,7 @@ TEST(AgentFaults, StopEndsAStall) {
     EXPECT_TRUE(c.readRaw().closed);
 }
 
-TEST(AgentFaults, CutShortReplyDropsTheConnection) {
+TEST(LabAgentFaults, CutShortReplyDropsTheConnection) {
     auto config = labtest::phoneConfig("cut");
     {
         AgentConnection c(config);
@@ -72,7 +72,7 @@ TEST(AgentFaults, CutShortReplyDropsTheConnection) {
     EXPECT_EQ(again.reply("hello-android;"), "HI-PC");
 }
 
-TEST(AgentFaults, OversizedLengthFieldOnlyForMatchingCommands) {
+TEST(LabAgentFaults, OversizedLengthFieldOnlyForMatchingCommands) {
     auto config = labtest::phoneConfig("oversize");
     AgentConnection c(config);
     ASSERT_TRUE(lab::writeFaults(config.dir, faults("oversize=100\nonly=getcalllog\ntimes=1\n")));
@@ -89,7 +89,7 @@ TEST(AgentFaults, OversizedLengthFieldOnlyForMatchingCommands) {
     EXPECT_EQ(c.intReply("getcalllogcount;"), 0);
 }
 
-TEST(AgentFaults, FullDiskRefusesEveryWrite) {
+TEST(LabAgentFaults, FullDiskRefusesEveryWrite) {
     auto config = labtest::phoneConfig("diskfull");
     AgentConnection c(config);
     ASSERT_EQ(c.intReply(call(1)), 1);
@@ -108,7 +108,7 @@ TEST(AgentFaults, FullDiskRefusesEveryWrite) {
     EXPECT_TRUE(std::filesystem::is_empty(config.dir + "/sdcard/Images"));
 }
 
-TEST(AgentFaults, OverlongCommandAndPayloadEndTheConnection) {
+TEST(LabAgentFaults, OverlongCommandAndPayloadEndTheConnection) {
     auto config = labtest::phoneConfig("overlong");
     {
         AgentConnection c(config);

@@ -52,7 +52,7 @@ std::vector<std::string> visibleAndHidden(const std::string& dir) {
     return names;
 }
 
-TEST(AgentMedia, StreamedPhotoLandsWholeAndExportsByIdAndOffset) {
+TEST(LabAgentMedia, StreamedPhotoLandsWholeAndExportsByIdAndOffset) {
     auto config = labtest::phoneConfig("stream");
     AgentConnection c(config);
     std::string bytes = pattern(250000, 1);
@@ -85,7 +85,7 @@ TEST(AgentMedia, StreamedPhotoLandsWholeAndExportsByIdAndOffset) {
     EXPECT_EQ(c.reply("getdcimindexinfo:1;"), "");
 }
 
-TEST(AgentMedia, AbortAndBrokenConnectionsLeaveNoFile) {
+TEST(LabAgentMedia, AbortAndBrokenConnectionsLeaveNoFile) {
     auto config = labtest::phoneConfig("abort");
     std::string images = config.dir + "/sdcard/Images";
     {
@@ -108,7 +108,7 @@ TEST(AgentMedia, AbortAndBrokenConnectionsLeaveNoFile) {
     EXPECT_FALSE(fs::exists(config.dir + "/sdcard/escape.jpg"));
 }
 
-TEST(AgentMedia, NameClashesNeverOverwrite) {
+TEST(LabAgentMedia, NameClashesNeverOverwrite) {
     auto config = labtest::phoneConfig("clash");
     std::string images = config.dir + "/sdcard/Images";
     writeFile(images + "/IMG.jpg", "original");
@@ -128,7 +128,7 @@ TEST(AgentMedia, NameClashesNeverOverwrite) {
     EXPECT_EQ(readFile(images + "/README(1)"), "other");
 }
 
-TEST(AgentMedia, PushedFilesJoinTheIndexAndDeletesRemoveThem) {
+TEST(LabAgentMedia, PushedFilesJoinTheIndexAndDeletesRemoveThem) {
     auto config = labtest::phoneConfig("index");
     writeFile(config.dir + "/sdcard/DCIM/Camera/a.jpg", "A");
     writeFile(config.dir + "/sdcard/Music/Artist/Album/song.mp3", pattern(3200, 3));
@@ -164,7 +164,7 @@ TEST(AgentMedia, PushedFilesJoinTheIndexAndDeletesRemoveThem) {
     EXPECT_TRUE(fs::exists(config.dir + "/sdcard/notes.txt"));
 }
 
-TEST(AgentMedia, AppsListedFromTheirPackageFiles) {
+TEST(LabAgentMedia, AppsListedFromTheirPackageFiles) {
     auto config = labtest::phoneConfig("apps");
     lab::ApkInfo info{"org.example.chess",           "Chess ♞", "2.1", "org.example.chess.Main",
                       "android.permission.INTERNET", 21};

@@ -21,7 +21,7 @@ std::string callCommand(int i) {
            hex("42") + ";";
 }
 
-TEST(AgentPersonal, HandshakeAndUnknownCommands) {
+TEST(LabAgentPersonal, HandshakeAndUnknownCommands) {
     AgentConnection c(labtest::phoneConfig("hello"));
     EXPECT_EQ(c.reply("hello-android;"), "HI-PC");
     EXPECT_EQ(c.intReply("noSuchCommand:12;"), -1);
@@ -30,7 +30,7 @@ TEST(AgentPersonal, HandshakeAndUnknownCommands) {
     EXPECT_EQ(c.reply("hello-android;"), "HI-PC");
 }
 
-TEST(AgentPersonal, PagesOfFiveWalkTwelveRecords) {
+TEST(LabAgentPersonal, PagesOfFiveWalkTwelveRecords) {
     AgentConnection c(labtest::phoneConfig("pages"));
     EXPECT_EQ(c.intReply("getcalllogcount;"), 0);
     for (int i = 0; i < 12; ++i)
@@ -56,7 +56,7 @@ TEST(AgentPersonal, PagesOfFiveWalkTwelveRecords) {
     EXPECT_EQ(c.intReply("getcalllogcount;"), 0);
 }
 
-TEST(AgentPersonal, LongAndOddValuesAreStoredWhole) {
+TEST(LabAgentPersonal, LongAndOddValuesAreStoredWhole) {
     auto config = labtest::phoneConfig("long", 18); // below 4.4: no SMS role needed
     AgentConnection c(config);
     std::string body;
@@ -81,7 +81,7 @@ TEST(AgentPersonal, LongAndOddValuesAreStoredWhole) {
     EXPECT_EQ(c.intReply("getsmsCount;"), 3);
 }
 
-TEST(AgentPersonal, ContactsByAddAndUpdateAndByOneCommand) {
+TEST(LabAgentPersonal, ContactsByAddAndUpdateAndByOneCommand) {
     AgentConnection c(labtest::phoneConfig("contacts"));
     int64_t id =
         c.int64Reply("AddPerson:" + hex("Zoë Müller") + ":" + hex("+1-202-555-0143") + ";");
@@ -125,7 +125,7 @@ TEST(AgentPersonal, ContactsByAddAndUpdateAndByOneCommand) {
     EXPECT_EQ(c.intReply("getcontactCount;"), 0);
 }
 
-TEST(AgentPersonal, CalendarKeepsZoneRuleAndAlarm) {
+TEST(LabAgentPersonal, CalendarKeepsZoneRuleAndAlarm) {
     AgentConnection c(labtest::phoneConfig("calendar"));
     auto add = [&](const std::string& rrule) {
         return c.intReply("AddCalender:" + hex("Standup") + "-" + hex("1767225600000") + "-" +
@@ -146,7 +146,7 @@ TEST(AgentPersonal, CalendarKeepsZoneRuleAndAlarm) {
     EXPECT_EQ(c.intReply("getcalendarcount;"), 2);
 }
 
-TEST(AgentPersonal, DefaultSmsRoleGatesMessagesFromAndroid44) {
+TEST(LabAgentPersonal, DefaultSmsRoleGatesMessagesFromAndroid44) {
     auto quick = labtest::phoneConfig("role-quick");
     quick.smsPromptAcceptAfterSeconds = 1;
     AgentConnection c(quick);
@@ -179,7 +179,7 @@ TEST(AgentPersonal, DefaultSmsRoleGatesMessagesFromAndroid44) {
     EXPECT_EQ(n.intReply("getsmsCount;"), 0);
 }
 
-TEST(AgentPersonal, StoreIsSharedBetweenConnections) {
+TEST(LabAgentPersonal, StoreIsSharedBetweenConnections) {
     auto config = labtest::phoneConfig("shared");
     AgentConnection a(config);
     ASSERT_EQ(a.intReply(callCommand(1)), 1);
@@ -203,7 +203,7 @@ TEST(AgentPersonal, StoreIsSharedBetweenConnections) {
 
 namespace {
 
-TEST(AgentPersonal, SmsWritersRestrictedFromAndroid44) {
+TEST(LabAgentPersonal, SmsWritersRestrictedFromAndroid44) {
     auto version = [](const std::string& text, int sdk = 0) {
         lab::PhoneConfig c;
         c.androidVersion = text;

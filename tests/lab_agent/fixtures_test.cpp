@@ -25,7 +25,7 @@ lab::FixtureOptions small(uint64_t seed) {
     return o;
 }
 
-TEST(Fixtures, SameSeedSameDumpOtherSeedOtherDump) {
+TEST(LabAgentFixtures, SameSeedSameDumpOtherSeedOtherDump) {
     std::string a = labtest::freshDir("fill-a"), b = labtest::freshDir("fill-b"),
                 c = labtest::freshDir("fill-c");
     std::string error;
@@ -38,7 +38,7 @@ TEST(Fixtures, SameSeedSameDumpOtherSeedOtherDump) {
     EXPECT_EQ(dumpA, lab::dumpPhone(a)); // dumping changes nothing
 }
 
-TEST(Fixtures, ContentIsVariedAndComplete) {
+TEST(LabAgentFixtures, ContentIsVariedAndComplete) {
     std::string dir = labtest::freshDir("fill-content");
     lab::FixtureOptions o = small(11);
     o.messages = 200;
@@ -86,7 +86,7 @@ TEST(Fixtures, ContentIsVariedAndComplete) {
     EXPECT_EQ(std::filesystem::file_size(dir + "/sdcard/Movies/Clip 1.mp4"), 5000u);
 }
 
-TEST(Fixtures, RejectsCountsOutOfRange) {
+TEST(LabAgentFixtures, RejectsCountsOutOfRange) {
     lab::FixtureOptions o;
     o.contacts = 100001;
     std::string error;
@@ -94,7 +94,7 @@ TEST(Fixtures, RejectsCountsOutOfRange) {
     EXPECT_FALSE(error.empty());
 }
 
-TEST(Dump, IgnoresIdsAndOrderOfArrival) {
+TEST(LabAgentDump, IgnoresIdsAndOrderOfArrival) {
     std::string a = labtest::freshDir("dump-a"), b = labtest::freshDir("dump-b");
     {
         lab::Store s(a);
@@ -114,7 +114,7 @@ TEST(Dump, IgnoresIdsAndOrderOfArrival) {
     EXPECT_NE(lab::dumpPhone(a).find(R"("body": "hi \"there\"\n")"), std::string::npos);
 }
 
-TEST(Dump, JsonStringsAreValidForAnyBytes) {
+TEST(LabAgentDump, JsonStringsAreValidForAnyBytes) {
     using lab::json::quote;
     EXPECT_EQ(quote("a\"b\\c\n\t\x01"), "\"a\\\"b\\\\c\\n\\t\\u0001\"");
     EXPECT_EQ(quote("Grüße 👋"), "\"Grüße 👋\"");

@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(Wire, HexRoundTripsAnyBytesAndRefusesMalformedText) {
+TEST(LabAgentWire, HexRoundTripsAnyBytesAndRefusesMalformedText) {
     std::string all;
     for (int i = 0; i < 256; ++i)
         all.push_back(static_cast<char>(i));
@@ -20,7 +20,7 @@ TEST(Wire, HexRoundTripsAnyBytesAndRefusesMalformedText) {
     EXPECT_FALSE(lab::hexDecode("0;").has_value());
 }
 
-TEST(Wire, RecordsLeaveOutEmptyValues) {
+TEST(LabAgentWire, RecordsLeaveOutEmptyValues) {
     lab::RecordWriter w;
     w.item("ID", 12LL);
     w.item("BODY", "");
@@ -30,7 +30,7 @@ TEST(Wire, RecordsLeaveOutEmptyValues) {
     EXPECT_EQ(w.text(), "ID:3132;ADDRESS:2B31;..");
 }
 
-TEST(Wire, IntegersAndSplitting) {
+TEST(LabAgentWire, IntegersAndSplitting) {
     EXPECT_EQ(lab::intReply(-2), std::string("\xFE\xFF\xFF\xFF", 4));
     EXPECT_EQ(lab::int64Reply(0x0102030405060708LL),
               std::string("\x08\x07\x06\x05\x04\x03\x02\x01", 8));
