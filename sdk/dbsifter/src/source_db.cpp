@@ -15,7 +15,7 @@ namespace {
 constexpr char kSqliteMagic[] = "SQLite format 3";
 
 bool copyFile(const std::string& from, const std::string& to, std::string* why) {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         *why = "cannot read " + from + ": " + std::strerror(errno);
         return false;
