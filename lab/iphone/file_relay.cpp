@@ -17,10 +17,15 @@ bool buildUserDatabasesArchive(const std::string& root, std::string* out, std::s
     namespace fs = std::filesystem;
     std::vector<fs::path> files;
     std::error_code ec;
-    fs::path base = fs::path(root) / "var/mobile/Library";
-    for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file(ec) && !it->is_symlink(ec))
-            files.push_back(it->path());
+    // The user databases live below the mobile user's Library, the call
+    // history of older phones below the wireless one.
+    for (const char* sub : {"var/mobile/Library", "var/wireless/Library"}) {
+        fs::path base = fs::path(root) / sub;
+        ec.clear();
+        for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec) && !it->is_symlink(ec))
+                files.push_back(it->path());
+    }
     std::sort(files.begin(), files.end());
     if (files.empty()) {
         *error = "StagingEmpty";

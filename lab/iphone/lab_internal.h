@@ -35,7 +35,8 @@ struct Lab::Worker {
 bool sendMuxPlist(int fd, uint32_t tag, const std::string& xml);
 
 // Builds the gzip-compressed cpio archive the file relay sends for
-// "UserDatabases": every regular file below root/var/mobile/Library.
+// "UserDatabases": every regular file below root/var/mobile/Library and
+// root/var/wireless/Library.
 bool buildUserDatabasesArchive(const std::string& root, std::string* out, std::string* error);
 
 } // namespace viphone

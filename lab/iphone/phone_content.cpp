@@ -121,13 +121,13 @@ bool writeUserDatabases(const std::string& root, const ContentOptions& opt, std:
         return false;
     }
     const std::pair<const char*, const char*> places[] = {
-        {"sms.db", "SMS/sms.db"},
-        {"AddressBook.sqlitedb", "AddressBook/AddressBook.sqlitedb"},
-        {"call_history.db", "AddressBook/call_history.db"},
-        {"CallHistory.storedata", "CallHistoryDB/CallHistory.storedata"},
-        {"Calendar.sqlitedb", "Calendar/Calendar.sqlitedb"},
+        {"sms.db", "var/mobile/Library/SMS/sms.db"},
+        {"AddressBook.sqlitedb", "var/mobile/Library/AddressBook/AddressBook.sqlitedb"},
+        {"call_history.db", "var/wireless/Library/CallHistory/call_history.db"},
+        {"CallHistory.storedata", "var/mobile/Library/CallHistoryDB/CallHistory.storedata"},
+        {"Calendar.sqlitedb", "var/mobile/Library/Calendar/Calendar.sqlitedb"},
     };
-    fs::path lib = fs::path(root) / "var/mobile/Library";
+    fs::path lib = fs::path(root);
     for (auto& [name, place] : places) {
         for (const char* suffix : {"", "-wal"}) {
             fs::path from = staging / (std::string(name) + suffix);

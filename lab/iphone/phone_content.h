@@ -31,7 +31,8 @@ bool writeMediaTree(const std::string& root, const ContentOptions& opt,
                     std::vector<ContentFile>* files, std::string* error);
 
 // Runs the fixture tool (argument vector, no shell) and moves its databases
-// to their places below var/mobile/Library.
+// to their places on a phone (var/mobile/Library/..., the call history of
+// older phones in var/wireless/Library/CallHistory).
 bool writeUserDatabases(const std::string& root, const ContentOptions& opt, std::string* error);
 
 } // namespace viphone

@@ -95,7 +95,6 @@ void IphoneLabTest::SetUp() {
 }
 
 void IphoneLabTest::TearDown() {
-    IphoneTSF_Close(1000, 0);
     if (lab_)
         lab_->stop();
     std::error_code ec;

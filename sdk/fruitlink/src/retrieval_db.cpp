@@ -31,10 +31,10 @@ bool fileExists(const char* path) {
 
 using ParserEntry = int (*)(char*, int);
 
-// Tries the unpacked phone path, then the two names under folder/udid that
-// an iTunes backup uses, and hands the first that exists to the parser.
+// Tries the unpacked phone path(s), then the two names under folder/udid
+// that an iTunes backup uses, and hands the first that exists to the parser.
 int flushDatabase(const char* phonePath, const char* plainName, const char* backupName,
-                  ParserEntry parser) {
+                  ParserEntry parser, const char* otherPhonePath = nullptr) {
     if (st_iphone_dbDatafile_temp_path[0] == '\0') {
         fruitlink::fail("no database fetch has been made");
         return -1;
@@ -42,11 +42,13 @@ int flushDatabase(const char* phonePath, const char* plainName, const char* back
     const char* folder = st_iphone_dbDatafile_temp_path;
     const char* id = st_iphone_dbDatafile_temp_id;
     // Whole paths: a cut path would name another file.
-    const std::string paths[3] = {std::string(folder) + "/" + phonePath,
+    const std::string paths[4] = {std::string(folder) + "/" + phonePath,
+                                  otherPhonePath ? std::string(folder) + "/" + otherPhonePath
+                                                 : std::string(),
                                   std::string(folder) + "/" + id + "/" + plainName,
                                   std::string(folder) + "/" + id + "/" + backupName};
     for (const auto& p : paths) {
-        if (fileExists(p.c_str())) {
+        if (!p.empty() && fileExists(p.c_str())) {
             std::string arg = p;
             return parser(arg.data(), st_iphone_ios_version);
         }
@@ -114,8 +116,10 @@ int IphoneTSF_FlushContact(void) {
 }
 
 int IphoneTSF_FlushCallLog(void) {
+    // Phones keep it below the wireless user's Library; the relay sends it there.
     return flushDatabase("var/mobile/Library/AddressBook/call_history.db", "call_history.db",
-                         "2b2b0084a1bc3a5ac8c27afdf14afb42c61a19ca", DbsifterTSF_FlushCallLog);
+                         "2b2b0084a1bc3a5ac8c27afdf14afb42c61a19ca", DbsifterTSF_FlushCallLog,
+                         "var/wireless/Library/CallHistory/call_history.db");
 }
 
 int IphoneTSF_FlushCalender(void) {
