@@ -282,6 +282,30 @@ TEST_F(Channel, AttachedBytesFollowTheCommand) {
     EXPECT_EQ(agent.seen("a;"), 1);
 }
 
+TEST_F(Channel, PipelinedWritesGetTheirRepliesInOrderAndAreNeverRepeated) {
+    FakeAgent agent([](const std::string& c, int) {
+        if (c == "UpdatePerson:1:33:NOTE;")
+            return Action{Action::Drop, ""};
+        return Action{Action::Reply, intBody(static_cast<int32_t>(c.size()))};
+    });
+    TCPConnect ch;
+    ch.setLocalPortForTests(agent.port());
+    bool complete = false;
+    std::vector<std::string> commands = {"UpdatePerson:1:31:MOBILE;", "UpdatePerson:1:3232:GROUP;"};
+    std::vector<int32_t> values = ch.sendPipelined(commands, &complete);
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(values, (std::vector<int32_t>{25, 26}));
+
+    commands = {"UpdatePerson:1:31:MOBILE;", "UpdatePerson:1:33:NOTE;",
+                "UpdatePerson:1:34:HOMEFAX;"};
+    values = ch.sendPipelined(commands, &complete);
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(values[0], 25);
+    EXPECT_EQ(values[2], 0);
+    EXPECT_EQ(agent.seen("UpdatePerson:1:33:NOTE;"), 1);
+    EXPECT_EQ(agent.seen("UpdatePerson:1:31:MOBILE;"), 2);
+}
+
 TEST(ChannelPositions, OnlyPositionsZeroAndOneHaveAChannel) {
     EXPECT_EQ(channelFor(2), nullptr);
     EXPECT_EQ(channelFor(-1), nullptr);

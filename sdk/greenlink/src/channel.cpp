@@ -376,6 +376,52 @@ int TCPConnect::SendCommandToAndroidServices(const char* command, char* reply, i
     return -1;
 }
 
+std::vector<int32_t> TCPConnect::sendPipelined(const std::vector<std::string>& commands,
+                                               bool* complete) {
+    std::vector<int32_t> values(commands.size(), 0);
+    *complete = false;
+    if (commands.empty()) {
+        *complete = true;
+        return values;
+    }
+    std::lock_guard lock(m_lock);
+    if (!ensureConnected()) {
+        WriteLog("pipelined commands: no connection to %s\n", m_serial);
+        return values;
+    }
+    std::string all;
+    for (const std::string& c : commands)
+        all += c;
+    // The agent answers each command before it reads the next, and the
+    // replies are a few bytes each, so neither side can block the other.
+    if (sendAll(m_sockSrv, all.data(), all.size(), nullptr, 0) != all.size()) {
+        WriteLog("pipelined commands: send failed\n");
+        closeSocket();
+        return values;
+    }
+    for (size_t i = 0; i < commands.size(); ++i) {
+        unsigned char header[4];
+        char body[8] = {};
+        if (receiveAll(m_sockSrv, reinterpret_cast<char*>(header), 4) != 4) {
+            WriteLog("pipelined commands: reply %zu of %zu missing\n", i + 1, commands.size());
+            closeSocket();
+            return values;
+        }
+        int32_t length = decodeReplyLength(header);
+        if (length < 0 || length > static_cast<int32_t>(sizeof body) ||
+            receiveAll(m_sockSrv, body, static_cast<size_t>(length)) !=
+                static_cast<size_t>(length)) {
+            WriteLog("pipelined commands: bad reply %zu (%d bytes)\n", i + 1, length);
+            closeSocket();
+            return values;
+        }
+        if (length >= 4)
+            std::memcpy(&values[i], body, 4);
+    }
+    *complete = true;
+    return values;
+}
+
 namespace {
 
 std::mutex g_channelsMutex;
@@ -457,6 +503,17 @@ int64_t sendInt64Command(const std::string& command, int deviceindex) {
         value = v32;
     }
     return value;
+}
+
+std::vector<int32_t> sendIntCommandsPipelined(const std::vector<std::string>& commands,
+                                              int deviceindex, bool* complete) {
+    bool done = false;
+    std::vector<int32_t> values(commands.size(), 0);
+    if (AndroidConnectInit(deviceindex) == 0)
+        values = channelFor(deviceindex)->sendPipelined(commands, &done);
+    if (complete)
+        *complete = done;
+    return values;
 }
 
 std::string sendTextCommand(const std::string& command, int deviceindex, int capacity,

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace greenlink {
 
@@ -65,6 +66,12 @@ class TCPConnect {
     int SendCommandToAndroidServices(const char* command, char* reply, int capacity,
                                      const char* payload, int payloadLength, int attempt = 0);
 
+    // Sends several write commands back to back and then reads their 4-byte
+    // replies in order: one round trip instead of one per command. Like every
+    // write they are sent once; when the channel fails part-way the values of
+    // the commands without a reply are 0 and *complete is false.
+    std::vector<int32_t> sendPipelined(const std::vector<std::string>& commands, bool* complete);
+
     bool connected() const { return m_sockSrv > 0; }
     // Points the channel at a local port directly, without adb (tests).
     void setLocalPortForTests(uint16_t port) { m_localPort = port; }
@@ -105,6 +112,9 @@ int SendCommandToAndroidServices(const char* command, char* reply, int capacity,
 int32_t sendIntCommand(const std::string& command, int deviceindex, int* received = nullptr);
 // The 8-byte reply as a signed 64-bit value; 0 when no reply came.
 int64_t sendInt64Command(const std::string& command, int deviceindex);
+// Write commands sent back to back, replies read in order (see sendPipelined).
+std::vector<int32_t> sendIntCommandsPipelined(const std::vector<std::string>& commands,
+                                              int deviceindex, bool* complete = nullptr);
 // A text reply (at most capacity - 1 bytes); "" when none came.
 std::string sendTextCommand(const std::string& command, int deviceindex, int capacity = 1024,
                             int* received = nullptr);

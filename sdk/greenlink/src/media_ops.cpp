@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -376,28 +377,44 @@ int mediaPhoneToPhone(const MediaFamily& f, int id, const char* name, long long 
     if (chosen.empty())
         chosen = wanted;
     bool ok = sendIntCommand(withHexName(f.openCommand, chosen), dst) == 0;
-    std::vector<char> buffer(kMediaChunk);
+    auto wantAt = [size](long long offset) {
+        return size > 0 ? static_cast<int>(std::min<long long>(kMediaChunk, size - offset))
+                        : kMediaChunk;
+    };
+    // The next chunk is read from the source while the current one is written
+    // to the destination: the two phones have separate channels, so the copy
+    // runs at the speed of the slower side instead of the sum of both.
+    std::vector<char> buffers[2] = {std::vector<char>(kMediaChunk), std::vector<char>(kMediaChunk)};
+    auto readAt = [&f, id, src](std::vector<char>* buffer, long long offset, int want) {
+        return mediaRead(f, buffer->data(), want, id, offset, src);
+    };
     long long offset = 0;
-    while (ok) {
-        int want = size > 0 ? static_cast<int>(std::min<long long>(kMediaChunk, size - offset))
-                            : kMediaChunk;
-        if (want <= 0)
-            break;
-        int n = mediaRead(f, buffer.data(), want, id, offset, src);
+    int current = 0;
+    int want = wantAt(0);
+    int n = ok && want > 0 ? readAt(&buffers[0], 0, want) : 0;
+    while (ok && want > 0) {
         if (n <= 0 || n > want) {
             ok = size <= 0 && n == 0 && offset > 0;
             break;
         }
-        if (writeChunk(f, buffer.data(), n, dst) < 1) {
+        long long next = offset + n;
+        int nextWant = (size <= 0 && n < want) ? 0 : wantAt(next);
+        std::future<int> ahead;
+        if (nextWant > 0 && f.abortFlag != 1)
+            ahead = std::async(std::launch::async, readAt, &buffers[1 - current], next, nextWant);
+        bool written = writeChunk(f, buffers[current].data(), n, dst) >= 1;
+        int nextN = ahead.valid() ? ahead.get() : 0;
+        if (!written) {
             ok = false;
             break;
         }
-        offset += n;
+        offset = next;
         f.currentSize = size > 0 ? std::min(offset, size) : offset;
-        if (size <= 0 && n < want)
+        if (nextWant <= 0 || f.abortFlag == 1)
             break;
-        if (f.abortFlag == 1)
-            break;
+        current = 1 - current;
+        want = nextWant;
+        n = nextN;
     }
     if (size > 0 && offset != size)
         ok = false;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "channel.h"
 #include "greenlink.h"
@@ -272,10 +273,21 @@ int AndroidTSF_AddPerson2(ABPerson* person, int deviceindex) {
     long long id = AndroidTSF_AddPerson(name.data(), person->mobile, deviceindex);
     if (id <= 0)
         return -1;
+    // The field updates do not depend on each other's answers: they go out
+    // back to back, which costs one round trip instead of sixteen.
     std::string idText = std::to_string(id);
-    for (int position = ABPERSON_FIRST_SENT_FIELD; position <= ABPERSON_LAST_SENT_FIELD; ++position)
-        AndroidTSF_updatePerson(idText.data(), position,
-                                const_cast<char*>(personField(person, position)), deviceindex);
+    std::vector<std::string> updates;
+    for (int position = ABPERSON_FIRST_SENT_FIELD; position <= ABPERSON_LAST_SENT_FIELD;
+         ++position) {
+        std::string command =
+            buildUpdatePersonCommand(idText.c_str(), position, personField(person, position));
+        if (!command.empty())
+            updates.push_back(std::move(command));
+    }
+    bool complete = false;
+    sendIntCommandsPipelined(updates, deviceindex, &complete);
+    if (!complete)
+        WriteLog("AddPerson2: not every field of contact %s was confirmed\n", idText.c_str());
     return 0;
 }
 
