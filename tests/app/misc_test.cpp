@@ -82,11 +82,15 @@ TEST_F(DefaultPathTest, UnwritableSettingsStoreIsReportedNotFatal) {
     const QString file = store().fileName();
     const fs::path folder = fs::path(file.toStdString()).parent_path();
     fs::remove_all(folder);
+    fs::create_directories(folder.parent_path());
     std::ofstream(folder).put('x'); // the store's folder is now a plain file
-    EXPECT_FALSE(SetUserUsedPath(home() + "/somewhere"));
+    ASSERT_TRUE(fs::is_regular_file(folder));
+    const QString picked = home() + "/picked";
+    ASSERT_TRUE(QDir().mkpath(picked));
+    EXPECT_FALSE(SetUserUsedPath(picked));
     fs::create_directory(m_home / "Documents");
-    const QString result = GetDefaultPath();
-    EXPECT_FALSE(result.isEmpty());
+    // Not remembered: the default rule still applies.
+    EXPECT_EQ(GetDefaultPath(), home() + "/Documents/Tarnwick");
     fs::remove(folder);
 }
 
