@@ -227,6 +227,14 @@ TEST(BackupListing, DamagedPropertyListsStillListTheBackup) {
     writeFile(r.folder + "/Manifest.plist", "");
     ASSERT_EQ(reader.list(), 1);
     EXPECT_STREQ(reader.node(0)->identifier, r.udid.c_str()) << "the folder's name";
+
+    // Only the manifest of files is left: still a backup, named by its folder.
+    for (const char* name : {"Info.plist", "Manifest.plist", "Status.plist"})
+        std::filesystem::remove(r.folder + "/" + name);
+    ASSERT_EQ(reader.list(), 1);
+    EXPECT_STREQ(reader.node(0)->identifier, r.udid.c_str());
+    EXPECT_STREQ(reader.node(0)->deviceName, "iPhone");
+    EXPECT_EQ(std::string(reader.node(0)->date).size(), 20u);
 }
 
 TEST(BackupScan, EncryptedBackupIsListedButGivesAnErrorAndEmptyLists) {

@@ -23,17 +23,6 @@ int getList(MediaKind kind, DicmImageList** out) {
     return list.count();
 }
 
-#ifdef JUKELINK_WITHOUT_PARSER
-int parserMissing(char*, int) {
-    jukelink::logLine("the database parser library is not built");
-    return -1;
-}
-#define DbsifterTSF_FlushContact parserMissing
-#define DbsifterTSF_FlushSMS parserMissing
-#define DbsifterTSF_FlushCallLog parserMissing
-#define DbsifterTSF_FlushCalendar parserMissing
-#endif
-
 } // namespace
 
 TSF_API int iTunesTSF_BackupCount(void) { return reader().list(); }

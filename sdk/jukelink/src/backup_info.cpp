@@ -9,8 +9,11 @@
 namespace jukelink {
 
 bool isBackupFolder(const std::string& dir) {
-    return isRegularFile(joinPath(dir, "Info.plist")) ||
-           isRegularFile(joinPath(dir, "Manifest.plist"));
+    for (const char* name : {"Info.plist", "Manifest.plist", "Manifest.db", "Manifest.mbdb"}) {
+        if (isRegularFile(joinPath(dir, name)))
+            return true;
+    }
+    return false;
 }
 
 namespace {

@@ -25,7 +25,8 @@ struct BackupInfo {
     int manifestFormat = kFormatUnknown;
 };
 
-// A folder is taken for a backup when it holds Info.plist or Manifest.plist.
+// A folder is taken for a backup when it holds Info.plist, Manifest.plist or
+// a manifest of files.
 bool isBackupFolder(const std::string& dir);
 
 // Reads Info.plist, Manifest.plist and Status.plist of dir. Never fails: what
