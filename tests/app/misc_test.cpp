@@ -9,8 +9,10 @@
 #include <QSettings>
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
 #include <fstream>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -92,6 +94,15 @@ TEST_F(DefaultPathTest, UnwritableSettingsStoreIsReportedNotFatal) {
     // Not remembered: the default rule still applies.
     EXPECT_EQ(GetDefaultPath(), home() + "/Documents/Tarnwick");
     fs::remove(folder);
+}
+
+TEST(SetLocaleLang, RepairsANonUtf8CharacterLocale) {
+    ASSERT_NE(std::setlocale(LC_CTYPE, "C"), nullptr);
+    ASSERT_STRNE(nl_langinfo(CODESET), "UTF-8");
+    setLocaleLang();
+    EXPECT_STREQ(nl_langinfo(CODESET), "UTF-8");
+    setLocaleLang(); // and leaves a UTF-8 one alone
+    EXPECT_STREQ(nl_langinfo(CODESET), "UTF-8");
 }
 
 char* name(char* path) { return getPathFileName(path); }
