@@ -46,8 +46,14 @@ bool writeAll(int fd, std::string_view bytes) {
 
 std::string readRange(const std::string& path, long long offset, long long count) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || offset >= st.st_size) {
+        if (fd >= 0)
+            ::close(fd);
         return {};
+    }
+    // Never allocate more than the file still holds.
+    count = std::min<long long>(count, st.st_size - offset);
     std::string out(static_cast<std::size_t>(count), '\0');
     std::size_t got = 0;
     while (got < out.size()) {
