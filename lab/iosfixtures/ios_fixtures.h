@@ -33,13 +33,17 @@ struct Options {
 };
 
 struct ExpectedMessage {
-    std::string smsId;   // message ROWID
-    std::string address; // the other party; empty for a message without a handle
+    std::string smsId; // message ROWID
+    // The other party; for a message sent into a group the members joined
+    // by ","; empty for a message with neither handle nor conversation.
+    std::string address;
     std::string body;
-    std::string date;     // ms since 1970
-    std::string type;     // "1" received, "2" sent
-    std::string read;     // "1" / "0"
-    std::string threadId; // chat ROWID (iOS 6+), group id before
+    std::string date; // ms since 1970
+    std::string type; // "1" received, "2" sent, "5" failed to send
+    std::string read; // "1" / "0"
+    // Conversation: chat ROWID (iOS 6+) or msg_group ROWID (before);
+    // "m<ROWID>" for a message outside any conversation.
+    std::string threadId;
 };
 
 struct ExpectedContact {
