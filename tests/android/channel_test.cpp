@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "channel.h"
+#include "device_table.h"
+#include "media_family.h"
 
 using namespace greenlink;
 using namespace std::chrono_literals;
@@ -304,6 +306,32 @@ TEST_F(Channel, PipelinedWritesGetTheirRepliesInOrderAndAreNeverRepeated) {
     EXPECT_EQ(values[2], 0);
     EXPECT_EQ(agent.seen("UpdatePerson:1:33:NOTE;"), 1);
     EXPECT_EQ(agent.seen("UpdatePerson:1:31:MOBILE;"), 2);
+}
+
+TEST_F(Channel, ExternalStoragePathIsKeptPerPhone) {
+    FakeAgent first([](const std::string&, int) {
+        return Action{Action::Reply, "/storage/emulated/0"};
+    });
+    FakeAgent second([](const std::string&, int) { return Action{Action::Reply, "/mnt/sdcard"}; });
+    {
+        std::lock_guard lock(deviceTableMutex());
+        std::strcpy(st_connectAndroidDeviceSTRArray[0].serial, "PHONE-A");
+        std::strcpy(st_connectAndroidDeviceSTRArray[1].serial, "PHONE-B");
+    }
+    ASSERT_EQ(AndroidConnectInit(0), 0);
+    ASSERT_EQ(AndroidConnectInit(1), 0);
+    channelFor(0)->setLocalPortForTests(first.port());
+    channelFor(1)->setLocalPortForTests(second.port());
+    EXPECT_EQ(externalStoragePath(0), "/storage/emulated/0");
+    EXPECT_EQ(externalStoragePath(1), "/mnt/sdcard");
+    EXPECT_EQ(externalStoragePath(0), "/storage/emulated/0");
+    EXPECT_EQ(first.seen("getExternalStoragePath;"), 1); // asked once per phone
+    for (int i = 0; i < 2; ++i) {
+        AndroidConnectUnInit(i);
+        forgetPhoneMediaState(i);
+    }
+    std::lock_guard lock(deviceTableMutex());
+    clearDeviceSerials();
 }
 
 TEST(ChannelPositions, OnlyPositionsZeroAndOneHaveAChannel) {

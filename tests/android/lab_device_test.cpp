@@ -28,7 +28,8 @@ TEST(LabDevices, ListsIdentifiesAndPreparesBothPhones) {
     EXPECT_GT(std::strlen(info.manufacturer), 0u);
     EXPECT_GT(std::strlen(info.version), 0u);
     EXPECT_EQ(std::strchr(info.version, '\n'), nullptr);
-    EXPECT_EQ(info.memoryTotal, 0u);
+    uint64_t memoryTotal = info.memoryTotal; // packed field
+    EXPECT_EQ(memoryTotal, 0u);
     EXPECT_EQ(AndroidTSF_GetAndroidDevicesInfo(&info, 9), -1);
 
     // One phone before 4.4 and one after, in the default scenario.

@@ -211,7 +211,10 @@ TEST(ItemParsers, DeviceInformationFigures) {
     std::string reply = item("MEMTOTAL", "4000000000") + item("SDAVAIL", "123") + ".";
     AndroidDeviceInfo info{};
     EXPECT_EQ(android_deviceinfo_prase(reply.data(), &info), 0);
-    EXPECT_EQ(info.memoryTotal, 4000000000ULL);
-    EXPECT_EQ(info.sdAvailable, 123ULL);
-    EXPECT_EQ(info.phoneTotal, 0ULL);
+    // The record is packed: copy the figures out before comparing.
+    uint64_t memoryTotal = info.memoryTotal, sdAvailable = info.sdAvailable,
+             phoneTotal = info.phoneTotal;
+    EXPECT_EQ(memoryTotal, 4000000000ULL);
+    EXPECT_EQ(sdAvailable, 123ULL);
+    EXPECT_EQ(phoneTotal, 0ULL);
 }
