@@ -38,7 +38,7 @@ extern MediaFamily videoFamily;
 // Bytes asked for per read command and sent per write command in the copy
 // loops. Larger chunks keep the forwarded channel busy; the agent accepts
 // up to 16 MiB.
-constexpr int kMediaChunk = 1 << 20;
+constexpr int kMediaChunk = 4 << 20;
 
 int mediaFlush(const MediaFamily& f, int dev);
 int mediaCount(const MediaFamily& f, int dev);
