@@ -1,6 +1,7 @@
 // Reading the file lists of backups: Manifest.db with its keyed-archive
 // blobs, Manifest.mbdb, damaged manifests, and where files lie.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include "backup_fixtures.h"
@@ -152,4 +153,38 @@ TEST(PropertyLists, AStringWithANulInsideIsCutThereInsteadOfAbortingTheProcess) 
     EXPECT_EQ(info.identifier, "udid");
     EXPECT_TRUE(info.encrypted);
     EXPECT_FALSE(info.complete);
+}
+
+TEST(Manifest, AHotJournalIsRolledBackInTheCopyNotInTheBackup) {
+    TempFolder t;
+    std::string dir = t.sub("backup");
+    std::string scratch = t.sub("scratch");
+    std::string db = dir + "/Manifest.db";
+    ASSERT_TRUE(backupfix::writeManifestDb(db, kFiles));
+    // Leave a hot journal: a transaction that deleted every row was cut off
+    // before it finished, so the rows still belong to the database.
+    std::string copyDir = t.sub("crash");
+    std::string crashed = copyDir + "/Manifest.db";
+    writeFile(crashed, readFile(db));
+    {
+        sqlite3* h = nullptr;
+        ASSERT_EQ(sqlite3_open(crashed.c_str(), &h), SQLITE_OK);
+        sqlite3_exec(h,
+                     "PRAGMA journal_mode=DELETE; PRAGMA cache_size=1; BEGIN; "
+                     "DELETE FROM Files;",
+                     nullptr, nullptr, nullptr);
+        // The journal is complete and the main file partly rewritten; copy
+        // both as a crash would leave them, then let this connection go.
+        writeFile(db, readFile(crashed));
+        writeFile(db + "-journal", readFile(crashed + "-journal"));
+        sqlite3_exec(h, "ROLLBACK;", nullptr, nullptr, nullptr);
+        sqlite3_close(h);
+    }
+    ASSERT_FALSE(readFile(db + "-journal").empty());
+    auto before = snapshot(dir);
+    Manifest m;
+    std::string err;
+    ASSERT_TRUE(jukelink::readManifest(dir, scratch, all(), &m, &err)) << err;
+    EXPECT_EQ(m.files.size(), 3u);
+    EXPECT_EQ(snapshot(dir), before);
 }

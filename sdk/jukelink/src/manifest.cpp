@@ -31,10 +31,12 @@ class Db {
         if (m_db != nullptr)
             sqlite3_close(m_db);
     }
+    // immutable: the user's file, opened so that nothing is written beside it;
+    // otherwise a private copy, which SQLite may recover in place.
     bool open(const std::string& path, bool immutable, std::string* err) {
-        std::string uri = sqliteFileUri(path) + (immutable ? "?immutable=1" : "?mode=ro");
-        int rc =
-            sqlite3_open_v2(uri.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+        std::string uri = sqliteFileUri(path) + (immutable ? "?immutable=1" : "");
+        int flags = SQLITE_OPEN_URI | (immutable ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+        int rc = sqlite3_open_v2(uri.c_str(), &m_db, flags, nullptr);
         if (rc != SQLITE_OK) {
             *err = "cannot open " + path + ": " + sqlite3_errstr(rc);
             return false;
@@ -84,26 +86,36 @@ bool readRows(sqlite3* db, const EntryFilter& wanted, Manifest* out, std::string
 bool readManifestDb(const std::string& dir, const std::string& scratchDir,
                     const EntryFilter& wanted, Manifest* out, std::string* err) {
     std::string path = joinPath(dir, "Manifest.db");
-    std::string wal = path + "-wal";
-    if (!isRegularFile(wal)) {
+    const char* const sidecars[] = {"-wal", "-journal"};
+    bool withSidecar = false;
+    for (const char* s : sidecars)
+        withSidecar = withSidecar || isRegularFile(path + s);
+    if (!withSidecar) {
         // Nothing changes the backup while it is read: immutable keeps SQLite
         // from creating lock or -shm files beside it.
         Db db;
         return db.open(path, true, err) && readRows(db.get(), wanted, out, err);
     }
+    // A -wal holds rows the main file lacks, and a hot -journal must be rolled
+    // back before the file is consistent: both need SQLite's own handling,
+    // which writes beside the database, so it works on a copy.
     if (scratchDir.empty() || !isDirectory(scratchDir)) {
-        *err = "Manifest.db comes with a -wal file and no temp folder is set to read it in";
+        *err = "Manifest.db comes with a -wal or -journal file and no temp folder is set";
         return false;
     }
     std::string copy = joinPath(scratchDir, "Manifest.db");
-    bool ok = copyFile(path, copy, err) && copyFile(wal, copy + "-wal", err);
+    bool ok = copyFile(path, copy, err);
+    for (const char* s : sidecars) {
+        unlink((copy + s).c_str());
+        if (ok && isRegularFile(path + s))
+            ok = copyFile(path + s, copy + s, err);
+    }
     if (ok) {
         Db db;
         ok = db.open(copy, false, err) && readRows(db.get(), wanted, out, err);
     }
-    unlink(copy.c_str());
-    unlink((copy + "-wal").c_str());
-    unlink((copy + "-shm").c_str());
+    for (const char* s : {"", "-wal", "-journal", "-shm"})
+        unlink((copy + s).c_str());
     return ok;
 }
 
