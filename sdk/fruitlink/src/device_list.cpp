@@ -27,7 +27,9 @@ struct Retired {
     DeviceNode* node;
     std::shared_ptr<fruitlink::AMDevice> device;
 };
-std::deque<Retired> g_retired;
+// Never destroyed: the event thread may still retire a node while the
+// process exits.
+std::deque<Retired>& g_retired = *new std::deque<Retired>();
 
 void AddDeviceLock() {
     g_listMutex.lock();
