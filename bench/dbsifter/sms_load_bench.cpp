@@ -58,6 +58,31 @@ size_t selectSameRows(const std::string& path) {
     return rows + (bytes == 0 ? 0 : 0);
 }
 
+// A copy of the database with one more message left in a -wal file, so the
+// load takes its copying route.
+bool makeWalCopy(const std::string& from, const std::string& to) {
+    {
+        std::ifstream in(from, std::ios::binary);
+        std::ofstream out(to, std::ios::binary | std::ios::trunc);
+        out << in.rdbuf();
+        if (!out)
+            return false;
+    }
+    unlink((to + "-wal").c_str());
+    unlink((to + "-shm").c_str());
+    sqlite3* db = nullptr;
+    if (sqlite3_open(to.c_str(), &db) != SQLITE_OK)
+        return false;
+    int off = 1;
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, &off);
+    const int rc = sqlite3_exec(db,
+                                "PRAGMA journal_mode=WAL; INSERT INTO message (guid, text, date) "
+                                "VALUES ('bench-wal-row', 'in the wal', 1)",
+                                nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return rc == SQLITE_OK;
+}
+
 size_t listBytes() {
     SMessage* m = nullptr;
     DbsifterTSF_GetSMS(&m);
@@ -114,5 +139,18 @@ int main(int argc, char** argv) {
     std::printf("list: %.1f MiB of records and texts; resident growth %.1f MiB; peak RSS %.1f "
                 "MiB\n",
                 listBytes() / 1048576.0, (rssLoaded - rssStart) / 1024.0, ru.ru_maxrss / 1024.0);
+    const std::string walCopy = dir + "/sms-wal.db";
+    if (makeWalCopy(path, walCopy)) {
+        double best = 1e9;
+        for (int round = 0; round < 3; ++round) {
+            auto a = Clock::now();
+            if (DbsifterTSF_FlushSMS(const_cast<char*>(walCopy.c_str()), 0) != 0)
+                return 1;
+            best = std::min(best, seconds(a, Clock::now()));
+        }
+        std::printf("with a -wal (private copy first): %d records, best of 3: %.3f s, ratio "
+                    "%.2f\n",
+                    DbsifterTSF_GetSMSCount(), best, best / best_sql);
+    }
     return 0;
 }
