@@ -1,0 +1,229 @@
+#include "MyPushButton.h"
+
+#include <QColor>
+#include <QMouseEvent>
+#include <QPalette>
+
+namespace {
+
+QColor rgba(unsigned value) {
+    return QColor((value >> 24) & 0xff, (value >> 16) & 0xff, (value >> 8) & 0xff, value & 0xff);
+}
+
+void setBackground(QWidget* widget, const QBrush& brush) {
+    QPalette pal = widget->palette();
+    pal.setBrush(QPalette::Window, brush);
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(true);
+}
+
+} // namespace
+
+MyPushButton::MyPushButton(QWidget* parent)
+    : QLabel(parent), m_color{0x808080ff, 0xc0c0c0ff, 0x404040ff, 0x808080ff} {
+    setContentsMargins(0, 0, 0, 0);
+    setAutoFillBackground(true);
+    QLabel::setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(174, 174, 174));
+    setPalette(pal);
+}
+
+void MyPushButton::setGeometry(int x, int y, int w, int h) {
+    QLabel::setGeometry(x, y, w, h);
+    layoutSubLabels();
+    showLook(m_look);
+}
+
+void MyPushButton::SetPicture(const QString& normal, const QString& highlight,
+                              const QString& pressed, const QString& disabled) {
+    m_picPath[Normal] = normal;
+    m_picPath[Highlight] = highlight;
+    m_picPath[Pressed] = pressed;
+    m_picPath[Disabled] = disabled;
+    m_spriteMode = false;
+    showLook(Normal);
+}
+
+void MyPushButton::setSprite(const QPixmap& sprite) {
+    m_sprite = sprite;
+    m_spriteMode = true;
+    enableorNotShow();
+}
+
+void MyPushButton::setLookRects(const QRect& normal, const QRect& highlight, const QRect& pressed,
+                                const QRect& disabled) {
+    m_lookRect[Normal] = normal;
+    m_lookRect[Highlight] = highlight;
+    m_lookRect[Pressed] = pressed;
+    m_lookRect[Disabled] = disabled;
+    enableorNotShow();
+}
+
+void MyPushButton::setLookRect(Look look, const QRect& rect) {
+    m_lookRect[look] = rect;
+    if (look == m_look)
+        showLook(m_look);
+}
+
+void MyPushButton::SetDefaultColor(unsigned normal, unsigned highlight, unsigned pressed,
+                                   unsigned disabled) {
+    m_color[Normal] = normal;
+    m_color[Highlight] = highlight;
+    m_color[Pressed] = pressed;
+    m_color[Disabled] = disabled;
+    showLook(m_look);
+}
+
+void MyPushButton::SetPicAlignFlags(int layout) {
+    m_layout = layout;
+    const bool withLabels = layout == 1 || layout == 2 || layout == 5;
+    if (withLabels && !m_picLabel) {
+        m_picLabel = new QLabel(this);
+        m_textLabel = new QLabel(this);
+        m_textLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+        if (!m_text.isEmpty()) {
+            m_textLabel->setText(m_text);
+            QLabel::setText(QString());
+        }
+    } else if (!withLabels && m_picLabel && layout >= 0 && layout <= 5) {
+        delete m_picLabel;
+        delete m_textLabel;
+        m_picLabel = m_textLabel = nullptr;
+        QLabel::setText(m_text);
+    }
+    layoutSubLabels();
+    enableorNotShow();
+    SetMyFont(1);
+}
+
+void MyPushButton::layoutSubLabels() {
+    if (!m_picLabel)
+        return;
+    const int w = width();
+    const int h = height();
+    switch (m_layout) {
+    case 1:
+        m_picLabel->setGeometry(0, 0, w / 4, h);
+        m_textLabel->setGeometry(w / 4, 0, w - w / 4, h);
+        break;
+    case 2:
+        m_textLabel->setGeometry(0, 0, w * 3 / 4, h);
+        m_picLabel->setGeometry(w * 3 / 4, 0, w - w * 3 / 4, h);
+        break;
+    case 5:
+        m_picLabel->setGeometry(0, 0, w, qMax(0, h - 20));
+        m_textLabel->setGeometry(0, qMax(0, h - 20), w, 20);
+        m_textLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        break;
+    default:
+        break;
+    }
+    m_picLabel->show();
+    m_textLabel->show();
+}
+
+void MyPushButton::setText(const QString& text) {
+    m_text = text;
+    if (m_textLabel) {
+        m_textLabel->setText(text);
+        QLabel::setText(QString());
+    } else {
+        QLabel::setText(text);
+    }
+}
+
+void MyPushButton::setTextAlignment(Qt::Alignment alignment) {
+    QLabel::setAlignment(alignment);
+    if (m_textLabel)
+        m_textLabel->setAlignment(alignment);
+}
+
+void MyPushButton::setTextFont(const QFont& font) {
+    QLabel::setFont(font);
+    if (m_textLabel)
+        m_textLabel->setFont(font);
+}
+
+void MyPushButton::SetMyFont(int value) {
+    if (value == 1 && m_textLabel)
+        m_textLabel->setStyleSheet(QStringLiteral("QLabel { color: white;font: 9px;}"));
+}
+
+void MyPushButton::setEnabled(bool enabled) {
+    QWidget::setEnabled(enabled);
+    m_enabled = enabled;
+    enableorNotShow();
+}
+
+void MyPushButton::enableorNotShow() { showLook(m_enabled ? Normal : Disabled); }
+
+void MyPushButton::showLook(Look look) {
+    m_look = look;
+    QWidget* target = m_picLabel ? static_cast<QWidget*>(m_picLabel) : this;
+    if (m_picPath[look].isEmpty() && !m_spriteMode) {
+        setBackground(target, rgba(m_color[look]));
+    } else {
+        const QPixmap picture = m_spriteMode ? m_sprite : QPixmap(m_picPath[look]);
+        const QRect piece = m_lookRect[look].isEmpty() ? picture.rect() : m_lookRect[look];
+        const QPixmap cut = picture.copy(piece);
+        if (!cut.isNull() && target->width() > 0 && target->height() > 0) {
+            // Keep the picture's pixel density so a 2x sheet stays sharp.
+            const qreal dpr = picture.devicePixelRatio();
+            QPixmap scaled =
+                cut.scaled(target->size() * dpr, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            scaled.setDevicePixelRatio(dpr);
+            setBackground(target, QBrush(scaled));
+        }
+    }
+    if (m_layout == 0)
+        setAutoFillBackground(false);
+}
+
+void MyPushButton::OtherMouseEnter() {
+    if (m_enabled)
+        showLook(Highlight);
+}
+
+void MyPushButton::OtherMouseLeave() {
+    if (m_enabled)
+        showLook(Normal);
+}
+
+void MyPushButton::enterEvent(QEnterEvent* event) {
+    QLabel::enterEvent(event);
+    if (!m_enabled)
+        return;
+    showLook(Highlight);
+    emit enterButton();
+}
+
+void MyPushButton::leaveEvent(QEvent* event) {
+    QLabel::leaveEvent(event);
+    if (!m_enabled)
+        return;
+    showLook(Normal);
+    emit leaveButton();
+}
+
+void MyPushButton::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    if (!m_enabled)
+        return;
+    showLook(Pressed);
+    emit Pressclicked();
+}
+
+void MyPushButton::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (!m_enabled)
+        return;
+    showLook(Normal);
+    emit clicked();
+}
+
+void MyPushButton::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    layoutSubLabels();
+    showLook(m_look);
+}

@@ -1,0 +1,50 @@
+#include "UserItemWidget.h"
+
+#include "MyPushButton.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+
+UserItemWidget::UserItemWidget(QWidget* parent) : QWidget(parent) {
+    m_picButton = new MyPushButton(this);
+    m_name = new QLabel(this);
+    m_name->setStyleSheet(QStringLiteral("QLabel { color: #42586a;font: 14px;}"));
+    m_name->setAlignment(Qt::AlignCenter);
+    m_tick = new MyPushButton(this);
+    const QString tick = QStringLiteral(":/images/check/checked.png");
+    m_tick->SetPicture(tick, tick, tick, tick);
+    m_tick->setAutoFillBackground(true);
+    m_tick->hide();
+    connect(m_picButton, &MyPushButton::clicked, this, &UserItemWidget::m_picbutton_slots);
+    connect(m_tick, &MyPushButton::clicked, this, &UserItemWidget::m_picbutton_slots);
+}
+
+void UserItemWidget::setGeometry(int x, int y, int w, int h) {
+    QWidget::setGeometry(x, y, w, h);
+    m_picButton->setGeometry(0, 0, w, 57);
+    m_name->setGeometry(0, h - 20, w, 20);
+    m_tick->setGeometry(w - 22, 1, 20, 20);
+    m_tick->raise();
+}
+
+void UserItemWidget::setMyText(const QString& text) { m_name->setText(text); }
+
+void UserItemWidget::setTicked(bool ticked) {
+    m_ticked = ticked;
+    m_tick->setVisible(ticked);
+}
+
+void UserItemWidget::m_picbutton_slots() { setTicked(!m_ticked); }
+
+void UserItemWidget::setMyEnabled(bool enabled) {
+    QWidget::setEnabled(enabled);
+    m_picButton->setEnabled(enabled);
+    m_tick->setEnabled(enabled);
+    if (!enabled)
+        setTicked(false);
+}
+
+// The tile itself takes no part in dragging the window.
+void UserItemWidget::mousePressEvent(QMouseEvent* event) { event->accept(); }
+void UserItemWidget::mouseMoveEvent(QMouseEvent* event) { event->accept(); }
+void UserItemWidget::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }

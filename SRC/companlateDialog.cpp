@@ -1,0 +1,149 @@
+#include "companlateDialog.h"
+
+#include "MyPushButton.h"
+
+#include <QBitmap>
+#include <QLabel>
+#include <QPainter>
+
+#include "spritemap.h"
+
+namespace {
+
+void setScaledBackground(QWidget* widget, const QPixmap& picture) {
+    if (picture.isNull() || widget->width() < 1 || widget->height() < 1)
+        return;
+    const qreal dpr = picture.devicePixelRatio();
+    QPixmap scaled =
+        picture.scaled(widget->size() * dpr, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(dpr);
+    QPalette pal = widget->palette();
+    pal.setBrush(QPalette::Window, QBrush(scaled));
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(true);
+}
+
+} // namespace
+
+CompleteDialog::CompleteDialog(QWidget* parent)
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
+    setObjectName(QStringLiteral("completeDialog"));
+    const QPixmap sheet(QStringLiteral(":/images/publicImage.png"));
+    m_okPicture = sheet.copy(spritemap::pub::kOk.whole());
+    m_cancelPicture = sheet.copy(spritemap::pub::kCancel.whole());
+    m_iconPicture = sheet.copy(spritemap::pub::kDialogIcon);
+
+    m_icon = new QLabel(this);
+    m_text = new QLabel(this);
+    m_text->setObjectName(QStringLiteral("completeDialogText"));
+    m_text->setWordWrap(true);
+    m_text->setStyleSheet(QStringLiteral("QLabel{color:#2d383f;font:15px;}"));
+    m_text->setGeometry(138, 54, 300, 60);
+    m_okButton = new MyPushButton(this);
+    m_okButton->setObjectName(QStringLiteral("completeDialogOk"));
+    m_cancelButton = new MyPushButton(this);
+    m_cancelButton->setObjectName(QStringLiteral("completeDialogCancel"));
+    m_cancelButton->hide();
+    connect(m_okButton, &MyPushButton::clicked, this, &CompleteDialog::ok_Button_slots);
+    connect(m_cancelButton, &MyPushButton::clicked, this, &CompleteDialog::cancel_Button_slots);
+    setGeometry(0, 0, 509, 250);
+}
+
+void CompleteDialog::setGeometry(int x, int y, int w, int h) {
+    QDialog::setGeometry(x, y, w, h);
+    m_icon->setGeometry(45, 40, 63, 58);
+    const int okX = (w - 126) / 2;
+    m_okButton->setGeometry(okX, 163, 126, 34);
+    m_cancelButton->setGeometry(okX + 130, 163, 126, 34);
+    applySkin();
+}
+
+void CompleteDialog::applySkin() {
+    setScaledBackground(this, QPixmap(QStringLiteral(":/images/alldialog.png")));
+    setScaledBackground(m_icon, m_iconPicture);
+    const spritemap::Strip ok{0, 0, 126, 34, 34};
+    for (MyPushButton* button : {m_okButton, m_cancelButton}) {
+        button->setSprite(button == m_okButton ? m_okPicture : m_cancelPicture);
+        button->setLookRects(ok.look(0), ok.look(1), ok.look(2), ok.look(3));
+    }
+    // A rounded shape, as the progress window has.
+    QBitmap mask(size());
+    mask.fill(Qt::color0);
+    QPainter p(&mask);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(Qt::color1);
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(rect(), 6, 6);
+    p.end();
+    setMask(mask);
+}
+
+void CompleteDialog::setShowBackup(int mode) {
+    m_text->setGeometry(138, 54, 300, 60);
+    m_cancelButton->hide();
+    m_okButton->show();
+    m_mode = mode;
+    m_result = 0;
+    switch (mode) {
+    case SmsCountdown:
+        m_okButton->hide();
+        updateShowText(60);
+        break;
+    case CancelQuestion:
+        m_text->setText(tr("Do you want to cancel the transfer?"));
+        // Two buttons side by side, centred together.
+        m_okButton->move((width() - 256) / 2, 163);
+        m_cancelButton->move((width() - 256) / 2 + 130, 163);
+        m_cancelButton->show();
+        return;
+    case Completed:
+        m_text->setText(tr("Transfer Completed."));
+        break;
+    default:
+        break;
+    }
+    m_okButton->move((width() - 126) / 2, 163);
+}
+
+void CompleteDialog::updateShowText(int seconds) {
+    if (m_mode != SmsCountdown)
+        return;
+    m_text->setText(tr("Please click \"Yes\" on your destination phone, \nor the program will "
+                       "skip copying SMS in %1 seconds.")
+                        .arg(seconds));
+    m_text->setGeometry(138, 54, 300, 140);
+}
+
+void CompleteDialog::setCompletionText(bool everythingArrived, const QStringList& shortfalls) {
+    if (everythingArrived) {
+        m_text->setText(tr("Transfer Completed.\nEverything arrived on the destination phone."));
+        m_text->setGeometry(138, 54, 330, 60);
+        return;
+    }
+    QString text = tr("Transfer finished, but not everything arrived:");
+    for (const QString& line : shortfalls)
+        text += QLatin1Char('\n') + line;
+    m_text->setText(text);
+    m_text->setGeometry(138, 30, 340, 128);
+}
+
+void CompleteDialog::centreOn(const QWidget* over) {
+    const QRect frame = over ? over->geometry() : QRect(0, 0, 509, 250);
+    setGeometry(frame.x() + (frame.width() - 509) / 2, frame.y() + (frame.height() - 250) / 2, 509,
+                250);
+}
+
+QString CompleteDialog::text() const { return m_text->text(); }
+
+void CompleteDialog::ok_Button_slots() {
+    m_result = 1;
+    done(QDialog::Accepted);
+    hide();
+}
+
+void CompleteDialog::cancel_Button_slots() {
+    m_result = 0;
+    done(QDialog::Rejected);
+    hide();
+}

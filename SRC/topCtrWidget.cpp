@@ -1,0 +1,72 @@
+#include "topCtrWidget.h"
+
+#include "windowhooks.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolButton>
+
+topCtrlWidget::topCtrlWidget(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("titleBar"));
+    m_version = new QLabel(QStringLiteral("Ver: 1.3"), this);
+    m_version->setObjectName(QStringLiteral("versionLabel"));
+    m_version->setStyleSheet(QStringLiteral("QLabel {color: #9797cd;font: 9px;}"));
+
+    // The application's own menu bar, as on a desktop with a global menu.
+    m_menuBar = new QMenuBar(nullptr);
+    m_helpMenu = m_menuBar->addMenu(tr("&Help"));
+    m_helpMenu->setObjectName(QStringLiteral("helpMenu"));
+    QAction* help = m_helpMenu->addAction(tr("Help"));
+    QAction* support = m_helpMenu->addAction(tr("Support"));
+    QAction* about = m_helpMenu->addAction(tr("About"));
+    for (QAction* action : {help, support, about})
+        action->setIconVisibleInMenu(false);
+    help->setObjectName(QStringLiteral("helpAction"));
+    support->setObjectName(QStringLiteral("supportAction"));
+    about->setObjectName(QStringLiteral("aboutAction"));
+    connect(help, &QAction::triggered, this, &topCtrlWidget::slots_helpAction);
+    connect(support, &QAction::triggered, this, &topCtrlWidget::slots_supportAction);
+    connect(about, &QAction::triggered, this, &topCtrlWidget::slots_AboutAction);
+
+    // Most Linux desktops have no application-wide menu bar, so the strip
+    // also carries a Help button that opens the same menu.
+    auto* button = new QToolButton(this);
+    button->setObjectName(QStringLiteral("helpButton"));
+    button->setText(tr("Help"));
+    button->setMenu(m_helpMenu);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(
+        QStringLiteral("QToolButton{color:#dce7f3;font:13px;border:1px solid rgba(255,255,255,60);"
+                       "border-radius:4px;padding:2px 10px;background:transparent;}"
+                       "QToolButton:hover{background:rgba(255,255,255,30);}"
+                       "QToolButton::menu-indicator{image:none;}"));
+    m_helpButton = button;
+}
+
+topCtrlWidget::~topCtrlWidget() { delete m_menuBar; }
+
+void topCtrlWidget::setGeometry(int x, int y, int w, int h) {
+    QWidget::setGeometry(x, y, w, h);
+    topCtrlWidgetLayout();
+}
+
+void topCtrlWidget::topCtrlWidgetLayout() {
+    const int w = width();
+    m_version->setGeometry(w - 58, 0, 60, 35);
+    m_helpButton->setGeometry(w - 130, 13, 64, 26);
+}
+
+void topCtrlWidget::slots_helpAction() {
+    windowhooks::openUrl(windowhooks::documentUrl(QStringLiteral("help.html")));
+}
+
+void topCtrlWidget::slots_supportAction() {
+    windowhooks::openUrl(windowhooks::documentUrl(QStringLiteral("help.html")));
+}
+
+void topCtrlWidget::slots_AboutAction() {
+    windowhooks::openUrl(windowhooks::documentUrl(QStringLiteral("about.html")));
+}

@@ -1,0 +1,38 @@
+#include "gui_support.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTest>
+
+namespace guitest {
+
+QApplication* app() {
+    static QApplication* instance = [] {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "gui_test";
+        static char* argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    return instance;
+}
+
+bool waitFor(const std::function<bool()>& ready, int boundMs) {
+    return QTest::qWaitFor(ready, boundMs);
+}
+
+QString screenshot(QWidget* widget, const QString& folder, const QString& name) {
+    const QString dir = QStringLiteral(KESTROVA_TEST_BUILD_DIR "/gui-screenshots/") + folder;
+    QDir().mkpath(dir);
+    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+    widget->grab().save(path);
+    return path;
+}
+
+void click(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+}
+
+} // namespace guitest

@@ -1,0 +1,279 @@
+// The windows' own rules, on canned counters and without phones: the progress
+// bar of each job mode, backup dates, direction codes, the single-choice
+// backup list, checklist tiles, and the progress rows and dialogs reading a
+// job that is never started.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QSignalSpy>
+
+#include "MyListWidget.h"
+#include "MyPushButton.h"
+#include "QtMyThread.h"
+#include "TransferDataProgress.h"
+#include "UserItemWidget.h"
+#include "companlateDialog.h"
+#include "gui_support.h"
+#include "progressmath.h"
+#include "windowhooks.h"
+#include "windowtext.h"
+
+using progressmath::BarState;
+using progressmath::Snapshot;
+
+TEST(ProgressBar, IphoneReadCreepsToThirtyThenFollowsRealProgress) {
+    BarState st;
+    Snapshot s;
+    s.mode = 2003;
+    for (int i = 0; i < 40; ++i)
+        progressmath::refresh(s, st);
+    EXPECT_EQ(st.value, 30);
+    s.kindIndex = 0;
+    s.total = 100;
+    s.current = 10; // 10% is below the creep: the bar does not fall back
+    progressmath::refresh(s, st);
+    EXPECT_EQ(st.value, 30);
+    s.current = 45;
+    progressmath::refresh(s, st);
+    EXPECT_EQ(st.value, 45);
+    EXPECT_EQ(st.creep, 0);
+    s.current = 50;
+    progressmath::refresh(s, st);
+    EXPECT_EQ(st.value, 50);
+}
+
+TEST(ProgressBar, UnknownTotalsLeaveTheBarAndSizesStay64Bit) {
+    BarState st;
+    st.value = 17;
+    Snapshot s;
+    s.mode = 2001;
+    s.kindIndex = 1;
+    s.total = -1;
+    progressmath::refresh(s, st);
+    EXPECT_EQ(st.value, 17);
+    // Videos beyond 2 GiB between Android phones.
+    s.kindIndex = 5;
+    s.total = 3;
+    s.totalSize = 6LL * 1024 * 1024 * 1024;
+    s.doneSize = 3LL * 1024 * 1024 * 1024;
+    s.videoBytes = 1536LL * 1024 * 1024;
+    progressmath::refresh(s, st);
+    EXPECT_EQ(st.value, 75);
+    s.kindIndex = 9;
+    progressmath::refresh(s, st);
+    EXPECT_EQ(st.value, 0);
+}
+
+TEST(ProgressBar, BackupFileCounterStopsAtTheFileSize) {
+    BarState st;
+    Snapshot s;
+    s.mode = 2005;
+    s.kindIndex = 5;
+    s.total = 1;
+    s.fileSize = 10240;
+    s.totalSize = 10240;
+    for (int i = 0; i < 9; ++i)
+        progressmath::refresh(s, st);
+    EXPECT_EQ(st.fileDone, 9216);
+    EXPECT_EQ(st.value, 90);
+    for (int i = 0; i < 5; ++i)
+        progressmath::refresh(s, st);
+    EXPECT_EQ(st.fileDone, 10240);
+    EXPECT_EQ(st.value, 100);
+    // No size known: divided by the stand-in, never by zero.
+    s.totalSize = 0;
+    progressmath::refresh(s, st);
+    EXPECT_EQ(st.value, 0);
+}
+
+TEST(WindowText, BackupDatesAndDirectionCodes) {
+    EXPECT_EQ(windowtext::backupDateText("2024-05-01T10:00:00Z"), "2024/05/01 10:00:00");
+    EXPECT_EQ(windowtext::backupDateText("2019-12-31"), "2019/12/31");
+    EXPECT_EQ(windowtext::backupDateText(""), "");
+    EXPECT_EQ(windowtext::directionCode(1001, 1001), 2001);
+    EXPECT_EQ(windowtext::directionCode(1002, 1001), 2003);
+    EXPECT_EQ(windowtext::directionCode(9000, 1001), 2005);
+    EXPECT_EQ(windowtext::directionCode(9000, 1002), 2006);
+    EXPECT_EQ(windowtext::directionCode(1001, 9000), -1);
+    EXPECT_EQ(windowtext::directionCode(0, 0), -1);
+}
+
+TEST(BackupList, OneCheckedRowAtMostAndRowsReusedInOrder) {
+    guitest::app();
+    MyListWidget list;
+    list.setGeometry(0, 0, 300, 200);
+    list.addItemToList("A", "2024/01/01", "id-a");
+    list.addItemToList("B", "2024/01/02", "id-b");
+    list.addItemToList("C", "2024/01/03", "id-c");
+    QSignalSpy changes(&list, &MyListWidget::ItemlistChange);
+    MyListWidgetItem* first = list.rows()[0];
+    MyListWidgetItem* second = list.rows()[1];
+    first->setChecked(true);
+    second->setChecked(true);
+    EXPECT_FALSE(first->isChecked());
+    EXPECT_EQ(list.checkedData(), "id-b");
+    second->setChecked(false);
+    EXPECT_EQ(list.checkedData(), "");
+    EXPECT_EQ(changes.count(), 3);
+
+    list.clear();
+    EXPECT_EQ(list.shownCount(), 0);
+    list.addItemToList("D", "x", "id-d");
+    list.addItemToList("E", "y", "id-e");
+    ASSERT_EQ(list.rows().size(), 3);
+    EXPECT_EQ(list.rows()[0]->title(), "D");
+    EXPECT_EQ(list.rows()[1]->title(), "E");
+    EXPECT_EQ(list.shownCount(), 2);
+    EXPECT_FALSE(list.rows()[0]->isChecked());
+}
+
+TEST(ChecklistTile, DisablingClearsTheTickAndTheTickMarkUnticks) {
+    guitest::app();
+    QWidget parent;
+    UserItemWidget tile(&parent);
+    tile.setGeometry(0, 0, 67, 77);
+    parent.show();
+    guitest::click(tile.pictureButton());
+    EXPECT_TRUE(tile.isTicked());
+    auto* tick = tile.findChildren<MyPushButton*>().last();
+    ASSERT_TRUE(tick->isVisible());
+    guitest::click(tick);
+    EXPECT_FALSE(tile.isTicked());
+    tile.setTicked(true);
+    tile.setMyEnabled(false);
+    EXPECT_FALSE(tile.isTicked());
+    EXPECT_EQ(tile.pictureButton()->currentLook(), MyPushButton::Disabled);
+    guitest::click(tile.pictureButton());
+    EXPECT_FALSE(tile.isTicked());
+    tile.setMyEnabled(true);
+    EXPECT_FALSE(tile.isTicked());
+}
+
+namespace {
+
+kestrova::KindCounters& counters(TransferDoingThread& job, int kind) {
+    return const_cast<kestrova::KindCounters&>(job.outcome(kind));
+}
+
+void finish(TransferDoingThread& job, int kind, int offered, int copied, int skipped,
+            kestrova::Reason why) {
+    kestrova::KindCounters& c = counters(job, kind);
+    c.started = true;
+    c.offered = offered;
+    c.copied = copied;
+    c.skipped = skipped;
+    if (why != kestrova::Reason::None)
+        c.setReason(why);
+    c.finished = true;
+    job.m_current[kind] = static_cast<uint32_t>(copied);
+    job.m_total[kind] = offered;
+    job.m_finished[kind] = true;
+}
+
+QString text(QWidget* root, const QString& name) { return root->findChild<QLabel*>(name)->text(); }
+
+struct ModalAnswers {
+    explicit ModalAnswers(std::function<int(QDialog*)> runner) {
+        windowhooks::setModalRunner(std::move(runner));
+    }
+    ~ModalAnswers() { windowhooks::setModalRunner({}); }
+};
+
+} // namespace
+
+TEST(ProgressWindow, RowsSayWhatArrivedAndTheDialogSaysWhetherEverythingDid) {
+    guitest::app();
+    TransferDoingThread job;
+    bool selected[8] = {false, true, false, false, true, false, false, false};
+    job.prepareJob(selected);
+    job.m_mode = kModeAndroid2Android;
+    TransferProgressWidget window;
+    window.setJob(&job);
+    window.setGeometry(0, 0, 780, 481);
+    window.show();
+
+    window.flush_progress();
+    EXPECT_EQ(text(&window, "progressRowName0"), "SMS");
+    EXPECT_EQ(text(&window, "progressRowName1"), "Photos");
+    EXPECT_FALSE(window.findChild<QLabel*>("progressRowName2")->isVisible());
+    EXPECT_TRUE(window.findChild<QLabel*>("progressRowSpinner0")->isVisible());
+
+    // The messages were skipped: the row says so and the spinner moves on.
+    job.m_kindIndex = 4;
+    finish(job, 1, 120, 0, 120, kestrova::Reason::SmsPromptNotAccepted);
+    job.m_total[4] = 10;
+    job.m_current[4] = 4;
+    window.flush_progress();
+    EXPECT_TRUE(text(&window, "progressRowState0").startsWith("Skipped"));
+    EXPECT_EQ(text(&window, "progressRowName1"), "Photos (4/10)");
+    EXPECT_TRUE(window.findChild<QLabel*>("progressRowSpinner1")->isVisible());
+    EXPECT_EQ(window.barValue(), 40);
+
+    finish(job, 4, 10, 10, 0, kestrova::Reason::None);
+    QString completion;
+    ModalAnswers answers([&](QDialog* d) {
+        completion = static_cast<CompleteDialog*>(d)->text();
+        return 1;
+    });
+    window.todoingfinised();
+    EXPECT_EQ(text(&window, "progressRowState1"), "Success");
+    EXPECT_FALSE(window.findChild<QLabel*>("progressRowSpinner1")->isVisible());
+    EXPECT_TRUE(completion.contains("not everything arrived")) << completion.toStdString();
+    EXPECT_TRUE(completion.contains("SMS: Skipped")) << completion.toStdString();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(ProgressWindow, CancelAsksFirstAndOnlyOkStopsTheJob) {
+    guitest::app();
+    TransferDoingThread job;
+    bool selected[8] = {true, false, false, false, false, false, false, false};
+    job.prepareJob(selected);
+    job.m_stop = 0;
+    TransferProgressWidget window;
+    window.setJob(&job);
+    window.setGeometry(0, 0, 780, 481);
+    window.show();
+    QString question;
+    const char* answer = "completeDialogCancel";
+    ModalAnswers answers([&](QDialog* d) {
+        question = static_cast<CompleteDialog*>(d)->text();
+        d->show();
+        guitest::click(d->findChild<QWidget*>(answer));
+        return d->result();
+    });
+    guitest::click(window.findChild<QWidget*>("progressCancel"));
+    EXPECT_EQ(question, "Do you want to cancel the transfer?");
+    EXPECT_EQ(job.m_stop.load(), 0);
+    EXPECT_TRUE(window.isVisible());
+
+    answer = "completeDialogOk";
+    guitest::click(window.findChild<QWidget*>("progressClose"));
+    EXPECT_EQ(job.m_stop.load(), 1);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(ProgressWindow, SmsCountdownFollowsTheJobAndHasNoButton) {
+    guitest::app();
+    TransferDoingThread job;
+    bool selected[8] = {false, true, false, false, false, false, false, false};
+    job.prepareJob(selected);
+    TransferProgressWidget window;
+    window.setJob(&job);
+    window.setGeometry(0, 0, 780, 481);
+    ModalAnswers answers([](QDialog* d) {
+        d->show();
+        return 0;
+    });
+    window.changedefaultsmsShow();
+    CompleteDialog* dialog = window.dialog();
+    EXPECT_TRUE(dialog->text().contains("in 60 seconds"));
+    EXPECT_FALSE(dialog->findChild<QWidget*>("completeDialogOk")->isVisible());
+    job.m_smsCountdown = 42;
+    window.flush_progress();
+    EXPECT_TRUE(dialog->text().contains("in 42 seconds")) << dialog->text().toStdString();
+    dialog->setShowBackup(CompleteDialog::Completed);
+    dialog->updateShowText(5); // outside the countdown nothing changes
+    EXPECT_EQ(dialog->text(), "Transfer Completed.");
+}

@@ -1,0 +1,142 @@
+// The real main window against the virtual lab: phones arriving in the panes,
+// an iPhone as source, backup mode, and a phone that awaits authorisation.
+// Screenshots of each key moment go to tests/gui-screenshots/<test>/.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QTest>
+
+#include "UserItemWidget.h"
+#include "gui_support.h"
+#include "jukelink.h"
+#include "kestrovaMainWidget.h"
+#include "lab_window.h"
+
+namespace {
+
+constexpr int kPhoneBoundMs = 120000; // preparing a phone installs and greets its agent
+
+} // namespace
+
+TEST(MainWindow, PhoneAttachedToAnEmptyWindowFillsTheDestination) {
+    LabWindow t({"--android", "1"}, "one-phone");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    t.open();
+    EXPECT_TRUE(t.visible("sourceWaitingPane"));
+    EXPECT_TRUE(t.visible("destinationWaitingPane"));
+    EXPECT_FALSE(t.enabled("startCopyButton"));
+    t.shot("0-empty");
+
+    ASSERT_TRUE(guitest::waitFor([&] { return t.text("destinationMessage") == "Connecting..."; },
+                                 kPhoneBoundMs));
+    t.shot("1-connecting");
+    ASSERT_TRUE(
+        guitest::waitFor([&] { return t.visible("destinationConnectedPane"); }, kPhoneBoundMs));
+    const QString title = t.text("destinationTitle");
+    EXPECT_TRUE(title.startsWith("Destination: ")) << title.toStdString();
+    EXPECT_GT(title.size(), QString("Destination: ").size());
+    EXPECT_TRUE(t.visible("sourceWaitingPane"));
+    EXPECT_EQ(t.text("sourceMessage"), "Please connect a source \nphone by USB");
+    EXPECT_FALSE(t.enabled("startCopyButton"));
+    t.shot("2-ready");
+}
+
+TEST(MainWindow, IphoneSourceRefusesCallLogsAndAppsAndFlips) {
+    LabWindow t({"--android", "1", "--iphone", "1"}, "iphone-source");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    t.open();
+    ASSERT_TRUE(guitest::waitFor([&] { return t.visible("sourceConnectedPane"); }, kPhoneBoundMs));
+    ASSERT_TRUE(
+        guitest::waitFor([&] { return t.visible("destinationConnectedPane"); }, kPhoneBoundMs));
+    ASSERT_TRUE(guitest::waitFor([&] { return t.enabled("startCopyButton"); }, 5000));
+    for (int kind : {2, 7}) {
+        auto* item = t.window()->findChild<UserItemWidget*>(QString("category%1").arg(kind));
+        EXPECT_FALSE(item->isEnabled()) << kind;
+        EXPECT_FALSE(item->isTicked()) << kind;
+    }
+    auto* contacts = t.window()->findChild<UserItemWidget*>("category0");
+    EXPECT_TRUE(contacts->isEnabled());
+    EXPECT_TRUE(contacts->isTicked());
+    EXPECT_TRUE(t.enabled("flipButton"));
+    t.shot("1-iphone-source");
+
+    const QString source = t.text("sourceTitle");
+    const QString destination = t.text("destinationTitle");
+    guitest::click(t.widget("flipButton"));
+    EXPECT_EQ(t.text("sourceTitle").mid(8), destination.mid(13));
+    EXPECT_EQ(t.text("destinationTitle").mid(13), source.mid(8));
+    // An iPhone cannot be written to: Start copy goes off by the next tick.
+    EXPECT_TRUE(guitest::waitFor([&] { return !t.enabled("startCopyButton"); }, 3000));
+    t.shot("2-flipped");
+}
+
+TEST(MainWindow, BackupModeListsThreeBackupsWithSlashedDates) {
+    LabWindow t({"--android", "1"}, "backup-mode");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    const QString backups = t.lab().dir() + "/backups";
+    for (int i = 0; i < 3; ++i) {
+        const ProgramRun made =
+            t.lab().run("kestrova-backupfixture",
+                        {"--format", "db", "--ios", "14", "--seed", QString::number(i + 3),
+                         "--count", "5", "--out", backups + QString("/backup%1").arg(i)});
+        ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    }
+    qputenv("HOME", t.lab().dir().toUtf8()); // no backups of the machine's own user
+    QByteArray folder = backups.toUtf8();
+    folder.resize(1024);
+    iTunesTSF_SetOtherBackupPath(folder.data());
+    t.open();
+    EXPECT_TRUE(t.visible("backupButton"));
+    guitest::click(t.widget("backupButton"));
+    EXPECT_EQ(t.window()->transferMode(), 1);
+    auto* combo = t.window()->findChild<QComboBox*>("backupCombo");
+    ASSERT_EQ(combo->count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QString entry = combo->itemText(i);
+        EXPECT_TRUE(entry.contains(" - ")) << entry.toStdString();
+        EXPECT_TRUE(entry.contains('/')) << entry.toStdString();
+        EXPECT_FALSE(entry.section(" - ", 1).contains('T')) << entry.toStdString();
+        EXPECT_FALSE(entry.contains('Z')) << entry.toStdString();
+    }
+    EXPECT_TRUE(t.visible("hintPanel"));
+    EXPECT_TRUE(t.visible("backupList"));
+    t.shot("1-backups");
+    ASSERT_TRUE(
+        guitest::waitFor([&] { return t.visible("destinationConnectedPane"); }, kPhoneBoundMs));
+    ASSERT_TRUE(guitest::waitFor([&] { return t.enabled("startCopyButton"); }, 5000));
+    EXPECT_FALSE(t.enabled("flipButton"));
+    t.shot("2-backup-and-phone");
+
+    guitest::click(t.widget("backupButton"));
+    EXPECT_EQ(t.window()->transferMode(), 0);
+    EXPECT_FALSE(t.visible("backupCombo"));
+    EXPECT_TRUE(t.visible("sourceWaitingPane"));
+}
+
+TEST(MainWindow, UnauthorisedPhoneShowsTheAuthorisationPageUntilDismissed) {
+    LabWindow t({"--android", "1", "--scenario", "unauthorized"}, "unauthorised");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    t.open();
+    ASSERT_TRUE(guitest::waitFor([&] { return t.visible("authorisationPage"); }, kPhoneBoundMs));
+    EXPECT_FALSE(t.visible("backupButton"));
+    EXPECT_FALSE(t.visible("usbDebugPage"));
+    EXPECT_TRUE(t.visible("destinationRetry"));
+    t.shot("1-authorisation-page");
+
+    guitest::click(t.widget("authorisationNext"));
+    EXPECT_FALSE(t.visible("authorisationPage"));
+    EXPECT_TRUE(guitest::waitFor([&] { return t.visible("backupButton"); }, 3000));
+    // Later failed checks leave the page away until a retry.
+    QTest::qWait(2500);
+    EXPECT_FALSE(t.visible("authorisationPage"));
+    t.shot("2-dismissed");
+
+    // The user taps "Allow": the phone is prepared and fills the destination.
+    ASSERT_EQ(t.lab().lab("allow", {"--phone", "0"}).exitCode, 0);
+    guitest::click(t.widget("destinationRetry"));
+    EXPECT_TRUE(
+        guitest::waitFor([&] { return t.visible("destinationConnectedPane"); }, kPhoneBoundMs));
+    EXPECT_FALSE(t.visible("authorisationPage"));
+    t.shot("3-allowed");
+}
