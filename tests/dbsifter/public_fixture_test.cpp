@@ -15,7 +15,9 @@ using dbstest::sameText;
 
 namespace {
 
-const std::string kFixtures = "/work/shared/fixtures/ios/addressbook/";
+// The public samples lie beside the repository, in ../shared/fixtures.
+const std::string kFixtures =
+    std::string(KESTROVA_SOURCE_DIR) + "/../shared/fixtures/ios/addressbook/";
 
 // Unpacks the address book files of a zip (their stored paths are absolute,
 // so only the base names are used) into dir. Returns how many were written.
