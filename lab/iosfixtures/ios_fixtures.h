@@ -83,8 +83,8 @@ bool writeAddressBook(const std::string& path, const Options& opt,
 // call_history.db before iOS 8, CallHistory.storedata from 8 on.
 bool writeCallHistory(const std::string& path, const Options& opt,
                       std::vector<ExpectedCall>* out = nullptr);
-// Also writes a birthday calendar with events the reader must skip; they are
-// not in out.
+// Also writes a birthday calendar and a disabled account's calendar, with
+// events the reader must skip; they are not in out.
 bool writeCalendar(const std::string& path, const Options& opt,
                    std::vector<ExpectedEvent>* out = nullptr);
 

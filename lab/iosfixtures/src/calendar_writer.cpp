@@ -1,5 +1,6 @@
 // Calendar.sqlitedb: timed and all-day events in several time zones, one at a
-// daylight-saving change, alarms, recurrences, and a birthday calendar.
+// daylight-saving change, alarms, recurrences, a birthday calendar and a
+// disabled account (neither of which a reader copies).
 #include "fixture_common.h"
 #include "fixture_db.h"
 #include "fixture_text.h"
@@ -223,6 +224,15 @@ bool writeCalendar(const std::string& path, const Options& opt, std::vector<Expe
         if (out)
             out->push_back(std::move(e));
     }
+    // An account switched off in Settings: its events are not shown.
+    int64_t offStore = db.insert("INSERT INTO Store (name, type, disabled) VALUES (?, 1, 1)",
+                                 {std::string("Old Exchange")});
+    int64_t offCal = db.insert("INSERT INTO Calendar (store_id, title, flags) VALUES (?, ?, 0)",
+                               {offStore, std::string("Work (old)")});
+    db.insert("INSERT INTO CalendarItem (summary, start_date, start_tz, end_date, all_day, "
+              "calendar_id, birthday_id, entity_type) VALUES (?, ?, 'UTC', ?, 0, ?, 0, 2)",
+              {std::string("Hidden meeting"), double(kBaseUnix - kCocoaEpoch),
+               double(kBaseUnix + 3600 - kCocoaEpoch), offCal});
     // The birthday calendar's events mirror contacts; a reader leaves them out.
     for (int b = 0; b <= opt.count / 10; ++b) {
         const int64_t start = (kBaseUnix / 86400 + b * 5) * 86400;

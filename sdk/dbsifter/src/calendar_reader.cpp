@@ -1,12 +1,13 @@
 // Calendar.sqlitedb: events of CalendarItem with their Location, first
-// Alarm and first Recurrence. Birthday events (made from contacts) and
-// reminders are left out.
+// Alarm and first Recurrence. Birthday events (made from contacts),
+// reminders and the calendars of disabled accounts are left out.
 #include "apple_time.h"
 #include "readers.h"
 #include "rrule.h"
 
 #include <cstdlib>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace dbsifter {
 namespace {
@@ -78,6 +79,19 @@ std::unordered_map<int64_t, std::string> loadRecurrences(SourceDb& db) {
     return out;
 }
 
+// Calendars of an account the user switched off: the phone does not show
+// them, so they are not copied either.
+std::unordered_set<int64_t> loadHiddenCalendars(SourceDb& db) {
+    std::unordered_set<int64_t> out;
+    if (!db.hasTable("Store") || !db.hasTable("Calendar") || !db.columns("Store").count("disabled"))
+        return out;
+    Stmt st(db.handle(), "SELECT c.ROWID FROM Calendar c JOIN Store s ON s.ROWID = c.store_id "
+                         "WHERE s.disabled = 1");
+    while (st.step())
+        out.insert(st.int64(0));
+    return out;
+}
+
 int64_t alarmMinutes(const Alarm& a, int64_t startMs) {
     int64_t minutes = 0;
     const long long interval = a.interval ? std::strtoll(a.interval->c_str(), nullptr, 10) : 0;
@@ -99,6 +113,7 @@ bool readEvents(SourceDb& db, const RowSink<EventRow>& out, std::string* why) {
     const auto locations = loadLocations(db);
     const auto alarms = loadAlarms(db);
     const auto rules = loadRecurrences(db);
+    const auto hidden = loadHiddenCalendars(db);
     const auto cols = db.columns("CalendarItem");
     std::string sql = "SELECT ROWID";
     for (const char* c : {"summary", "location_id", "description", "start_date", "start_tz",
@@ -109,6 +124,8 @@ bool readEvents(SourceDb& db, const RowSink<EventRow>& out, std::string* why) {
         if (st.int64(9) > 0) // an event of the birthday calendar
             continue;
         if (!st.isNull(10) && st.int64(10) != 0 && st.int64(10) != 2) // a reminder
+            continue;
+        if (!st.isNull(8) && hidden.count(st.int64(8)))
             continue;
         EventRow e;
         const int64_t rowid = st.int64(0);
