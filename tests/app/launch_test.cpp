@@ -3,15 +3,18 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -60,6 +63,33 @@ struct Child {
         kill(pid, SIGTERM);
         int status = 0;
         waitpid(pid, &status, 0);
+    }
+};
+
+// A port nobody listens on now, for the program's adb server.
+int freePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    int port = -1;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    close(fd);
+    return port;
+}
+
+// Stops an adb server the program may have started on its private port.
+struct AdbServer {
+    int port;
+    ~AdbServer() {
+        Child adb;
+        adb.pid = spawn({"/usr/bin/adb", "-P", std::to_string(port), "kill-server"}, {});
+        int status = 0;
+        if (adb.pid > 0 && waitpid(adb.pid, &status, 0) == adb.pid)
+            adb.pid = -1;
     }
 };
 
@@ -131,10 +161,13 @@ TEST(Launch, ProgramShowsItsWindowOnAnXServer) {
     ASSERT_NE(display.find('\n'), std::string::npos) << "Xvfb did not start";
     display = ":" + display.substr(0, display.find('\n'));
 
+    const int adbPort = freePort();
+    ASSERT_GT(adbPort, 0);
+    AdbServer adb{adbPort}; // stopped after the program, before the X server
     Child program;
-    program.pid =
-        spawn({KESTROVA_BIN_DIR "/kestrova"}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
-                                               "XDG_RUNTIME_DIR=" + dir, "HOME=" + dir});
+    program.pid = spawn({KESTROVA_BIN_DIR "/kestrova"},
+                        {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + dir,
+                         "HOME=" + dir, "ANDROID_ADB_SERVER_PORT=" + std::to_string(adbPort)});
     ASSERT_GT(program.pid, 0);
 
     std::optional<QImage> screen;

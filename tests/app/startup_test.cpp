@@ -1,8 +1,7 @@
 // The program's start-up on a real application object: the plug-in path
 // limited to bin/plugins as main() leaves it, the compiled-in pictures, the
-// spinner, the fonts, and the main window.
-#include "appglobals.h"
-#include "kestrovaMainWidget.h"
+// spinner and the fonts. The window itself is checked on a real X server by
+// the launch test.
 #include "spritemap.h"
 #include "startup.h"
 
@@ -190,24 +189,6 @@ TEST_F(FontTest, MissingOrBrokenFilesLeaveTheDefaultFont) {
     std::ofstream(m_plugins / "font" / "Lato-Bold.ttf") << "not a font";
     EXPECT_FALSE(load());
     EXPECT_EQ(QApplication::font(), m_font);
-}
-
-TEST(MainWindow, PlaceholderHasItsSizeIconAndBackground) {
-    {
-        KestrovaMainWidget window;
-        EXPECT_EQ(g_KestrovaMainWidget_instance, &window);
-        EXPECT_EQ(window.size(), QSize(1000, 650));
-        EXPECT_FALSE(window.windowIcon().isNull());
-        window.show();
-        const QImage shot = window.grab().toImage();
-        const QString file = QStringLiteral(KESTROVA_TEST_BUILD_DIR "/app-mainwindow.png");
-        QFile::remove(file);
-        EXPECT_TRUE(shot.save(file));
-        // The title strip of the background is dark, the page below it light.
-        EXPECT_LT(qGray(shot.pixel(500, 20)), 90);
-        EXPECT_GT(qGray(shot.pixel(500, 600)), 200);
-    }
-    EXPECT_EQ(g_KestrovaMainWidget_instance, nullptr);
 }
 
 } // namespace
