@@ -207,7 +207,8 @@ TEST(LabMedia, AppsAreExportedInstalledAndRemoved) {
     LabSession lab(2, {"--scenario", "modern"});
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_TRUE(lab.prepare(2));
-    std::string apk = lab.scratch("apps") + "/app.apk";
+    // The transfer job's scratch file has no ".apk" ending, which adb insists on.
+    std::string apk = lab.scratch("apps") + "/123";
     ASSERT_TRUE(lab.lab({"fill", "--phone", std::to_string(lab.phoneAt(0)), "--records", "0",
                          "--photos", "0", "--videos", "0", "--music", "0", "--apps", "2"}));
     AndroidTSF_FlushDevicesApp(0);

@@ -1,8 +1,12 @@
 #include "app_ops.h"
 
+#include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -66,6 +70,37 @@ bool packageManagerSucceeded(const std::string& output) {
 
 namespace {
 
+// adb installs only files whose name ends in ".apk"; the program hands over a
+// scratch file of any name. Such a file is installed through a link with the
+// right ending in the library's private temporary folder.
+class ApkName {
+  public:
+    explicit ApkName(const std::string& path) : path_(path) {
+        if (path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".apk") == 0)
+            return;
+        char* absolute = realpath(path.c_str(), nullptr);
+        std::string base = newTempFile();
+        if (!absolute || base.empty()) {
+            std::free(absolute);
+            return;
+        }
+        std::string link = base + ".apk";
+        if (symlink(absolute, link.c_str()) == 0)
+            path_ = link_ = link;
+        std::free(absolute);
+    }
+    ~ApkName() {
+        if (!link_.empty())
+            unlink(link_.c_str());
+    }
+    ApkName(const ApkName&) = delete;
+    ApkName& operator=(const ApkName&) = delete;
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_, link_;
+};
+
 bool install(const std::string& serial, const std::vector<std::string>& options,
              const std::string& apk, std::string* out) {
     std::vector<std::string> args = {"-s", serial, "install"};
@@ -88,12 +123,13 @@ int AndroidTSF_InstallAppToMemory(char* apkPath, int mode, int dev) {
     if (serial.empty())
         return -1;
     std::string out;
-    if (install(serial, options, apkPath, &out))
+    ApkName apk(apkPath);
+    if (install(serial, options, apk.path(), &out))
         return 0;
     WriteLog("install %s (mode %d) refused: %s\n", apkPath, mode, out.c_str());
     // Newer phones refuse the old install locations (-s, -l): a plain
     // install still brings the app over.
-    if (mode != 4 && install(serial, {}, apkPath, &out))
+    if (mode != 4 && install(serial, {}, apk.path(), &out))
         return 0;
     WriteLog("install %s failed: %s\n", apkPath, out.c_str());
     return -1;
