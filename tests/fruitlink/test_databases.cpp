@@ -37,14 +37,32 @@ TEST_F(RelayDatabases, Ios7DatabasesReachTheParser) {
     std::filesystem::create_directories(folder);
     ASSERT_EQ(IphoneTSF_GetDeviceSqliteDB(folder.data(), 0), 0) << lastError();
 
-    EXPECT_EQ(IphoneTSF_FlushSMS(), 0);
-    EXPECT_EQ(DbsifterTSF_GetSMSCount(), static_cast<int>(sms.size()));
-    EXPECT_EQ(IphoneTSF_FlushContact(), 0);
-    EXPECT_EQ(DbsifterTSF_GetContactCount(), static_cast<int>(contacts.size()));
-    EXPECT_EQ(IphoneTSF_FlushCallLog(), 0);
-    EXPECT_EQ(DbsifterTSF_GetCallLogCount(), static_cast<int>(calls.size()));
-    EXPECT_EQ(IphoneTSF_FlushCalender(), 0);
-    EXPECT_EQ(DbsifterTSF_GetRemindersCount(), static_cast<int>(events.size()));
+    // What arrived reads exactly as the phone's own files do.
+    struct Kind {
+        int (*viaPhone)();
+        int (*direct)(char*, int);
+        int (*count)();
+        iosfix::DbKind kind;
+        size_t written;
+    } kinds[] = {
+        {IphoneTSF_FlushSMS, DbsifterTSF_FlushSMS, DbsifterTSF_GetSMSCount, iosfix::DbKind::Sms,
+         sms.size()},
+        {IphoneTSF_FlushContact, DbsifterTSF_FlushContact, DbsifterTSF_GetContactCount,
+         iosfix::DbKind::AddressBook, contacts.size()},
+        {IphoneTSF_FlushCallLog, DbsifterTSF_FlushCallLog, DbsifterTSF_GetCallLogCount,
+         iosfix::DbKind::CallHistory, calls.size()},
+        {IphoneTSF_FlushCalender, DbsifterTSF_FlushCalendar, DbsifterTSF_GetRemindersCount,
+         iosfix::DbKind::Calendar, events.size()},
+    };
+    for (const auto& k : kinds) {
+        EXPECT_EQ(k.viaPhone(), 0);
+        int arrived = k.count();
+        std::string original = at(k.kind);
+        EXPECT_EQ(k.direct(original.data(), 0), 0);
+        EXPECT_EQ(arrived, k.count());
+        EXPECT_GT(arrived, 0);
+        EXPECT_GT(k.written, 0u);
+    }
 }
 
 } // namespace
