@@ -103,12 +103,15 @@ int BackupReader::scan(int index) {
     // A transfer started without a listing (the program always lists first).
     if (!listed)
         list();
-    if (node(index) == nullptr) {
+    // Taken once: a listing on another thread may shorten the list meanwhile,
+    // and a node handed out stays readable.
+    BackupDeviceNode* picked = node(index);
+    if (picked == nullptr) {
         m_currentError = "no backup at index " + std::to_string(index);
         logLine("ScanBackupDeviceByIndex: %s", m_currentError.c_str());
         return -1;
     }
-    std::string folder = node(index)->path;
+    std::string folder = picked->path;
     std::string tempPath;
     {
         std::lock_guard<std::mutex> g(m_lock);
