@@ -33,9 +33,9 @@ std::string exeDir() {
     return std::filesystem::path(std::string(buf, static_cast<size_t>(n))).parent_path().string();
 }
 
-bool parsePhone(const std::string& spec, int index, PhoneArg* out, std::string* error) {
+bool parsePhone(const std::string& text, int index, PhoneArg* out, std::string* error) {
     std::map<std::string, std::string> kv;
-    std::stringstream ss(spec);
+    std::stringstream ss(text);
     std::string item;
     while (std::getline(ss, item, ',')) {
         auto eq = item.find('=');

@@ -48,12 +48,12 @@ bool writeFile(const fs::path& p, uint32_t seed, uint64_t size, std::string* err
 
 bool writeMediaTree(const std::string& root, const ContentOptions& opt,
                     std::vector<ContentFile>* files, std::string* error) {
-    struct Spec {
+    struct Planned {
         const char* path;
         uint64_t size;
         ContentFile::Kind kind;
     };
-    const Spec specs[] = {
+    const Planned planned[] = {
         {"/DCIM/100APPLE/IMG_0001.JPG", 48213, ContentFile::Photo},
         {"/DCIM/100APPLE/IMG_0002.jpg", 1, ContentFile::Photo},
         {"/DCIM/100APPLE/IMG_0003.PNG", 70001, ContentFile::Photo},
@@ -70,7 +70,7 @@ bool writeMediaTree(const std::string& root, const ContentOptions& opt,
         {"/iTunes_Control/iTunes/README", 12, ContentFile::Other},
     };
     uint32_t n = 0;
-    for (const Spec& s : specs) {
+    for (const Planned& s : planned) {
         uint32_t seed = opt.seed * 1000 + ++n;
         if (!writeFile(fs::path(root + s.path), seed, s.size, error))
             return false;

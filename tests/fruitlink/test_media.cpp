@@ -152,7 +152,7 @@ TEST_F(Media, TwoIphonesAtOnceKeepTheirOwnFiles) {
     const std::string path = "/DCIM/100APPLE/IMG_0001.JPG";
     int last = 0;
     uint64_t got = 0;
-    // The first spec entry of each tree has seed*1000+1.
+    // The first planned file of each tree has seed*1000+1.
     EXPECT_TRUE(readAndCheck(path, 0, 11001, 48213, &last, &got));
     EXPECT_TRUE(readAndCheck(path, 1, 22001, 48213, &last, &got));
     EXPECT_FALSE(readAndCheck(path, 1, 11001, 48213, &last, &got));
