@@ -147,7 +147,7 @@ class TransferDoingThread : public QThread {
     void copyAndroidPages(int kind, Count count, Page page, Head head, Add add);
     // A file through the scratch file: export from the source, then add.
     template <typename Export, typename Add>
-    void copyThroughScratch(int kind, Export exportFile, Add addFile);
+    void copyThroughScratch(int kind, const QString& scratch, Export exportFile, Add addFile);
 
     // The iPhone and iTunes personal-data walks, shared by both sources.
     void copyParsedContacts(int kind);

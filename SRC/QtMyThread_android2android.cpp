@@ -125,12 +125,13 @@ void TransferDoingThread::transfer_android2android_data_CALENDER() {
 }
 
 template <typename Export, typename Add>
-void TransferDoingThread::copyThroughScratch(int kind, Export exportFile, Add addFile) {
-    Utf8Path scratch(m_workPath);
-    QFile::remove(m_workPath);
-    const bool exported = exportFile(scratch.bytes) == 0 && QFileInfo::exists(m_workPath);
+void TransferDoingThread::copyThroughScratch(int kind, const QString& scratchPath,
+                                             Export exportFile, Add addFile) {
+    Utf8Path scratch(scratchPath);
+    QFile::remove(scratchPath);
+    const bool exported = exportFile(scratch.bytes) == 0 && QFileInfo::exists(scratchPath);
     if (stopped()) {
-        QFile::remove(m_workPath);
+        QFile::remove(scratchPath);
         return;
     }
     if (!exported) {
@@ -142,7 +143,7 @@ void TransferDoingThread::copyThroughScratch(int kind, Export exportFile, Add ad
         failed(kind, Reason::WriteFailed);
         destinationAlive(kind);
     }
-    QFile::remove(m_workPath);
+    QFile::remove(scratchPath);
 }
 
 void TransferDoingThread::transfer_android2android_data_PHOTOS() {
@@ -164,7 +165,7 @@ void TransferDoingThread::transfer_android2android_data_PHOTOS() {
             continue;
         }
         copyThroughScratch(
-            4,
+            4, m_workPath,
             [&](char* scratch) {
                 return AndroidTSF_ExportPhotofromDevice(info.id, scratch, info.size, m_srcIndex);
             },
@@ -248,7 +249,7 @@ void TransferDoingThread::transfer_android2android_data_MUSICS() {
             continue;
         }
         copyThroughScratch(
-            6,
+            6, m_workPath,
             [&](char* scratch) {
                 return AndroidTSF_ExportMusicfromDevice(info.id, scratch, info.size, m_srcIndex);
             },
@@ -276,8 +277,9 @@ void TransferDoingThread::transfer_android2android_data_APPS() {
                 return;
             continue;
         }
+        // adb installs only files whose names end in ".apk".
         copyThroughScratch(
-            7,
+            7, m_workPath + ".apk",
             [&](char* scratch) {
                 return AndroidTSF_ExportApp(info.packageName, scratch, m_srcIndex);
             },

@@ -37,6 +37,21 @@ bool waitFor(int seconds, const std::function<bool()>& ready) {
     return true;
 }
 
+// The position (0 or 1) of the Android phone with this serial, or -1.
+int positionOfSerial(const std::string& serial, int seconds) {
+    int found = -1;
+    waitFor(seconds, [&] {
+        for (int i = 0; i < 2 && found < 0; ++i) {
+            AndroidTSF_CheckDeviceDetected(i);
+            AndroidDeviceInfo info = {};
+            if (AndroidTSF_GetAndroidDevicesInfo(&info, i) == 0 && serial == info.serial)
+                found = i;
+        }
+        return found >= 0;
+    });
+    return found;
+}
+
 bool prepareAndroid(int index, int seconds) {
     if (!waitFor(seconds, [&] { return AndroidTSF_CheckConnectDeviceToPC_Count() > 0; }))
         return false;
@@ -66,6 +81,16 @@ int main(int argc, char** argv) {
         std::string folder = request.backupDir;
         iTunesTSF_SetOtherBackupPath(folder.data());
     }
+
+    if (!request.sourceSerial.empty() &&
+        (request.sourceIndex = positionOfSerial(request.sourceSerial, request.waitSeconds)) < 0)
+        return fail("no Android phone with the source's serial");
+    if (!request.destinationSerial.empty() &&
+        (request.destinationIndex =
+             positionOfSerial(request.destinationSerial, request.waitSeconds)) < 0)
+        return fail("no Android phone with the destination's serial");
+    if (request.sourceType == kDeviceAndroid && request.sourceIndex == request.destinationIndex)
+        return fail("source and destination are the same phone");
 
     // Bring the phones to the ready state the window would have reached.
     if (request.sourceType == kDeviceAndroid &&
@@ -99,10 +124,13 @@ int main(int argc, char** argv) {
     while (!job.wait(500))
         kestrova::printProgress(job, stdout);
     kestrova::printProgress(job, stdout);
+    // The libraries echo their log to standard output: finish with them
+    // first, so the report is the last line.
+    AndroidTSF_UnInit();
+    std::fflush(stdout);
     if (request.summary)
         kestrova::printSummary(job, stdout);
     std::printf("%s\n", kestrova::outcomeJson(job, request).c_str());
     std::fflush(stdout);
-    AndroidTSF_UnInit();
     return job.allSucceeded() ? 0 : 1;
 }

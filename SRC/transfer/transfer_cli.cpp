@@ -10,14 +10,21 @@ namespace kestrova {
 
 namespace {
 
-bool parseDevice(const std::string& text, int* type, int* index) {
+bool parseDevice(const std::string& text, int* type, int* index, std::string* serial) {
     const auto colon = text.find(':');
     if (colon == std::string::npos || colon + 1 >= text.size())
         return false;
     const std::string kind = text.substr(0, colon);
     const std::string number = text.substr(colon + 1);
-    if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 3)
-        return false;
+    if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 3) {
+        // Not a position: an Android serial.
+        if (kind != "android" || number.size() > 63)
+            return false;
+        *serial = number;
+        *index = -1;
+        *type = kDeviceAndroid;
+        return true;
+    }
     *index = std::atoi(number.c_str());
     if (kind == "android")
         *type = kDeviceAndroid;
@@ -75,12 +82,12 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
         };
         std::string v;
         if (arg == "--from") {
-            if (!value(&v) || !parseDevice(v, &r->sourceType, &r->sourceIndex))
+            if (!value(&v) || !parseDevice(v, &r->sourceType, &r->sourceIndex, &r->sourceSerial))
                 return *error = error->empty() ? "bad --from: " + v : *error, false;
             r->sourceText = v;
         } else if (arg == "--to") {
             int type = 0;
-            if (!value(&v) || !parseDevice(v, &type, &r->destinationIndex) ||
+            if (!value(&v) || !parseDevice(v, &type, &r->destinationIndex, &r->destinationSerial) ||
                 type != kDeviceAndroid)
                 return *error = error->empty() ? "the destination must be android:N" : *error,
                        false;
@@ -122,7 +129,8 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
         *error = "choose the kinds with --kinds or --all";
         return false;
     }
-    if (r->sourceType == kDeviceAndroid && r->sourceIndex == r->destinationIndex) {
+    if (r->sourceType == kDeviceAndroid && r->sourceIndex == r->destinationIndex &&
+        r->sourceSerial == r->destinationSerial) {
         *error = "source and destination are the same phone";
         return false;
     }

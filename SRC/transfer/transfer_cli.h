@@ -19,6 +19,10 @@ struct TransferRequest {
     int waitSeconds = 60;
     bool fastSmsCountdown = false;
     bool summary = false; // also print one line per kind for people
+    // An Android phone may be named by its serial instead of its position
+    // ("android:127.0.0.1:5555"); the driver finds its position once listed.
+    std::string sourceSerial;
+    std::string destinationSerial;
     std::string sourceText = "android:0";
     std::string destinationText = "android:1";
 

@@ -67,18 +67,17 @@ TEST_P(AndroidToAndroid, EveryKindArrivesWhole) {
     ASSERT_EQ(lab.lab("fill", {"--phone", QString::number(source), "--records", "12"}).exitCode, 0);
 
     ProgramRun run;
-    const QJsonObject report = lab.transfer({"--from", QString("android:%1").arg(source), "--to",
-                                             QString("android:%1").arg(destination), "--all"},
-                                            &run);
+    const QJsonObject report = lab.transfer(
+        {"--from", lab.androidPhone(source), "--to", lab.androidPhone(destination), "--all"}, &run);
     expectAllSucceeded(report, run);
     expectSameData(lab.dump(source), lab.dump(destination));
 }
 
 INSTANTIATE_TEST_SUITE_P(Destinations, AndroidToAndroid,
                          ::testing::Values(std::make_pair(1, 0), std::make_pair(0, 1)),
-                         [](const auto& info) {
-                             return info.param.second == 0 ? std::string("ToAndroidBelow44")
-                                                           : std::string("ToAndroid10");
+                         [](const auto& param_info) {
+                             return param_info.param.second == 0 ? std::string("ToAndroidBelow44")
+                                                                 : std::string("ToAndroid10");
                          });
 
 } // namespace

@@ -75,6 +75,10 @@ LabSession::~LabSession() {
 
 QString LabSession::dir() const { return m_dir->path(); }
 
+QString LabSession::androidPhone(int n) const {
+    return "android:" + m_env.value(QString("KESTROVA_LAB_SERIAL_%1").arg(n));
+}
+
 ProgramRun LabSession::run(const QString& program, const QStringList& arguments,
                            int timeoutMs) const {
     return runProgram(binPath(program), arguments, m_env, timeoutMs);

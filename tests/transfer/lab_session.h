@@ -10,6 +10,12 @@
 #include <QStringList>
 
 #include <memory>
+#include <ostream>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 class QTemporaryDir;
 
@@ -30,6 +36,8 @@ class LabSession {
     bool ready() const { return m_ready; }
     const QString& startError() const { return m_startError; }
     QString dir() const;
+    // "android:SERIAL" of the lab's phone N, as the driver takes it.
+    QString androidPhone(int n) const;
 
     // Runs a program of the build's bin folder with the lab's environment.
     ProgramRun run(const QString& program, const QStringList& arguments,

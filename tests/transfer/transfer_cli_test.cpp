@@ -31,6 +31,14 @@ TEST(TransferCli, SourcesDestinationsAndKinds) {
     EXPECT_TRUE(r.kinds[0] && r.kinds[1] && r.kinds[4]);
     EXPECT_FALSE(r.kinds[2] || r.kinds[7]);
 
+    TransferRequest bySerial;
+    ASSERT_TRUE(parse(
+        {"--from", "android:127.0.0.1:5555", "--to", "android:emulator-5556", "--kinds", "apps"},
+        &bySerial, &error));
+    EXPECT_EQ(bySerial.sourceSerial, "127.0.0.1:5555");
+    EXPECT_EQ(bySerial.destinationSerial, "emulator-5556");
+    EXPECT_EQ(bySerial.sourceIndex, -1);
+
     TransferRequest all;
     ASSERT_TRUE(parse({"--from", "iphone:0", "--to", "android:1", "--all"}, &all, &error));
     EXPECT_EQ(all.mode(), kModeIphone2Android);
@@ -46,7 +54,7 @@ TEST(TransferCli, RefusesWhatCannotBeRun) {
     EXPECT_FALSE(parse({"--from", "android:0", "--to", "iphone:1", "--all"}, &r, &error));
     EXPECT_FALSE(parse({"--from", "android:1", "--to", "android:1", "--all"}, &r, &error));
     EXPECT_FALSE(parse({"--from", "pixel:0", "--to", "android:1", "--all"}, &r, &error));
-    EXPECT_FALSE(parse({"--from", "android:x", "--to", "android:1", "--all"}, &r, &error));
+    EXPECT_FALSE(parse({"--from", "iphone:x", "--to", "android:1", "--all"}, &r, &error));
     EXPECT_FALSE(parse({"--kinds", "contacts,notes", "--to", "android:1"}, &r, &error));
     EXPECT_FALSE(parse({"--from"}, &r, &error));
 }
