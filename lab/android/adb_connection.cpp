@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <random>
 #include <sys/socket.h>
 #include <thread>
@@ -55,6 +57,10 @@ void AdbConnection::run() {
     std::string payload;
     uint8_t raw[adb::kHeaderSize];
     while (readExact(m_fd, raw, sizeof raw)) {
+        // adb writes a packet's header and payload separately and leaves
+        // Nagle on: a delayed ACK of the header would hold the payload back.
+        int one = 1;
+        setsockopt(m_fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
         adb::Header h = adb::decodeHeader(raw);
         if (adb::checkHeader(h, adb::kMaxPayload) != adb::HeaderError::None)
             break;

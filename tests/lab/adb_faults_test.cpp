@@ -2,7 +2,9 @@
 // a phone that vanishes; and the agent's faults set through the controller.
 #include "lab_fixture.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <unistd.h>
 
 #include "common/files.h"
@@ -28,9 +30,15 @@ TEST_F(LabTest, ConnectionDroppedInTheMiddleOfAFile) {
         EXPECT_NE(r.exitCode, 0);
         EXPECT_NE(readWhole(local + "/half.bin"), data);
 
-        // The fault is spent; the phone comes back and copies whole.
-        ASSERT_TRUE(waitForState(phone, "device"));
-        r = adbOn(phone, {"pull", "/sdcard/big.bin", local + "/whole.bin"});
+        // The fault is spent; the phone comes back and copies whole. adb may
+        // still list the cut connection for a moment, so allow a few tries.
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            ASSERT_TRUE(waitForState(phone, "device"));
+            r = adbOn(phone, {"pull", "/sdcard/big.bin", local + "/whole.bin"});
+            if (r.exitCode == 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(readWhole(local + "/whole.bin"), data);
 
