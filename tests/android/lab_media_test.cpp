@@ -161,6 +161,23 @@ TEST(LabMedia, VideosAndMusicPhoneToPhoneAndStreamedFromTheComputer) {
     ASSERT_EQ(AndroidTSF_TransferVideofromDevice(v.id, v.displayName, v.size, 0, 1), 0);
     EXPECT_EQ(readFile(dst + "/Videos/clip(1).mp4"), video);
 
+    // A file whose last chunk is only a few bytes long arrives whole too.
+    std::string tail = randomBytes((4 << 20) + 3, 6);
+    writeFile(src + "/Movies/tail.mp4", tail);
+    AndroidTSF_FlushDevicesVideo(0);
+    ASSERT_EQ(AndroidTSF_GetVideoCount(0), 2);
+    for (int i = 0; i < 2; ++i) {
+        ItemVideoInfo t{};
+        ASSERT_EQ(AndroidTSF_GetVideoInfo(&t, i, 0), 0);
+        if (std::string(t.displayName) != "tail.mp4")
+            continue;
+        std::string exported = lab.scratch("tail") + "/tail.mp4";
+        ASSERT_EQ(AndroidTSF_ExportVideofromDevice2(t.id, exported.data(), t.size, 0), 0);
+        EXPECT_EQ(readFile(exported), tail);
+        ASSERT_EQ(AndroidTSF_TransferVideofromDevice(t.id, t.displayName, t.size, 0, 1), 0);
+        EXPECT_EQ(readFile(dst + "/Videos/tail.mp4"), tail);
+    }
+
     AndroidTSF_FlushDevicesMusic(0);
     ASSERT_EQ(AndroidTSF_GetMusicCount(0), 1);
     ItemMusicInfo m{};
@@ -189,8 +206,9 @@ TEST(LabMedia, VideosAndMusicPhoneToPhoneAndStreamedFromTheComputer) {
     ASSERT_EQ(AndroidTSF_VideoOpen(cancelled, 1), 0);
     EXPECT_GT(AndroidTSF_VideoWrite(photo.data(), 10240, 1), 0);
     EXPECT_EQ(AndroidTSF_VideoClose(1, cancelled, 1), 0);
-    EXPECT_EQ(visibleFiles(dst + "/Videos"), (std::vector<std::string>{"clip(1).mp4", "clip.mp4"}));
-    EXPECT_EQ(listFolder(dst + "/Videos").size(), 2u) << "a partial file was left";
+    EXPECT_EQ(visibleFiles(dst + "/Videos"),
+              (std::vector<std::string>{"clip(1).mp4", "clip.mp4", "tail.mp4"}));
+    EXPECT_EQ(listFolder(dst + "/Videos").size(), 3u) << "a partial file was left";
 
     // Streamed add from a computer file, then the same name once more.
     std::string local = lab.scratch("streamed") + "/tune.mp3";
