@@ -21,6 +21,7 @@ struct LabOptions {
     std::string scenario = "default";
     std::string agentStub; // echo | rr: a stand-in on the agent ports
     int fillRecords = -1;  // >= 0: fill each phone from the fixture generator
+    int ownerPid = 0;      // > 0: the lab stops by itself once this process is gone
 };
 
 // Runs a lab until SIGTERM/SIGINT (the daemon's body). Returns the exit code.

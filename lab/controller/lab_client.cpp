@@ -89,6 +89,10 @@ int labUp(const LabOptions& o, const std::string& selfPath) {
         argv.push_back("--agent-stub");
         argv.push_back(o.agentStub);
     }
+    if (o.ownerPid > 0) {
+        argv.push_back("--owner-pid");
+        argv.push_back(std::to_string(o.ownerPid));
+    }
     pid_t pid = spawnProcess(argv, {}, o.dir + "/lab.log");
     for (int i = 0; i < 120 * 50 && processAlive(pid); ++i) {
         if (access((o.dir + "/ready").c_str(), F_OK) == 0) {

@@ -1,4 +1,5 @@
 // The daemon half of the lab controller.
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -225,8 +226,14 @@ void Daemon::keepConnected() {
 
 void Daemon::watch(const sigset_t& stopSignals) {
     timespec tick{0, 100 * 1000 * 1000};
-    while (sigtimedwait(&stopSignals, nullptr, &tick) < 0)
+    while (sigtimedwait(&stopSignals, nullptr, &tick) < 0) {
+        // A test that crashed never says "down": do not outlive it.
+        if (m_o.ownerPid > 0 && kill(m_o.ownerPid, 0) != 0 && errno == ESRCH) {
+            say("the owner process is gone; stopping");
+            return;
+        }
         keepConnected();
+    }
 }
 
 void Daemon::shutdown() {

@@ -2,9 +2,10 @@
 //
 //   kestrova-lab up --dir DIR [--android N] [--iphone M] [--seed S]
 //                   [--scenario default|modern|legacy|unauthorized|sms-never]
-//                   [--fill RECORDS] [--agent-stub echo|rr]
+//                   [--fill RECORDS] [--agent-stub echo|rr] [--owner-pid PID]
 //       starts the lab in the background and prints one `export NAME=value`
-//       line per variable a client needs, once everything is ready
+//       line per variable a client needs, once everything is ready; with
+//       --owner-pid the lab also stops by itself when that process ends
 //   kestrova-lab down --dir DIR
 //   kestrova-lab env --dir DIR                       the export lines again
 //   kestrova-lab status --dir DIR
@@ -69,6 +70,8 @@ bool parse(int argc, char** argv, Args& a) {
             a.lab.fillRecords = std::atoi(next().c_str());
         else if (k == "--agent-stub")
             a.lab.agentStub = next();
+        else if (k == "--owner-pid")
+            a.lab.ownerPid = std::atoi(next().c_str());
         else if (k == "--phone")
             a.phone = std::atoi(next().c_str());
         else if (k == "--kind")

@@ -34,8 +34,13 @@ void LabTest::up(const std::vector<std::string>& args) {
     m_dir = std::string(KESTROVA_TEST_BUILD_DIR) + "/lab-" + info->name() + "-" +
             std::to_string(getpid());
     fs::remove_all(m_dir);
-    std::vector<std::string> argv = {std::string(KESTROVA_BIN_DIR) + "/kestrova-lab", "up", "--dir",
-                                     m_dir};
+    // The lab stops by itself should this test die before TearDown.
+    std::vector<std::string> argv = {std::string(KESTROVA_BIN_DIR) + "/kestrova-lab",
+                                     "up",
+                                     "--dir",
+                                     m_dir,
+                                     "--owner-pid",
+                                     std::to_string(getpid())};
     argv.insert(argv.end(), args.begin(), args.end());
     lab::ProcResult r = lab::runProcess(argv, {}, 120);
     m_up = true;
