@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,6 +26,19 @@
 using kestrova::kKindCount;
 
 namespace {
+
+// SIGINT or SIGTERM cancels the job the way the progress window's cancel
+// does; the report then says what arrived before the stop.
+volatile std::sig_atomic_t g_cancelRequested = 0;
+void requestCancel(int) { g_cancelRequested = 1; }
+
+void cancel(TransferDoingThread& job) {
+    job.m_stop = 1;
+    AndroidTSF_PhotoAbort();
+    AndroidTSF_MusicAbort();
+    AndroidTSF_VideoAbort();
+    IphoneTSF_FlushAbort();
+}
 
 bool waitFor(int seconds, const std::function<bool()>& ready) {
     QElapsedTimer timer;
@@ -120,9 +134,18 @@ int main(int argc, char** argv) {
         &job, &TransferDoingThread::changeSMSShow, &job,
         [] { std::printf("sms: waiting for the destination's user\n"); }, Qt::DirectConnection);
 
+    std::signal(SIGINT, requestCancel);
+    std::signal(SIGTERM, requestCancel);
     job.start();
-    while (!job.wait(500))
+    bool cancelled = false;
+    while (!job.wait(200)) {
+        if (g_cancelRequested && !cancelled) {
+            cancelled = true;
+            std::printf("cancel: stopping after the record or file in hand\n");
+            cancel(job);
+        }
         kestrova::printProgress(job, stdout);
+    }
     kestrova::printProgress(job, stdout);
     // The libraries echo their log to standard output: finish with them
     // first, so the report is the last line.

@@ -1,6 +1,8 @@
 #include "lab_session.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
@@ -68,7 +70,47 @@ LabSession::LabSession(const QStringList& arguments) {
     m_ready = true;
 }
 
+bool LabSession::startIphone(const QString& options) {
+    m_iphone = std::make_unique<QProcess>();
+    m_iphone->setProcessEnvironment(m_env);
+    m_iphone->start(binPath("kestrova-virtual-iphone"),
+                    {"--mux", "TCP:127.0.0.1:0", "--phone",
+                     "root=" + iphoneRoot() + ",fill=1,seed=11," + options});
+    QString out;
+    for (int i = 0; i < 600 && m_iphone->state() != QProcess::NotRunning; ++i) {
+        m_iphone->waitForReadyRead(100);
+        out += QString::fromUtf8(m_iphone->readAllStandardOutput());
+        if (out.contains("\nREADY"))
+            break;
+    }
+    for (const QString& line : out.split('\n'))
+        if (line.startsWith("export USBMUXD_SOCKET_ADDRESS="))
+            m_env.insert("USBMUXD_SOCKET_ADDRESS", line.mid(line.indexOf('=') + 1));
+    return m_env.contains("USBMUXD_SOCKET_ADDRESS") && out.contains("READY");
+}
+
+bool LabSession::makeBackup(const QStringList& arguments) {
+    QDir().mkpath(backupDir());
+    // The generator names the backup's folder after its device, below --out.
+    return run("kestrova-backupfixture", arguments + QStringList{"--out", backupDir()}).exitCode ==
+           0;
+}
+
+std::unique_ptr<QProcess> LabSession::start(const QString& program,
+                                            const QStringList& arguments) const {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(m_env);
+    process->start(binPath(program), arguments);
+    process->waitForStarted(10000);
+    return process;
+}
+
 LabSession::~LabSession() {
+    if (m_iphone) {
+        m_iphone->terminate();
+        if (!m_iphone->waitForFinished(10000))
+            m_iphone->kill();
+    }
     if (m_dir && m_dir->isValid())
         runProgram(binPath("kestrova-lab"), {"down", "--dir", dir()}, m_env, 60000);
 }
@@ -119,6 +161,22 @@ QStringList fileContents(const QJsonObject& dump, const QString& mediaKind) {
         files << QFileInfo(f.value("path").toString()).fileName() + " " +
                      QString::number(f.value("size").toInteger()) + " " +
                      f.value("sha256").toString();
+    }
+    files.sort();
+    return files;
+}
+
+QStringList folderContents(const QString& root, const QStringList& nameFilters) {
+    QStringList files;
+    QDirIterator it(root, nameFilters, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(&file);
+        files << it.fileName() + " " + QString::number(file.size()) + " " +
+                     QString::fromLatin1(hash.result().toHex());
     }
     files.sort();
     return files;

@@ -49,12 +49,27 @@ class LabSession {
     // One transfer; the JSON object the driver printed last (empty on failure).
     QJsonObject transfer(const QStringList& arguments, ProgramRun* run = nullptr) const;
 
+    // Starts a virtual iPhone beside the lab ("relay=ios7,ios=7" and the
+    // like are added to its --phone options) and points the programs at it.
+    bool startIphone(const QString& options);
+    // Writes an iTunes backup into DIR/backups with the fixture generator.
+    bool makeBackup(const QStringList& arguments);
+    QString backupDir() const { return dir() + "/backups"; }
+    QString iphoneRoot() const { return dir() + "/iphone0"; }
+    // Starts a program and leaves it running (for cancel and unplug tests).
+    std::unique_ptr<class QProcess> start(const QString& program,
+                                          const QStringList& arguments) const;
+
   private:
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<class QProcess> m_iphone;
     QProcessEnvironment m_env;
     bool m_ready = false;
     QString m_startError;
 };
+
+// Files of one media kind in a plain folder tree, as fileContents lists them.
+QStringList folderContents(const QString& root, const QStringList& nameFilters);
 
 // Records of one kind from a dump, as their JSON texts (the dump sorts them).
 QStringList recordTexts(const QJsonObject& dump, const QString& kind);

@@ -1,0 +1,191 @@
+// iPhone and iTunes backup sources, the SMS prompt, cancel and repeated
+// jobs, end to end in the virtual lab with the headless driver. Each test
+// checks the driver's report against what the destination phone holds.
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QProcess>
+#include <QThread>
+
+#include "lab_session.h"
+
+namespace {
+
+QJsonObject kindReport(const QJsonObject& report, const char* kind) {
+    return report.value("kinds").toObject().value(kind).toObject();
+}
+
+QString outcomeOf(const QJsonObject& report, const char* kind) {
+    return kindReport(report, kind).value("outcome").toString();
+}
+
+const QStringList kMediaFiles = {"*.JPG", "*.jpg", "*.HEIC", "*.PNG", "*.MOV", "*.mov",
+                                 "*.MP4", "*.mp4", "*.m4a",  "*.mp3", "*.M4A", "*.MP3"};
+
+// Every file the destination received, whatever its kind.
+QStringList allFiles(const QJsonObject& dump) {
+    QStringList files;
+    for (const QString kind : {"photo", "video", "music", "other"})
+        files += fileContents(dump, kind);
+    files.sort();
+    return files;
+}
+
+TEST(IphoneToAndroid, OldRelayGivesEverythingTheIphoneAllows) {
+    LabSession lab({"--android", "2", "--seed", "3"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_TRUE(lab.startIphone("relay=ios7,ios=7,count=12"));
+    ProgramRun run;
+    const QJsonObject report =
+        lab.transfer({"--from", "iphone:0", "--to", lab.androidPhone(1), "--kinds",
+                      "contacts,sms,calendar,photos,videos,music"},
+                     &run);
+    ASSERT_FALSE(report.isEmpty()) << run.out.toStdString() << run.err.toStdString();
+    for (const char* kind : {"contacts", "sms", "calendar", "photos", "videos", "music"})
+        EXPECT_EQ(outcomeOf(report, kind), "success")
+            << kind << ": " << kindReport(report, kind).value("text").toString().toStdString();
+    EXPECT_TRUE(report.value("success").toBool());
+    EXPECT_EQ(run.exitCode, 0);
+
+    // What arrived is what the iPhone holds, byte for byte for files.
+    const QJsonObject destination = lab.dump(1);
+    EXPECT_EQ(destination.value("contacts").toArray().size(),
+              kindReport(report, "contacts").value("copied").toInt());
+    EXPECT_GT(destination.value("messages").toArray().size(), 0);
+    EXPECT_EQ(destination.value("messages").toArray().size(),
+              kindReport(report, "sms").value("copied").toInt());
+    EXPECT_EQ(allFiles(destination), folderContents(lab.iphoneRoot(), kMediaFiles));
+}
+
+TEST(IphoneToAndroid, ModernIphoneRefusesItsDatabasesButMediaStillArrive) {
+    LabSession lab({"--android", "2", "--seed", "4"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_TRUE(lab.startIphone("ios=17.2,count=5"));
+    ProgramRun run;
+    const QJsonObject report = lab.transfer(
+        {"--from", "iphone:0", "--to", lab.androidPhone(1), "--kinds", "contacts,sms,photos"},
+        &run);
+    ASSERT_FALSE(report.isEmpty()) << run.out.toStdString();
+    for (const char* kind : {"contacts", "sms"}) {
+        EXPECT_EQ(outcomeOf(report, kind), "failed") << kind;
+        EXPECT_EQ(kindReport(report, kind).value("reason").toString(), "relay_refused") << kind;
+    }
+    EXPECT_EQ(outcomeOf(report, "photos"), "success");
+    EXPECT_FALSE(report.value("success").toBool());
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(lab.dump(1).value("contacts").toArray().isEmpty());
+}
+
+class BackupToAndroid : public ::testing::TestWithParam<QStringList> {};
+
+TEST_P(BackupToAndroid, EveryKindOfTheBackupArrives) {
+    LabSession lab({"--android", "2", "--seed", "5"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_TRUE(lab.makeBackup(GetParam() + QStringList{"--seed", "9", "--count", "12"}));
+    ProgramRun run;
+    const QJsonObject report = lab.transfer({"--from", "backup:0", "--to", lab.androidPhone(1),
+                                             "--backup-dir", lab.backupDir(), "--kinds",
+                                             "contacts,sms,calllogs,calendar,photos,videos,music"},
+                                            &run);
+    ASSERT_FALSE(report.isEmpty()) << run.out.toStdString() << run.err.toStdString();
+    for (const char* kind :
+         {"contacts", "sms", "calllogs", "calendar", "photos", "videos", "music"})
+        EXPECT_EQ(outcomeOf(report, kind), "success")
+            << kind << ": " << kindReport(report, kind).value("text").toString().toStdString();
+    EXPECT_EQ(run.exitCode, 0);
+    const QJsonObject destination = lab.dump(1);
+    EXPECT_EQ(destination.value("calls").toArray().size(),
+              kindReport(report, "calllogs").value("copied").toInt());
+    EXPECT_GT(destination.value("calls").toArray().size(), 0);
+    EXPECT_EQ(destination.value("calendar").toArray().size(),
+              kindReport(report, "calendar").value("copied").toInt());
+    EXPECT_EQ(allFiles(destination).size(),
+              kindReport(report, "photos").value("copied").toInt() +
+                  kindReport(report, "videos").value("copied").toInt() +
+                  kindReport(report, "music").value("copied").toInt());
+}
+
+INSTANTIATE_TEST_SUITE_P(Manifests, BackupToAndroid,
+                         ::testing::Values(QStringList{"--format", "db", "--ios", "14"},
+                                           QStringList{"--format", "mbdb", "--ios", "9"}),
+                         [](const auto& param_info) {
+                             return param_info.param.at(1) == "db" ? std::string("ManifestDb")
+                                                                   : std::string("ManifestMbdb");
+                         });
+
+TEST(SmsPrompt, NeverAcceptedSkipsTheMessagesAndSaysSo) {
+    LabSession lab({"--android", "2", "--seed", "6", "--scenario", "sms-never"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", "0", "--records", "8"}).exitCode, 0);
+    ProgramRun run;
+    // phone 1 runs Android 10 or later, so it asks its user; the user never answers.
+    const QJsonObject report =
+        lab.transfer({"--from", lab.androidPhone(0), "--to", lab.androidPhone(1), "--kinds",
+                      "sms,contacts", "--fast-sms-countdown"},
+                     &run);
+    ASSERT_FALSE(report.isEmpty()) << run.out.toStdString();
+    EXPECT_EQ(outcomeOf(report, "sms"), "skipped");
+    EXPECT_EQ(kindReport(report, "sms").value("reason").toString(), "sms_prompt_not_accepted");
+    EXPECT_EQ(kindReport(report, "sms").value("text").toString(),
+              "Skipped: not accepted on the phone");
+    EXPECT_EQ(outcomeOf(report, "contacts"), "success");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(lab.dump(1).value("messages").toArray().isEmpty());
+}
+
+TEST(Cancel, StopsTheKindInHandAndLeavesNoPartialFile) {
+    LabSession lab({"--android", "2", "--seed", "8"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", "0", "--records", "5", "--videos", "6", "--video-size",
+                               "30000000"})
+                  .exitCode,
+              0);
+    auto driver = lab.start("kestrova-transfer",
+                            {"--from", lab.androidPhone(0), "--to", lab.androidPhone(1), "--all"});
+    QString out;
+    for (int i = 0; i < 1200 && !out.contains("progress videos 2/"); ++i) {
+        driver->waitForReadyRead(100);
+        out += QString::fromUtf8(driver->readAllStandardOutput());
+    }
+    ASSERT_TRUE(out.contains("progress videos")) << out.toStdString();
+    driver->terminate(); // SIGTERM: cancel as the progress window does
+    ASSERT_TRUE(driver->waitForFinished(120000));
+    out += QString::fromUtf8(driver->readAllStandardOutput());
+    const QStringList lines = out.trimmed().split('\n');
+    const QJsonObject report = QJsonDocument::fromJson(lines.last().toUtf8()).object();
+    ASSERT_FALSE(report.isEmpty()) << out.toStdString();
+    EXPECT_EQ(outcomeOf(report, "contacts"), "success");
+    EXPECT_EQ(outcomeOf(report, "videos"), "cancelled");
+    EXPECT_EQ(outcomeOf(report, "music"), "cancelled"); // never started
+    EXPECT_EQ(outcomeOf(report, "apps"), "cancelled");
+    EXPECT_NE(driver->exitCode(), 0);
+
+    // Whatever video arrived is whole; nothing half-written stays.
+    const QJsonObject source = lab.dump(0);
+    const QStringList sourceVideos = fileContents(source, "video");
+    for (const QString& file : allFiles(lab.dump(1))) {
+        if (file.contains(".mp4")) {
+            EXPECT_TRUE(sourceVideos.contains(file)) << file.toStdString();
+        }
+    }
+}
+
+TEST(RepeatedJob, ASecondRunCopiesEverythingAgainAsDuplicates) {
+    // The phones give records no identity that survives a copy, so a second
+    // job cannot tell what the first one brought: it copies everything again.
+    // Files are never overwritten; the second copy gets a free name.
+    LabSession lab({"--android", "2", "--seed", "10"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", "1", "--records", "4"}).exitCode, 0);
+    const QStringList job = {"--from",  lab.androidPhone(1), "--to", lab.androidPhone(0),
+                             "--kinds", "contacts,photos"};
+    ASSERT_TRUE(lab.transfer(job).value("success").toBool());
+    ASSERT_TRUE(lab.transfer(job).value("success").toBool());
+    const QJsonObject source = lab.dump(1);
+    const QJsonObject destination = lab.dump(0);
+    EXPECT_EQ(destination.value("contacts").toArray().size(),
+              2 * source.value("contacts").toArray().size());
+    EXPECT_EQ(fileContents(destination, "photo").size(), 2 * fileContents(source, "photo").size());
+}
+
+} // namespace
