@@ -118,7 +118,7 @@ void CompleteDialog::updateShowText(int seconds) {
 void CompleteDialog::setCompletionText(bool everythingArrived, const QStringList& shortfalls) {
     if (everythingArrived) {
         m_text->setText(tr("Transfer Completed.\nEverything arrived on the destination phone."));
-        m_text->setGeometry(138, 54, 330, 60);
+        m_text->setGeometry(138, 54, 350, 60);
         return;
     }
     QString text = tr("Transfer finished, but not everything arrived:");

@@ -166,9 +166,15 @@ void KestrovaMainWidget::createPane(Pane& pane, const QString& side) {
     pane.title = label(pane.connected, "", kTitleStyle);
     pane.title->setObjectName(side + QStringLiteral("Title"));
     pane.title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Keep the titles off the card's rounded edge.
+    pane.title->setIndent(14);
+    pane.waitingTitle->setIndent(14);
     pane.picture = new QLabel(pane.connected);
     pane.mark = new QLabel(pane.connected);
     const bool source = side == QLatin1String("source");
+    // The source's connected pane shows the checklist where the phone would be.
+    if (source)
+        pane.picture->hide();
     connect(pane.retry, &MyPushButton::clicked, this,
             source ? &KestrovaMainWidget::leftRetryButton_slots
                    : &KestrovaMainWidget::rightRetryButton_slots);

@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QTest>
 
+#include "startup.h"
+
 namespace guitest {
 
 QApplication* app() {
@@ -14,7 +16,10 @@ QApplication* app() {
         static int argc = 1;
         static char name[] = "gui_test";
         static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
+        auto* made = new QApplication(argc, argv);
+        // As the program does: Lato from the program's folder.
+        loadApplicationFonts(QStringLiteral(KESTROVA_BIN_DIR "/plugins"));
+        return made;
     }();
     return instance;
 }

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QTest>
 
+#include "MyPushButton.h"
 #include "QtMyThread.h"
 #include "TransferDataProgress.h"
 #include "UserItemWidget.h"

@@ -76,10 +76,9 @@ TEST(MainWindow, BackupModeListsThreeBackupsWithSlashedDates) {
     ASSERT_TRUE(t.ready()) << t.error().toStdString();
     const QString backups = t.lab().dir() + "/backups";
     for (int i = 0; i < 3; ++i) {
-        const ProgramRun made =
-            t.lab().run("kestrova-backupfixture",
-                        {"--format", "db", "--ios", "14", "--seed", QString::number(i + 3),
-                         "--count", "5", "--out", backups + QString("/backup%1").arg(i)});
+        const ProgramRun made = t.lab().run(
+            "kestrova-backupfixture", {"--format", "db", "--ios", "14", "--seed",
+                                       QString::number(i + 3), "--count", "5", "--out", backups});
         ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     }
     qputenv("HOME", t.lab().dir().toUtf8()); // no backups of the machine's own user
@@ -115,8 +114,10 @@ TEST(MainWindow, BackupModeListsThreeBackupsWithSlashedDates) {
 }
 
 TEST(MainWindow, UnauthorisedPhoneShowsTheAuthorisationPageUntilDismissed) {
-    LabWindow t({"--android", "1", "--scenario", "unauthorized"}, "unauthorised");
+    LabWindow t({"--android", "1"}, "unauthorised");
     ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    // adb lists the phone "offline" until its user answers the prompt.
+    ASSERT_EQ(t.lab().lab("state", {"--phone", "0", "offline"}).exitCode, 0);
     t.open();
     ASSERT_TRUE(guitest::waitFor([&] { return t.visible("authorisationPage"); }, kPhoneBoundMs));
     EXPECT_FALSE(t.visible("backupButton"));
@@ -133,7 +134,7 @@ TEST(MainWindow, UnauthorisedPhoneShowsTheAuthorisationPageUntilDismissed) {
     t.shot("2-dismissed");
 
     // The user taps "Allow": the phone is prepared and fills the destination.
-    ASSERT_EQ(t.lab().lab("allow", {"--phone", "0"}).exitCode, 0);
+    ASSERT_EQ(t.lab().lab("state", {"--phone", "0", "device"}).exitCode, 0);
     guitest::click(t.widget("destinationRetry"));
     EXPECT_TRUE(
         guitest::waitFor([&] { return t.visible("destinationConnectedPane"); }, kPhoneBoundMs));
