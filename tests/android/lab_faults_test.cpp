@@ -118,14 +118,7 @@ TEST_F(LabFaults, AdbServerRestartBetweenTwoCommands) {
     EXPECT_EQ(AndroidTSF_CheckDevicesIsConnect(1), 0);
     ASSERT_TRUE(lab.adb({"kill-server"}));
     // The lab reconnects its phones to the new server as a cable would.
-    std::string out;
-    for (int i = 0; i < 40; ++i) {
-        lab.adb({"devices"}, &out);
-        if (out.find(lab.serialAt(0) + "\tdevice") != std::string::npos &&
-            out.find(lab.serialAt(1) + "\tdevice") != std::string::npos)
-            break;
-        usleep(250000);
-    }
+    ASSERT_TRUE(lab.waitForPhones());
     // Both channels find their phones again (the forwarding is set up anew),
     // and a write after the restart is stored exactly once.
     EXPECT_EQ(AndroidTSF_CheckDevicesIsConnect(0), 0);
@@ -168,7 +161,8 @@ TEST_F(LabFaults, PhoneVanishingMidFileLeavesNoPartialFile) {
         usleep(250000);
     EXPECT_FALSE(fileExists(dst + "/Videos/pushed.mp4"));
 
-    // And the phone serves whole files again afterwards.
+    // And the phone serves whole files again once it is back.
+    ASSERT_TRUE(lab.waitForPhones());
     EXPECT_EQ(AndroidTSF_TransferVideofromDevice(v.id, v.displayName, v.size, 0, 1), 0);
     EXPECT_EQ(readFile(dst + "/Videos/big.mp4"), video);
 }

@@ -101,6 +101,23 @@ bool LabSession::adb(const std::vector<std::string>& args, std::string* out) {
     return r.succeeded();
 }
 
+bool LabSession::waitForPhones() {
+    for (int i = 0; i < 60; ++i) {
+        std::string out;
+        adb({"devices"}, &out);
+        bool all = true;
+        for (int n = 0; n < 10; ++n) {
+            const char* s = getenv(("KESTROVA_LAB_SERIAL_" + std::to_string(n)).c_str());
+            if (s && out.find(std::string(s) + "\tdevice") == std::string::npos)
+                all = false;
+        }
+        if (all)
+            return true;
+        usleep(250000);
+    }
+    return false;
+}
+
 bool LabSession::prepare(int phones) {
     for (int i = 0; i < phones; ++i) {
         if (AndroidTSF_CheckDeviceDetected(i) != 0)

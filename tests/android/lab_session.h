@@ -26,6 +26,10 @@ class LabSession {
     // adb itself, on the lab's server.
     bool adb(const std::vector<std::string>& args, std::string* out = nullptr);
 
+    // Waits (up to 15 s) until adb lists every lab phone as "device" again,
+    // as after a reconnect; true when it does.
+    bool waitForPhones();
+
     // Lists the phones and prepares the agent on positions 0..phones-1.
     bool prepare(int phones);
 
