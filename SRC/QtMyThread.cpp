@@ -76,6 +76,7 @@ void TransferDoingThread::prepareJob(const bool selected[kKindCount]) {
     m_kindIndex = -1;
     m_smsCountdown = 60;
     m_destinationGone = false;
+    m_sourceGone = false;
     m_sourceFailure = 0;
 }
 
@@ -175,6 +176,8 @@ void TransferDoingThread::runKind(int kind) {
     out.started = true;
     if (m_destinationGone) {
         out.setReason(Reason::DestinationGone);
+    } else if (m_sourceGone) {
+        out.setReason(Reason::SourceGone);
     } else if (const auto failure = static_cast<Reason>(m_sourceFailure.load());
                failure != Reason::None && (kind <= 3 || failure != Reason::RelayRefused)) {
         // A refused relay costs the personal kinds only; an encrypted or
@@ -273,7 +276,22 @@ void TransferDoingThread::offer(int kind, int64_t count) {
 
 void TransferDoingThread::failed(int kind, Reason why) {
     m_outcome[kind].failed++;
+    // A read or write that failed may mean a phone has gone: ask both before
+    // naming the cause (the first reason recorded is the one reported).
+    if (why == Reason::ReadFailed || why == Reason::WriteFailed)
+        if (sourceAlive(kind))
+            destinationAlive(kind);
     m_outcome[kind].setReason(why);
+}
+
+bool TransferDoingThread::offerCount(int kind, int total) {
+    if (total >= 1) {
+        offer(kind, total);
+        return true;
+    }
+    if (sourceAlive(kind))
+        offer(kind, 0);
+    return false;
 }
 
 void TransferDoingThread::skipped(int kind, Reason why) {
@@ -294,8 +312,9 @@ bool TransferDoingThread::destinationAlive(int kind) {
 bool TransferDoingThread::sourceAlive(int kind) {
     if (m_srcType != kDeviceAndroid)
         return true;
-    if (AndroidTSF_CheckDevicesIsConnect(m_srcIndex) == 0)
+    if (!m_sourceGone && AndroidTSF_CheckDevicesIsConnect(m_srcIndex) == 0)
         return true;
+    m_sourceGone = true;
     m_outcome[kind].setReason(Reason::SourceGone);
     return false;
 }

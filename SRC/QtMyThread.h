@@ -132,6 +132,9 @@ class TransferDoingThread : public QThread {
     // does not, the job stops writing and says so.
     bool destinationAlive(int kind);
     bool sourceAlive(int kind);
+    // Records the source's count: true when there is something to copy. A
+    // count below one from a phone that no longer answers is not "nothing".
+    bool offerCount(int kind, int total);
     // Counts whatever the source offered but the kind neither copied, failed
     // nor skipped (an early end) as failed, with the reason given.
     void settleKind(int kind, kestrova::Reason why);
@@ -163,5 +166,6 @@ class TransferDoingThread : public QThread {
     std::function<void()> m_countdownSleep;
     QString m_extractFolder;
     std::atomic<bool> m_destinationGone{false};
+    std::atomic<bool> m_sourceGone{false};
     std::atomic<int> m_sourceFailure{0}; // a Reason that ends every source read
 };

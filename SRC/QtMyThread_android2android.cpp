@@ -36,13 +36,9 @@ void TransferDoingThread::copyAndroidPages(int kind, Count count, Page page, Hea
         return;
     const int total = count(m_srcIndex);
     m_total[kind] = total;
-    if (total < 1) {
-        // The library reads "none" and "no answer" alike; ask the phone.
-        if (sourceAlive(kind))
-            offer(kind, 0);
+    // The library reads "none" and "no answer" alike; offerCount asks the phone.
+    if (!offerCount(kind, total))
         return;
-    }
-    offer(kind, total);
     for (int start = 0; start < total; start += kPageSize) {
         Record* record = nullptr;
         const int loaded = page(m_srcIndex, start) == 0 ? head(&record) : 0;
@@ -87,8 +83,7 @@ void TransferDoingThread::transfer_android2android_data_MESSAGE() {
     const int total = AndroidTSF_FlushSMS_Count(m_srcIndex);
     if (total < 1) {
         m_total[1] = total;
-        if (sourceAlive(1))
-            offer(1, 0);
+        offerCount(1, total);
         return;
     }
     bool changedDefault = false;
@@ -152,8 +147,9 @@ void TransferDoingThread::transfer_android2android_data_PHOTOS() {
     AndroidTSF_FlushDevicesPhotos(m_srcIndex);
     const int total = AndroidTSF_GetPhotoCount(m_srcIndex);
     m_total[4] = total;
-    offer(4, total);
-    for (int i = 0; i < total && !m_destinationGone; ++i) {
+    if (!offerCount(4, total))
+        return;
+    for (int i = 0; i < total && !m_destinationGone && !m_sourceGone; ++i) {
         m_current[4] = static_cast<uint32_t>(i + 1);
         if (stopped())
             return;
@@ -181,8 +177,7 @@ void TransferDoingThread::transfer_android2android_data_VIDEOS() {
     AndroidTSF_FlushDevicesVideo(m_srcIndex);
     const int total = AndroidTSF_GetVideoCount(m_srcIndex);
     m_total[5] = total;
-    offer(5, total);
-    if (total < 1)
+    if (!offerCount(5, total))
         return;
     // First pass: the sizes, so the bar can move by bytes.
     for (int i = 0; i < total; ++i) {
@@ -195,7 +190,7 @@ void TransferDoingThread::transfer_android2android_data_VIDEOS() {
     }
     // Second pass: every video, also two with the same file name in different
     // folders (the library finds the second a free name on the destination).
-    for (int i = 0; i < total && !m_destinationGone; ++i) {
+    for (int i = 0; i < total && !m_destinationGone && !m_sourceGone; ++i) {
         m_current[5] = static_cast<uint32_t>(i + 1);
         if (stopped())
             return;
@@ -227,8 +222,7 @@ void TransferDoingThread::transfer_android2android_data_MUSICS() {
     AndroidTSF_FlushDevicesMusic(m_srcIndex);
     const int total = AndroidTSF_GetMusicCount(m_srcIndex);
     m_total[6] = total;
-    offer(6, total);
-    if (total < 1)
+    if (!offerCount(6, total))
         return;
     for (int i = 0; i < total; ++i) {
         if (stopped())
@@ -237,7 +231,7 @@ void TransferDoingThread::transfer_android2android_data_MUSICS() {
         AndroidTSF_GetMusicInfo(&info, i, m_srcIndex);
         m_totalSize[6] += info.size;
     }
-    for (int i = 0; i < total && !m_destinationGone; ++i) {
+    for (int i = 0; i < total && !m_destinationGone && !m_sourceGone; ++i) {
         m_current[6] = static_cast<uint32_t>(i + 1);
         if (stopped())
             return;
@@ -265,8 +259,9 @@ void TransferDoingThread::transfer_android2android_data_APPS() {
     AndroidTSF_FlushDevicesApp(m_srcIndex);
     const int total = AndroidTSF_GetAppCount(m_srcIndex);
     m_total[7] = total;
-    offer(7, total);
-    for (int i = 0; i < total && !m_destinationGone; ++i) {
+    if (!offerCount(7, total))
+        return;
+    for (int i = 0; i < total && !m_destinationGone && !m_sourceGone; ++i) {
         m_current[7] = static_cast<uint32_t>(i + 1);
         if (stopped())
             return;

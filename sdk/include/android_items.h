@@ -87,6 +87,7 @@ typedef struct ItemAppInfo {
     int32_t totalSize;
     int64_t installTime;
     int64_t lastUpdateTime;
+    char permissions[128];
 } ItemAppInfo;
 
 /* 64-bit sizes must stay 64-bit: files above 2 GiB are common for videos. */

@@ -170,6 +170,57 @@ TEST(Cancel, StopsTheKindInHandAndLeavesNoPartialFile) {
     }
 }
 
+// A phone pulled out in the middle of the videos: the job ends, and the
+// report says what arrived and why the rest did not.
+class Unplugged : public ::testing::TestWithParam<int> {};
+
+TEST_P(Unplugged, MidCopyTheJobEndsAndTellsWhatArrived) {
+    const int unplugged = GetParam(); // 0 = the source, 1 = the destination
+    LabSession lab({"--android", "2", "--seed", "12"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", "0", "--records", "5", "--videos", "6", "--video-size",
+                               "30000000"})
+                  .exitCode,
+              0);
+    auto driver =
+        lab.start("kestrova-transfer", {"--from", lab.androidPhone(0), "--to", lab.androidPhone(1),
+                                        "--kinds", "contacts,videos,music", "--wait", "5"});
+    QString out;
+    for (int i = 0; i < 1200 && !out.contains("progress videos 2/"); ++i) {
+        driver->waitForReadyRead(100);
+        out += QString::fromUtf8(driver->readAllStandardOutput());
+    }
+    ASSERT_TRUE(out.contains("progress videos")) << out.toStdString();
+    ASSERT_EQ(lab.lab("unplug", {"--phone", QString::number(unplugged)}).exitCode, 0);
+    ASSERT_TRUE(driver->waitForFinished(300000));
+    out += QString::fromUtf8(driver->readAllStandardOutput());
+    const QStringList lines = out.trimmed().split('\n');
+    const QJsonObject report = QJsonDocument::fromJson(lines.last().toUtf8()).object();
+    ASSERT_FALSE(report.isEmpty()) << out.toStdString();
+    EXPECT_EQ(outcomeOf(report, "contacts"), "success");
+    const QJsonObject videos = kindReport(report, "videos");
+    EXPECT_NE(videos.value("outcome").toString(), "success");
+    EXPECT_LT(videos.value("copied").toInt(), 6);
+    EXPECT_EQ(videos.value("reason").toString(),
+              unplugged == 0 ? "source_gone" : "destination_gone");
+    EXPECT_NE(outcomeOf(report, "music"), "success");
+    EXPECT_NE(driver->exitCode(), 0);
+    EXPECT_FALSE(report.value("success").toBool());
+
+    // The destination holds whole videos only, as many as the report says.
+    const QStringList sourceVideos = fileContents(lab.dump(0), "video");
+    int whole = 0;
+    for (const QString& file : fileContents(lab.dump(1), "video")) {
+        EXPECT_TRUE(sourceVideos.contains(file)) << file.toStdString();
+        ++whole;
+    }
+    EXPECT_EQ(whole, videos.value("copied").toInt());
+}
+
+INSTANTIATE_TEST_SUITE_P(Phones, Unplugged, ::testing::Values(0, 1), [](const auto& param_info) {
+    return param_info.param == 0 ? std::string("Source") : std::string("Destination");
+});
+
 TEST(RepeatedJob, ASecondRunCopiesEverythingAgainAsDuplicates) {
     // The phones give records no identity that survives a copy, so a second
     // job cannot tell what the first one brought: it copies everything again.

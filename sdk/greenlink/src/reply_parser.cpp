@@ -192,7 +192,8 @@ constexpr ItemField appFields[] = {TEXT(ItemAppInfo, "PKG", packageName),
                                    I32(ItemAppInfo, "CODESIZE", codeSize),
                                    I32(ItemAppInfo, "TOTALSIZE", totalSize),
                                    I64(ItemAppInfo, "INSTALLTIME", installTime),
-                                   I64(ItemAppInfo, "LASTUPDATETIME", lastUpdateTime)};
+                                   I64(ItemAppInfo, "LASTUPDATETIME", lastUpdateTime),
+                                   TEXT(ItemAppInfo, "PERMISSIONS", permissions)};
 
 #undef TEXT
 #undef I32
