@@ -201,6 +201,13 @@ void KestrovaMainWidget::createSourceExtras() {
             &KestrovaMainWidget::iTunesSelect_subButton_slots);
     connect(m_backupList, &MyListWidget::ItemlistChange, this,
             &KestrovaMainWidget::iTunesSelect_ItemlistChange);
+    // The drop-down list and the backup list show the same choice.
+    connect(m_backupCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const QString id = m_backupCombo->itemData(index).toString();
+        for (MyListWidgetItem* row : m_backupList->rows())
+            if (!row->data().isEmpty())
+                row->setChecked(row->data() == id);
+    });
     static const char* kNames[8] = {"Contacts", "SMS",    "Call Logs", "Calendar",
                                     "Photos",   "Videos", "Musics",    "Apps"};
     for (int i = 0; i < 8; ++i) {
@@ -246,7 +253,8 @@ void KestrovaMainWidget::KestrovaMainWidgetLayout() {
         m_left.title->setGeometry(3, 10, 345, 50);
         m_backupCombo->setGeometry(100, 10, 245, 30);
     }
-    m_backupList->setGeometry(10, 50, 325, 245);
+    // One row high between the drop-down list and the checklist; it scrolls.
+    m_backupList->setGeometry(10, 44, 325, 44);
     m_hintPanel->setGeometry(10, 300, 325, 100);
     m_hintLabel->setGeometry(5, 0, 315, 60);
     m_selectButton->setGeometry(97, 60, 130, 40);
@@ -342,9 +350,12 @@ void KestrovaMainWidget::setTransferCurrentFlags(int mode) {
         m_backupCombo->show();
         m_left.waiting->hide();
         m_left.connected->show();
-        if (m_backupCombo->count() > 0)
-            std::snprintf(m_leftId, sizeof m_leftId, "%s",
-                          m_backupCombo->currentData().toString().toUtf8().constData());
+        if (m_backupCombo->count() > 0) {
+            const QString current = m_backupCombo->currentData().toString();
+            std::snprintf(m_leftId, sizeof m_leftId, "%s", current.toUtf8().constData());
+            for (MyListWidgetItem* row : m_backupList->rows())
+                row->setChecked(!row->data().isEmpty() && row->data() == current);
+        }
     }
     m_body->show();
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QTest>
 
+#include "MyListWidget.h"
 #include "UserItemWidget.h"
 #include "gui_support.h"
 #include "jukelink.h"
@@ -98,6 +99,12 @@ TEST(MainWindow, BackupModeListsThreeBackupsWithSlashedDates) {
         EXPECT_FALSE(entry.section(" - ", 1).contains('T')) << entry.toStdString();
         EXPECT_FALSE(entry.contains('Z')) << entry.toStdString();
     }
+    // The backup list and the drop-down list show one choice.
+    auto* list = t.window()->findChild<MyListWidget*>("backupList");
+    EXPECT_EQ(list->checkedData(), combo->currentData().toString());
+    list->rows()[2]->setChecked(true);
+    EXPECT_EQ(combo->currentIndex(), 2);
+    EXPECT_EQ(list->checkedData(), combo->currentData().toString());
     EXPECT_TRUE(t.visible("hintPanel"));
     EXPECT_TRUE(t.visible("backupList"));
     t.shot("1-backups");
