@@ -122,11 +122,12 @@ class SyncSession {
         }
     }
 
-    bool send(const std::string& spec) {
-        size_t comma = spec.rfind(',');
-        std::string path = spec.substr(0, comma);
-        mode_t mode =
-            comma == std::string::npos ? 0644 : std::strtoul(spec.c_str() + comma + 1, nullptr, 10);
+    bool send(const std::string& target) {
+        size_t comma = target.rfind(',');
+        std::string path = target.substr(0, comma);
+        mode_t mode = comma == std::string::npos
+                          ? 0644
+                          : std::strtoul(target.c_str() + comma + 1, nullptr, 10);
         ResolvedPath h = m_phone.fs().resolve(path);
         std::string err;
         int fd = -1;

@@ -49,13 +49,13 @@ std::string sha256File(const std::string& path) {
 namespace {
 
 std::string dumpKind(Store& store, Kind kind) {
-    const KindSpec& spec = kindSpec(kind);
+    const KindSpec& layout = kindSpec(kind);
     std::vector<std::string> records;
     for (const Row& row : store.all(kind)) {
         json::Object o;
-        for (std::size_t i = 0; i < spec.columns.size(); ++i)
-            if (spec.columns[i].dumpKey)
-                o.add(spec.columns[i].dumpKey, row.values[i]);
+        for (std::size_t i = 0; i < layout.columns.size(); ++i)
+            if (layout.columns[i].dumpKey)
+                o.add(layout.columns[i].dumpKey, row.values[i]);
         records.push_back(o.render());
     }
     std::sort(records.begin(), records.end());

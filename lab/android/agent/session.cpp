@@ -147,12 +147,12 @@ std::string Session::page(Kind kind, std::string_view args) {
     auto start = parseInteger(args);
     if (!start)
         return {};
-    const KindSpec& spec = kindSpec(kind);
+    const KindSpec& layout = kindSpec(kind);
     RecordWriter out;
     for (const Row& row : store_.page(kind, *start, kPageSize)) {
-        out.item(spec.idKey, row.id);
-        for (std::size_t i = 0; i < spec.columns.size(); ++i) {
-            const ColumnSpec& c = spec.columns[i];
+        out.item(layout.idKey, row.id);
+        for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+            const ColumnSpec& c = layout.columns[i];
             if (kind == Kind::Contacts && i == 0) {
                 // The display name joins first and last name as the phone does.
                 const std::string& last = row.values[1];
@@ -244,12 +244,12 @@ std::string Session::addPerson3(std::string_view args) {
     auto f = hexFields(args, 19);
     if (!f || faults_.diskFull)
         return int64Reply(-1);
-    const KindSpec& spec = kindSpec(Kind::Contacts);
-    std::vector<std::string> values(spec.columns.size());
+    const KindSpec& layout = kindSpec(Kind::Contacts);
+    std::vector<std::string> values(layout.columns.size());
     values[0] = (*f)[0];
     for (int i = 0; i < 18; ++i)
         if (kAddPerson3Columns[i])
-            values[static_cast<std::size_t>(spec.columnIndex(kAddPerson3Columns[i]))] =
+            values[static_cast<std::size_t>(layout.columnIndex(kAddPerson3Columns[i]))] =
                 (*f)[static_cast<std::size_t>(i) + 1];
     int64_t id = store_.insert(Kind::Contacts, values);
     return int64Reply(id > 0 ? id : -1);

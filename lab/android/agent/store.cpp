@@ -80,19 +80,19 @@ std::vector<KindSpec> makeSpecs() {
     };
 }
 
-std::string columnList(const KindSpec& spec) {
+std::string columnList(const KindSpec& layout) {
     std::string out;
-    for (const auto& c : spec.columns) {
+    for (const auto& c : layout.columns) {
         out += out.empty() ? "" : ", ";
         out += c.column;
     }
     return out;
 }
 
-Row readRow(const KindSpec& spec, Statement& s) {
+Row readRow(const KindSpec& layout, Statement& s) {
     Row row;
     row.id = s.integer(0);
-    for (std::size_t i = 0; i < spec.columns.size(); ++i)
+    for (std::size_t i = 0; i < layout.columns.size(); ++i)
         row.values.push_back(s.text(static_cast<int>(i) + 1));
     return row;
 }
@@ -153,22 +153,22 @@ std::vector<Row> Store::page(Kind kind, int64_t start, int limit) {
     if (start < 0 || start >= static_cast<int64_t>(list.size()) || limit <= 0)
         return rows;
     auto last = std::min<std::size_t>(list.size(), static_cast<std::size_t>(start + limit)) - 1;
-    const KindSpec& spec = kindSpec(kind);
-    Statement s(db_.handle(), "SELECT id, " + columnList(spec) + " FROM " + spec.table +
+    const KindSpec& layout = kindSpec(kind);
+    Statement s(db_.handle(), "SELECT id, " + columnList(layout) + " FROM " + layout.table +
                                   " WHERE id BETWEEN ?1 AND ?2 ORDER BY id");
     s.bind(1, list[static_cast<std::size_t>(start)]).bind(2, list[last]);
     while (s.step())
-        rows.push_back(readRow(spec, s));
+        rows.push_back(readRow(layout, s));
     return rows;
 }
 
 std::vector<Row> Store::all(Kind kind) {
-    const KindSpec& spec = kindSpec(kind);
+    const KindSpec& layout = kindSpec(kind);
     Statement s(db_.handle(),
-                "SELECT id, " + columnList(spec) + " FROM " + spec.table + " ORDER BY id");
+                "SELECT id, " + columnList(layout) + " FROM " + layout.table + " ORDER BY id");
     std::vector<Row> rows;
     while (s.step())
-        rows.push_back(readRow(spec, s));
+        rows.push_back(readRow(layout, s));
     return rows;
 }
 
@@ -182,19 +182,19 @@ bool Store::clear(Kind kind) {
 }
 
 int64_t Store::insert(Kind kind, const std::vector<std::string>& values) {
-    const KindSpec& spec = kindSpec(kind);
+    const KindSpec& layout = kindSpec(kind);
     touched(kind);
     auto& insert = inserts_[static_cast<std::size_t>(kind)];
     if (!insert) {
         std::string marks;
-        for (std::size_t i = 0; i < spec.columns.size(); ++i)
+        for (std::size_t i = 0; i < layout.columns.size(); ++i)
             marks += i ? ", ?" : "?";
-        insert = std::make_unique<Statement>(db_.handle(), std::string("INSERT INTO ") +
-                                                               spec.table + "(" + columnList(spec) +
-                                                               ") VALUES(" + marks + ")");
+        insert = std::make_unique<Statement>(db_.handle(),
+                                             std::string("INSERT INTO ") + layout.table + "(" +
+                                                 columnList(layout) + ") VALUES(" + marks + ")");
     }
     insert->reset();
-    for (std::size_t i = 0; i < spec.columns.size(); ++i)
+    for (std::size_t i = 0; i < layout.columns.size(); ++i)
         insert->bind(static_cast<int>(i) + 1, i < values.size() ? values[i] : std::string());
     bool done = insert->run();
     insert->reset(); // releases the read of the statement at once
@@ -202,11 +202,11 @@ int64_t Store::insert(Kind kind, const std::vector<std::string>& values) {
 }
 
 int Store::update(Kind kind, int64_t id, const char* column, const std::string& value) {
-    const KindSpec& spec = kindSpec(kind);
-    if (spec.columnIndex(column) < 0)
+    const KindSpec& layout = kindSpec(kind);
+    if (layout.columnIndex(column) < 0)
         return -1;
     Statement s(db_.handle(),
-                std::string("UPDATE ") + spec.table + " SET " + column + " = ?1 WHERE id = ?2");
+                std::string("UPDATE ") + layout.table + " SET " + column + " = ?1 WHERE id = ?2");
     s.bind(1, value).bind(2, id);
     if (!s.run())
         return -1;
