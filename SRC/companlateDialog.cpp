@@ -53,7 +53,8 @@ CompleteDialog::CompleteDialog(QWidget* parent)
 void CompleteDialog::setGeometry(int x, int y, int w, int h) {
     QDialog::setGeometry(x, y, w, h);
     m_icon->setGeometry(45, 40, 63, 58);
-    const int okX = (w - 126) / 2;
+    // With two buttons the pair is centred; alone, OK is.
+    const int okX = m_mode == CancelQuestion ? (w - 256) / 2 : (w - 126) / 2;
     m_okButton->setGeometry(okX, 163, 126, 34);
     m_cancelButton->setGeometry(okX + 130, 163, 126, 34);
     applySkin();
