@@ -4,19 +4,25 @@
 // job that is never started.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QSignalSpy>
 
 #include "MyListWidget.h"
 #include "MyPushButton.h"
+#include "OpenUsbDebugWidget.h"
 #include "QtMyThread.h"
 #include "TransferDataProgress.h"
 #include "UserItemWidget.h"
+#include "appglobals.h"
 #include "companlateDialog.h"
 #include "gui_support.h"
 #include "progressmath.h"
+#include "topCtrWidget.h"
 #include "windowhooks.h"
 #include "windowtext.h"
 
@@ -276,4 +282,36 @@ TEST(ProgressWindow, SmsCountdownFollowsTheJobAndHasNoButton) {
     dialog->setShowBackup(CompleteDialog::Completed);
     dialog->updateShowText(5); // outside the countdown nothing changes
     EXPECT_EQ(dialog->text(), "Transfer Completed.");
+}
+
+TEST(Documents, HelpSupportAboutAndTheUsbGuideOpenShippedFiles) {
+    guitest::app();
+    g_apllication_path = QStringLiteral(KESTROVA_BIN_DIR);
+    QList<QUrl> opened;
+    windowhooks::setUrlOpener([&](const QUrl& url) {
+        opened << url;
+        return true;
+    });
+    topCtrlWidget bar;
+    for (const char* action : {"helpAction", "supportAction", "aboutAction"})
+        bar.helpMenu()->findChild<QAction*>(action)->trigger();
+    OpenUsbDebugWidget page;
+    page.setGeometry(0, 0, 929, 490);
+    page.show();
+    guitest::click(page.findChild<QWidget*>("usbDebugHelpLink"));
+    windowhooks::setUrlOpener({});
+    ASSERT_EQ(opened.size(), 4);
+    EXPECT_EQ(opened[0], opened[1]); // Help and Support share the user guide
+    EXPECT_TRUE(opened[3].path().endsWith("usb-debugging.html"));
+    for (const QUrl& url : opened) {
+        QFile file(url.toLocalFile());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << url.toString().toStdString();
+        EXPECT_TRUE(file.readAll().contains("<title>Kestrova")) << url.toString().toStdString();
+    }
+    // The guide says how to authorise the computer, not only how to switch debugging on.
+    QFile guide(opened[3].toLocalFile());
+    ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
+    const QByteArray text = guide.readAll();
+    EXPECT_TRUE(text.contains("Build number"));
+    EXPECT_TRUE(text.contains("Allow USB debugging?"));
 }
