@@ -24,8 +24,9 @@ TSF_API int AndroidTSF_Init(void);
 TSF_API int AndroidTSF_UnInit(void);
 /* Known Android phones on USB (0-10), from the getusb tool. */
 TSF_API int AndroidTSF_CheckConnectDeviceToPC_Count(void);
-/* 0 ready; -1 listed but not ready (e.g. unauthorized) or listing failed;
- * -2 offline; -5 not listed. */
+/* 0 ready; -2 waiting for the user's authorisation ("unauthorized", or
+ * "offline" on older adb); -1 listed in another state or listing failed;
+ * -5 not listed. */
 TSF_API int AndroidTSF_CheckDeviceDetected(int deviceindex);
 /* Fills maker, serial, model and version; -1 for an index outside 0-8. */
 TSF_API int AndroidTSF_GetAndroidDevicesInfo(AndroidDeviceInfo* info, int deviceindex);

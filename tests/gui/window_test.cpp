@@ -123,8 +123,8 @@ TEST(MainWindow, BackupModeListsThreeBackupsWithSlashedDates) {
 TEST(MainWindow, UnauthorisedPhoneShowsTheAuthorisationPageUntilDismissed) {
     LabWindow t({"--android", "1"}, "unauthorised");
     ASSERT_TRUE(t.ready()) << t.error().toStdString();
-    // adb lists the phone "offline" until its user answers the prompt.
-    ASSERT_EQ(t.lab().lab("state", {"--phone", "0", "offline"}).exitCode, 0);
+    // adb lists the phone "unauthorized" until its user answers the prompt.
+    ASSERT_EQ(t.lab().lab("state", {"--phone", "0", "unauthorized"}).exitCode, 0);
     t.open();
     ASSERT_TRUE(guitest::waitFor([&] { return t.visible("authorisationPage"); }, kPhoneBoundMs));
     EXPECT_FALSE(t.visible("backupButton"));
@@ -141,6 +141,7 @@ TEST(MainWindow, UnauthorisedPhoneShowsTheAuthorisationPageUntilDismissed) {
     t.shot("2-dismissed");
 
     // The user taps "Allow": the phone is prepared and fills the destination.
+    ASSERT_EQ(t.lab().lab("allow", {"--phone", "0"}).exitCode, 0);
     ASSERT_EQ(t.lab().lab("state", {"--phone", "0", "device"}).exitCode, 0);
     guitest::click(t.widget("destinationRetry"));
     EXPECT_TRUE(

@@ -84,7 +84,15 @@ int AndroidTSF_CheckDeviceDetected(int deviceindex) {
         return 0;
     }
     bool listed = deviceindex >= 0 && deviceindex < count;
-    int ret = listed && deviceState(deviceindex) == "offline" ? -2 : -1;
+    const std::string state = listed ? deviceState(deviceindex) : std::string();
+    // Today's adb lists a phone whose user has not yet tapped "Allow" as
+    // "unauthorized" (older adb said "offline"): both mean the authorisation
+    // prompt is waiting on the phone, and restarting adb would not help.
+    if (state == "unauthorized") {
+        WriteLog("CheckDeviceDetected  return ret = %d\n", -2);
+        return -2;
+    }
+    int ret = state == "offline" ? -2 : -1;
     WriteLog("CheckDeviceDetected  return ret = %d\n", ret);
     // Listed in another state (awaiting the user's authorisation, ...): the
     // user has to act; restarting adb would not help.
