@@ -82,8 +82,9 @@ demo() {
     return
   fi
   echo "No display: running the copies headless (full output in $dir/*.log)."
-  local rc=0 source kinds
+  local rc=0 source kinds status
   for source in android:0 iphone:0 backup:0; do
+    status=0
     case "$source" in
       android:*) kinds=contacts,sms,calllogs,calendar,photos,videos,music,apps ;;
       iphone:*) kinds=contacts,sms,calendar,photos,videos,music ;;
@@ -92,9 +93,9 @@ demo() {
     echo
     echo "== $source -> android:1 =="
     "$bin/kestrova-transfer" --from "$source" --to android:1 --kinds "$kinds" --summary \
-      --backup-dir "$dir/backups" --work "$dir/work" > "$dir/${source%%:*}.log" 2>&1
+      --backup-dir "$dir/backups" --work "$dir/work" > "$dir/${source%%:*}.log" 2>&1 || status=$?
     # 1 means the copy ran and not everything arrived (reported above); 2 that it could not run.
-    [ $? -ge 2 ] && rc=1
+    [ "$status" -ge 2 ] && rc=1
     grep -E '^  [A-Z]|^kestrova-transfer:' "$dir/${source%%:*}.log" || true
   done
   echo
