@@ -48,7 +48,15 @@ TEST_F(LabTest, ConnectionDroppedInTheMiddleOfAFile) {
                       .exitCode,
                   0);
         EXPECT_NE(adbOn(phone, {"push", local + "/big.bin", "/sdcard/cut.bin"}).exitCode, 0);
-        EXPECT_FALSE(fs::exists(phoneDir(phone) + "/sdcard/cut.bin"));
+        // adb may report the failure before the phone's side of the cut
+        // connection has finished removing what it had written.
+        bool gone = false;
+        for (int i = 0; i < 30 && !gone; ++i) {
+            gone = !fs::exists(phoneDir(phone) + "/sdcard/cut.bin");
+            if (!gone)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        EXPECT_TRUE(gone);
         ASSERT_TRUE(waitForState(phone, "device"));
     }
 }
