@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Benchmark of one Android-to-Android job in the virtual lab, kind by kind,
+# against a floor measured in the same run: for files, a plain `adb pull` +
+# `adb push` of the same files between the same phones. Prints seconds per
+# kind, the ratio to the floor and the driver's peak memory. Not a test.
+#
+#   bench/transfer/transfer_bench.sh [BUILD_DIR] [SCALE]
+#
+# SCALE 1 is the full job: 1,000 contacts, 10,000 messages, 200 photos of
+# 2 MB and 5 videos of 100 MB (about 900 MB of files); 0.1 runs a tenth.
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+scale=${2:-1}
+bin="$build/bin"
+dir=$(mktemp -d "$build/bench-transfer.XXXXXX")
+n() { awk -v v="$1" -v s="$scale" 'BEGIN { x = int(v * s); print (x < 1 ? 1 : x) }'; }
+
+"$bin/kestrova-lab" up --dir "$dir" --android 2 --scenario modern > "$dir/env"
+trap '"$bin/kestrova-lab" down --dir "$dir" >/dev/null 2>&1; rm -rf "$dir"' EXIT
+set -a; . "$dir/env"; set +a
+export TMPDIR="$dir"
+src="android:$KESTROVA_LAB_SERIAL_0"
+dst="android:$KESTROVA_LAB_SERIAL_1"
+"$bin/kestrova-lab" fill --dir "$dir" --phone 0 --contacts "$(n 1000)" --messages "$(n 10000)" \
+  --calls 0 --events 0 --photos "$(n 200)" --photo-size 2000000 --videos 5 \
+  --video-size "$(n 100000000)" --music 0 --apps 0 > /dev/null
+
+seconds() { local t0 t1; t0=$(date +%s.%N); "$@" > /dev/null 2>&1; t1=$(date +%s.%N); echo "$t1 - $t0" | bc; }
+
+# Floor: pull every file of one media kind from the source and push it to
+# the destination, one adb call each, as a person with adb would.
+"$bin/kestrova-lab" dump --dir "$dir" --phone 0 > "$dir/source.json"
+floor_files() {
+  local kind=$1 local_dir="$dir/floor" path
+  rm -rf "$local_dir" && mkdir -p "$local_dir"
+  python3 -c 'import json,sys
+for f in json.load(open(sys.argv[1]))["files"]:
+    if f["kind"] == sys.argv[2]: print(f["path"])' "$dir/source.json" "$kind" |
+  while IFS= read -r path; do
+    adb -s "$KESTROVA_LAB_SERIAL_0" pull "/sdcard/$path" "$local_dir/f"
+    adb -s "$KESTROVA_LAB_SERIAL_1" push "$local_dir/f" "/sdcard/Floor/$(basename "$path")"
+  done
+}
+
+printf '%-10s %10s %10s %8s %12s\n' kind job_s floor_s ratio peak_rss_kb
+for kind in contacts sms photos videos; do
+  log="$dir/$kind.log"
+  t0=$(date +%s.%N)
+  /usr/bin/time -f '%M' -o "$dir/$kind.rss" "$bin/kestrova-transfer" --from "$src" --to "$dst" \
+    --kinds "$kind" > "$log" 2>&1 || true
+  t1=$(date +%s.%N)
+  job=$(echo "$t1 - $t0" | bc)
+  case $kind in
+    photos) floor=$(seconds floor_files photo) ;;
+    videos) floor=$(seconds floor_files video) ;;
+    *) floor="" ;;
+  esac
+  ratio=""
+  [ -n "$floor" ] && ratio=$(echo "scale=2; $job / $floor" | bc)
+  printf '%-10s %10.2f %10s %8s %12s\n' "$kind" "$job" "${floor:--}" "${ratio:--}" \
+    "$(cat "$dir/$kind.rss")"
+  grep -q '"outcome":"success"' "$log" || echo "  (not everything arrived: see the report in $log)"
+done
