@@ -1,4 +1,5 @@
 #include "TransferDataProgress.h"
+#include "skinning.h"
 
 #include "MyPushButton.h"
 #include "QtMyThread.h"
@@ -23,19 +24,6 @@ namespace {
 const char* kWaitingStyle = "QLabel{color:#2d2d2d;font:14px;}";
 const char* kSuccessStyle = "QLabel{color:#049700;font:14px;}";
 const char* kShortfallStyle = "QLabel{color:#c0392b;font:14px;}";
-
-void setScaledBackground(QWidget* widget, const QPixmap& picture) {
-    if (picture.isNull() || widget->width() < 1 || widget->height() < 1)
-        return;
-    const qreal dpr = picture.devicePixelRatio();
-    QPixmap scaled =
-        picture.scaled(widget->size() * dpr, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    scaled.setDevicePixelRatio(dpr);
-    QPalette pal = widget->palette();
-    pal.setBrush(QPalette::Window, QBrush(scaled));
-    widget->setPalette(pal);
-    widget->setAutoFillBackground(true);
-}
 
 QWidget* mainWindow() { return g_KestrovaMainWidget_instance; }
 
@@ -123,15 +111,7 @@ void TransferProgressWidget::applySkin() {
     m_cancelButton->setSprite(m_cancelPicture);
     m_cancelButton->setLookRects(QRect(0, 0, 126, 34), QRect(0, 34, 126, 34), QRect(0, 68, 126, 34),
                                  QRect(0, 0, 126, 34));
-    QBitmap mask(size());
-    mask.fill(Qt::color0);
-    QPainter p(&mask);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(Qt::color1);
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(rect(), 4, 4);
-    p.end();
-    setMask(mask);
+    applyRoundedMask(this, 4);
 }
 
 void TransferProgressWidget::flush_progress() {

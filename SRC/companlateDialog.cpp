@@ -1,4 +1,5 @@
 #include "companlateDialog.h"
+#include "skinning.h"
 
 #include "MyPushButton.h"
 
@@ -8,22 +9,7 @@
 
 #include "spritemap.h"
 
-namespace {
-
-void setScaledBackground(QWidget* widget, const QPixmap& picture) {
-    if (picture.isNull() || widget->width() < 1 || widget->height() < 1)
-        return;
-    const qreal dpr = picture.devicePixelRatio();
-    QPixmap scaled =
-        picture.scaled(widget->size() * dpr, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    scaled.setDevicePixelRatio(dpr);
-    QPalette pal = widget->palette();
-    pal.setBrush(QPalette::Window, QBrush(scaled));
-    widget->setPalette(pal);
-    widget->setAutoFillBackground(true);
-}
-
-} // namespace
+namespace {} // namespace
 
 CompleteDialog::CompleteDialog(QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
@@ -69,15 +55,7 @@ void CompleteDialog::applySkin() {
         button->setLookRects(ok.look(0), ok.look(1), ok.look(2), ok.look(3));
     }
     // A rounded shape, as the progress window has.
-    QBitmap mask(size());
-    mask.fill(Qt::color0);
-    QPainter p(&mask);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(Qt::color1);
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(rect(), 6, 6);
-    p.end();
-    setMask(mask);
+    applyRoundedMask(this, 6);
 }
 
 void CompleteDialog::setShowBackup(int mode) {

@@ -1,4 +1,5 @@
 #include "kestrovaMainWidget.h"
+#include "skinning.h"
 
 #include "DebugAuthorizationWidget.h"
 #include "DeviceThreads.h"
@@ -44,19 +45,6 @@ const char* kComboStyle =
     "QComboBox{border:1px solid rgb(180, 180, 180);}QComboBox QAbstractItemView::item{height:30px;}"
     "QComboBox::down-arrow{image:url(:/images/arrowDown.png);}QComboBox::drop-down{width:20px; "
     "border-left:1px solid rgb(180, 180, 180);}";
-
-void setScaledBackground(QWidget* widget, const QPixmap& picture) {
-    if (picture.isNull() || widget->width() < 1 || widget->height() < 1)
-        return;
-    const qreal dpr = picture.devicePixelRatio();
-    QPixmap scaled =
-        picture.scaled(widget->size() * dpr, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    scaled.setDevicePixelRatio(dpr);
-    QPalette pal = widget->palette();
-    pal.setBrush(QPalette::Window, QBrush(scaled));
-    widget->setPalette(pal);
-    widget->setAutoFillBackground(true);
-}
 
 void setStrip(MyPushButton* button, const QPixmap& sheet, const spritemap::Strip& s) {
     button->setSprite(sheet);
@@ -297,17 +285,7 @@ void KestrovaMainWidget::KestrovaMainWidgetDrSkin() {
     }
 }
 
-void KestrovaMainWidget::applyMask() {
-    QBitmap mask(size());
-    mask.fill(Qt::color0);
-    QPainter p(&mask);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(Qt::color1);
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(rect(), 6, 6);
-    p.end();
-    setMask(mask);
-}
+void KestrovaMainWidget::applyMask() { applyRoundedMask(this, 6); }
 
 void KestrovaMainWidget::setTransferCurrentFlags(int mode) {
     m_left.title->setText(tr("Source: "));
