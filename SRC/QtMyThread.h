@@ -152,6 +152,10 @@ class TransferDoingThread : public QThread {
     template <typename Export, typename Add>
     void copyThroughScratch(int kind, const QString& scratch, Export exportFile, Add addFile);
 
+    // Walks a parser list, writing each transferable record with add, until
+    // the list ends, the user stops or the destination is gone.
+    template <typename Record, typename Add> void writeParsedList(int kind, Record* head, Add add);
+
     // The iPhone and iTunes personal-data walks, shared by both sources.
     void copyParsedContacts(int kind);
     void copyParsedMessages(int kind);

@@ -13,6 +13,19 @@ using kestrova::Reason;
 
 // Personal data from the parser, shared with the backup source --------------
 
+template <typename Record, typename Add>
+void TransferDoingThread::writeParsedList(int kind, Record* record, Add add) {
+    for (int n = 1; record && !stopped() && !m_destinationGone; record = record->next, ++n) {
+        m_current[kind] = static_cast<uint32_t>(n);
+        if (!kestrova::transferable(record))
+            skipped(kind, Reason::NotTransferable);
+        else if (add(record))
+            copied(kind);
+        else if (failed(kind, Reason::WriteFailed), !destinationAlive(kind))
+            return;
+    }
+}
+
 void TransferDoingThread::copyParsedContacts(int kind) {
     int count = DbsifterTSF_GetContactCount();
     if (count <= 0 && m_mode == kModeIphone2Android) {
@@ -23,15 +36,7 @@ void TransferDoingThread::copyParsedContacts(int kind) {
     offer(kind, count);
     ABPerson* person = nullptr;
     DbsifterTSF_GetContact(&person);
-    for (int n = 1; person && !stopped() && !m_destinationGone; person = person->next, ++n) {
-        m_current[kind] = static_cast<uint32_t>(n);
-        if (!kestrova::transferable(person))
-            skipped(kind, Reason::NotTransferable);
-        else if (addContact(person))
-            copied(kind);
-        else if (failed(kind, Reason::WriteFailed), !destinationAlive(kind))
-            return;
-    }
+    writeParsedList(kind, person, [this](ABPerson* r) { return addContact(r); });
 }
 
 void TransferDoingThread::copyParsedMessages(int kind) {
@@ -70,15 +75,7 @@ void TransferDoingThread::copyParsedCalls(int kind) {
     offer(kind, count);
     CallHistory* call = nullptr;
     DbsifterTSF_GetCallLog(&call);
-    for (int n = 1; call && !stopped() && !m_destinationGone; call = call->next, ++n) {
-        m_current[kind] = static_cast<uint32_t>(n);
-        if (!kestrova::transferable(call))
-            skipped(kind, Reason::NotTransferable);
-        else if (addCall(call))
-            copied(kind);
-        else if (failed(kind, Reason::WriteFailed), !destinationAlive(kind))
-            return;
-    }
+    writeParsedList(kind, call, [this](CallHistory* r) { return addCall(r); });
 }
 
 void TransferDoingThread::copyParsedEvents(int kind) {
@@ -87,15 +84,7 @@ void TransferDoingThread::copyParsedEvents(int kind) {
     offer(kind, count);
     Calendar* event = nullptr;
     DbsifterTSF_GetReminders(&event);
-    for (int n = 1; event && !stopped() && !m_destinationGone; event = event->next, ++n) {
-        m_current[kind] = static_cast<uint32_t>(n);
-        if (!kestrova::transferable(event))
-            skipped(kind, Reason::NotTransferable);
-        else if (addEvent(event))
-            copied(kind);
-        else if (failed(kind, Reason::WriteFailed), !destinationAlive(kind))
-            return;
-    }
+    writeParsedList(kind, event, [this](Calendar* r) { return addEvent(r); });
 }
 
 // A load that failed leaves the parser's list empty; say why instead of
