@@ -23,7 +23,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QIcon>
 #include <QLabel>
 #include <QListView>
@@ -454,9 +453,8 @@ void KestrovaMainWidget::backupButton_slots() {
 }
 
 void KestrovaMainWidget::iTunesSelect_subButton_slots() {
-    const QString answer = QFileDialog::getExistingDirectory(
-        this, tr("Select Output Folder"), GetDefaultPath(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString answer =
+        windowhooks::chooseFolder(this, tr("Select Output Folder"), GetDefaultPath());
     if (answer.isEmpty())
         return;
     const QByteArray utf8 = answer.toUtf8();

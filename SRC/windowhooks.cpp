@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <cstdio>
 
 namespace windowhooks {
@@ -21,7 +22,23 @@ std::function<bool(const QUrl&)>& urlOpener() {
     return opener;
 }
 
+using FolderChooser = std::function<QString(QWidget*, const QString&, const QString&)>;
+
+FolderChooser& folderChooser() {
+    static FolderChooser chooser;
+    return chooser;
+}
+
 } // namespace
+
+QString chooseFolder(QWidget* parent, const QString& title, const QString& start) {
+    if (folderChooser())
+        return folderChooser()(parent, title, start);
+    return QFileDialog::getExistingDirectory(
+        parent, title, start, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+}
+
+void setFolderChooser(FolderChooser chooser) { folderChooser() = std::move(chooser); }
 
 int runModal(QDialog* dialog) {
     if (modalRunner())

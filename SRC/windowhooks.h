@@ -1,7 +1,8 @@
-// The two places where the windows hand control to something outside the
-// program's own event flow: a modal dialog's loop and the default browser.
-// Both go through here, so tests can answer a dialog or see which document
-// would have opened without a real modal loop or a browser.
+// The places where the windows hand control to something outside the
+// program's own event flow: a modal dialog's loop, the folder picker and the
+// default browser. They go through here, so tests can answer a dialog, pick a
+// folder or see which document would have opened without a real modal loop or
+// a browser.
 #pragma once
 
 #include <QString>
@@ -10,6 +11,7 @@
 #include <functional>
 
 class QDialog;
+class QWidget;
 
 namespace windowhooks {
 
@@ -17,6 +19,11 @@ namespace windowhooks {
 // to the runner a test installed. An empty function restores exec.
 int runModal(QDialog* dialog);
 void setModalRunner(std::function<int(QDialog*)> runner);
+
+// Asks for an existing folder (QFileDialog::getExistingDirectory, folders
+// only, links not resolved), or asks the test's chooser. Empty: cancelled.
+QString chooseFolder(QWidget* parent, const QString& title, const QString& start);
+void setFolderChooser(std::function<QString(QWidget*, const QString&, const QString&)> chooser);
 
 // The shipped document "docs/<name>" of the program's folder, as a file URL.
 QUrl documentUrl(const QString& name);
