@@ -2,6 +2,8 @@
 
 #include "MyPushButton.h"
 
+#include "skinning.h"
+
 #include <QPixmap>
 
 #include "spritemap.h"
@@ -11,7 +13,7 @@ DebugAuthorizationWidget::DebugAuthorizationWidget(QWidget* parent) : QWidget(pa
     setAutoFillBackground(true);
     m_nextButton = new MyPushButton(this);
     m_nextButton->setObjectName(QStringLiteral("authorisationNext"));
-    m_nextButton->setSprite(QPixmap(QStringLiteral(":/images/retry.png")));
+    m_nextButton->setSprite(skinPicture(QStringLiteral(":/images/retry.png")));
     const spritemap::Strip& s = spritemap::kRetry;
     m_nextButton->setLookRects(s.look(0), s.look(1), s.look(2), s.look(3));
     connect(m_nextButton, &MyPushButton::clicked, this,

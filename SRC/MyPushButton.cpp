@@ -1,5 +1,7 @@
 #include "MyPushButton.h"
 
+#include "skinning.h"
+
 #include <QColor>
 #include <QMouseEvent>
 #include <QPalette>
@@ -164,9 +166,10 @@ void MyPushButton::showLook(Look look) {
     if (m_picPath[look].isEmpty() && !m_spriteMode) {
         setBackground(target, rgba(m_color[look]));
     } else {
-        const QPixmap picture = m_spriteMode ? m_sprite : QPixmap(m_picPath[look]);
-        const QRect piece = m_lookRect[look].isEmpty() ? picture.rect() : m_lookRect[look];
-        const QPixmap cut = picture.copy(piece);
+        const QPixmap picture = m_spriteMode ? m_sprite : skinPicture(m_picPath[look]);
+        const QRect whole(QPoint(0, 0), picture.deviceIndependentSize().toSize());
+        const QRect piece = m_lookRect[look].isEmpty() ? whole : m_lookRect[look];
+        const QPixmap cut = skinPiece(picture, piece);
         if (!cut.isNull() && target->width() > 0 && target->height() > 0) {
             // Keep the picture's pixel density so a 2x sheet stays sharp.
             const qreal dpr = picture.devicePixelRatio();

@@ -3,6 +3,8 @@
 #include "MyPushButton.h"
 #include "windowhooks.h"
 
+#include "skinning.h"
+
 #include <QPixmap>
 
 #include "spritemap.h"
@@ -17,7 +19,7 @@ OpenUsbDebugWidget::OpenUsbDebugWidget(QWidget* parent) : QWidget(parent) {
     m_linkButton->SetPicture(plain, QStringLiteral(":/images/debugnofound/2.png"), plain, plain);
     m_nextButton = new MyPushButton(this);
     m_nextButton->setObjectName(QStringLiteral("usbDebugNext"));
-    m_nextButton->setSprite(QPixmap(QStringLiteral(":/images/opened.png")));
+    m_nextButton->setSprite(skinPicture(QStringLiteral(":/images/opened.png")));
     const spritemap::Strip& s = spritemap::kOpenedNext;
     m_nextButton->setLookRects(s.look(0), s.look(1), s.look(2), s.look(3));
     connect(m_linkButton, &MyPushButton::clicked, this,

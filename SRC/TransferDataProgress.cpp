@@ -33,10 +33,10 @@ TransferProgressWidget::TransferProgressWidget(QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
     setObjectName(QStringLiteral("progressWindow"));
-    const QPixmap sheet(QStringLiteral(":/images/publicImage.png"));
-    m_closePicture = sheet.copy(spritemap::pub::kClose.whole());
-    m_cancelPicture = sheet.copy(spritemap::pub::kCancel.whole());
-    m_iconPicture = sheet.copy(spritemap::pub::kProgressIcon);
+    const QPixmap sheet = skinPicture(QStringLiteral(":/images/publicImage.png"));
+    m_closePicture = skinPiece(sheet, spritemap::pub::kClose.whole());
+    m_cancelPicture = skinPiece(sheet, spritemap::pub::kCancel.whole());
+    m_iconPicture = skinPiece(sheet, spritemap::pub::kProgressIcon);
 
     m_title = new QLabel(tr("Copy Progress"), this);
     m_title->setStyleSheet(QStringLiteral("QLabel{color:#2d383f;font:15px;}"));
@@ -103,7 +103,7 @@ void TransferProgressWidget::setGeometry(int x, int y, int w, int h) {
 }
 
 void TransferProgressWidget::applySkin() {
-    setScaledBackground(this, QPixmap(QStringLiteral(":/images/BackupProgress.png")));
+    setScaledBackground(this, skinPicture(QStringLiteral(":/images/BackupProgress.png")));
     setScaledBackground(m_icon, m_iconPicture);
     m_closeButton->setSprite(m_closePicture);
     m_closeButton->setLookRects(QRect(0, 0, 26, 26), QRect(0, 26, 26, 26), QRect(0, 52, 26, 26),

@@ -15,10 +15,10 @@ CompleteDialog::CompleteDialog(QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
     setObjectName(QStringLiteral("completeDialog"));
-    const QPixmap sheet(QStringLiteral(":/images/publicImage.png"));
-    m_okPicture = sheet.copy(spritemap::pub::kOk.whole());
-    m_cancelPicture = sheet.copy(spritemap::pub::kCancel.whole());
-    m_iconPicture = sheet.copy(spritemap::pub::kDialogIcon);
+    const QPixmap sheet = skinPicture(QStringLiteral(":/images/publicImage.png"));
+    m_okPicture = skinPiece(sheet, spritemap::pub::kOk.whole());
+    m_cancelPicture = skinPiece(sheet, spritemap::pub::kCancel.whole());
+    m_iconPicture = skinPiece(sheet, spritemap::pub::kDialogIcon);
 
     m_icon = new QLabel(this);
     m_text = new QLabel(this);
@@ -47,7 +47,7 @@ void CompleteDialog::setGeometry(int x, int y, int w, int h) {
 }
 
 void CompleteDialog::applySkin() {
-    setScaledBackground(this, QPixmap(QStringLiteral(":/images/alldialog.png")));
+    setScaledBackground(this, skinPicture(QStringLiteral(":/images/alldialog.png")));
     setScaledBackground(m_icon, m_iconPicture);
     const spritemap::Strip ok{0, 0, 126, 34, 34};
     for (MyPushButton* button : {m_okButton, m_cancelButton}) {

@@ -255,25 +255,25 @@ void KestrovaMainWidget::KestrovaMainWidgetLayout() {
 }
 
 void KestrovaMainWidget::KestrovaMainWidgetDrSkin() {
-    setScaledBackground(this, QPixmap(QStringLiteral(":/images/tsf.png")));
-    const QPixmap device(QStringLiteral(":/images/connectddevice.png"));
-    const QPixmap mark(QStringLiteral(":/images/Connected.png"));
+    setScaledBackground(this, skinPicture(QStringLiteral(":/images/tsf.png")));
+    const QPixmap device = skinPicture(QStringLiteral(":/images/connectddevice.png"));
+    const QPixmap mark = skinPicture(QStringLiteral(":/images/Connected.png"));
     for (Pane* pane : {&m_left, &m_right}) {
         setScaledBackground(pane->waitingPicture, device);
         setScaledBackground(pane->picture, device);
         setScaledBackground(pane->mark, mark);
-        setStrip(pane->retry, QPixmap(QStringLiteral(":/images/retry.png")), spritemap::kRetry);
+        setStrip(pane->retry, skinPicture(QStringLiteral(":/images/retry.png")), spritemap::kRetry);
     }
-    setScaledBackground(m_usbDebugPage, QPixmap(QStringLiteral(":/images/Setp11.png")));
-    setScaledBackground(m_authorisationPage, QPixmap(QStringLiteral(":/images/note-pic2.png")));
+    setScaledBackground(m_usbDebugPage, skinPicture(QStringLiteral(":/images/Setp11.png")));
+    setScaledBackground(m_authorisationPage, skinPicture(QStringLiteral(":/images/note-pic2.png")));
 
-    const QPixmap sheet(QStringLiteral(":/images/main.png"));
+    const QPixmap sheet = skinPicture(QStringLiteral(":/images/main.png"));
     namespace m = spritemap::main;
     setStrip(m_flipButton, sheet, m::kFlip);
     setStrip(m_startButton, sheet, m::kStartCopy);
     setStrip(m_selectButton, sheet, m::kItunesSelect);
-    m_backupFace[0] = sheet.copy(m::kBackupToItunes.whole());
-    m_backupFace[1] = sheet.copy(m::kBackupToPhone.whole());
+    m_backupFace[0] = skinPiece(sheet, m::kBackupToItunes.whole());
+    m_backupFace[1] = skinPiece(sheet, m::kBackupToPhone.whole());
     const spritemap::Strip face{0, 0, 413, 35, 35};
     setStrip(m_backupButton, m_backupFace[m_transferMode == 1 ? 1 : 0], face);
     for (int i = 0; i < 8; ++i) {

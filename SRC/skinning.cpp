@@ -1,10 +1,37 @@
 #include "skinning.h"
 
 #include <QBitmap>
+#include <QFile>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QWidget>
+
+QPixmap skinPicture(const QString& path) {
+    const qreal dense = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dense > 1.0 && dot > 0) {
+        const QString twin = path.left(dot) + QStringLiteral("@2x") + path.mid(dot);
+        if (QFile::exists(twin)) {
+            QPixmap picture(twin);
+            if (!picture.isNull()) {
+                picture.setDevicePixelRatio(2.0);
+                return picture;
+            }
+        }
+    }
+    return QPixmap(path);
+}
+
+QPixmap skinPiece(const QPixmap& sheet, const QRect& rect) {
+    const qreal dpr = sheet.devicePixelRatio();
+    const QRect pixels(qRound(rect.x() * dpr), qRound(rect.y() * dpr), qRound(rect.width() * dpr),
+                       qRound(rect.height() * dpr));
+    QPixmap piece = sheet.copy(pixels);
+    piece.setDevicePixelRatio(dpr);
+    return piece;
+}
 
 void setScaledBackground(QWidget* widget, const QPixmap& picture) {
     if (picture.isNull() || widget->width() < 1 || widget->height() < 1)

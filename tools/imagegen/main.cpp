@@ -69,6 +69,15 @@ bool loadFonts(const QString& dir) {
     return true;
 }
 
+// "check/checked.png" at scale 2 is "check/checked@2x.png", the name Qt and
+// the program look for on dense screens.
+QString scaledName(const QString& name, int s) {
+    if (s == 1)
+        return name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return name.left(dot) + QStringLiteral("@%1x").arg(s) + name.mid(dot);
+}
+
 QByteArray resourceList(const QStringList& names) {
     QByteArray qrc("<!DOCTYPE RCC>\n<RCC version=\"1.0\">\n<qresource prefix=\"/images\">\n");
     for (const QString& name : names)
@@ -93,21 +102,25 @@ int main(int argc, char** argv) {
 
     using namespace imagegen;
     const Glyphs glyphs(options.svgDir);
-    QList<Picture> pictures = drawSheets(glyphs);
-    pictures += drawPictures(glyphs);
-    pictures += drawChecks();
-    if (!glyphs.allFound()) {
-        std::fprintf(stderr, "imagegen: unreadable glyphs: %s\n",
-                     qPrintable(glyphs.missing().join(QLatin1String(", "))));
-        return 1;
-    }
-
     QStringList names;
-    for (const Picture& picture : pictures) {
-        if (!writePng(options.outDir + QLatin1Char('/') + picture.name, picture.image))
+    for (int s : {1, 2}) {
+        setScale(s);
+        QList<Picture> pictures = drawSheets(glyphs);
+        pictures += drawPictures(glyphs);
+        pictures += drawChecks();
+        if (!glyphs.allFound()) {
+            std::fprintf(stderr, "imagegen: unreadable glyphs: %s\n",
+                         qPrintable(glyphs.missing().join(QLatin1String(", "))));
             return 1;
-        names.append(picture.name);
+        }
+        for (const Picture& picture : pictures) {
+            const QString name = scaledName(picture.name, s);
+            if (!writePng(options.outDir + QLatin1Char('/') + name, picture.image))
+                return 1;
+            names.append(name);
+        }
     }
+    setScale(1);
     const QByteArray gif = encodeGif(gifFromImages(spinnerFrames(), qRgb(255, 255, 255), 8));
     if (gif.isEmpty() || !writeFile(options.outDir + QStringLiteral("/loadimg.gif"), gif))
         return 1;

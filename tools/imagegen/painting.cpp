@@ -30,8 +30,16 @@ QFont lato(qreal pixelSize, bool bold) {
     return f;
 }
 
+namespace {
+int g_scale = 1;
+} // namespace
+
+void setScale(int scale) { g_scale = scale < 1 ? 1 : scale; }
+int scale() { return g_scale; }
+
 QImage canvas(int w, int h, const QColor& fill) {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage image(w * g_scale, h * g_scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(g_scale);
     image.fill(fill);
     return image;
 }
@@ -57,9 +65,11 @@ bool Glyphs::draw(QPainter& p, const QString& name, const QRectF& box, const QCo
             m_missing.append(name);
         return false;
     }
-    // Render black at four times the size, then tint and scale down: thin
-    // strokes stay crisp and the colour stays exact.
-    const QSize size = (box.size() * 4).toSize();
+    // Render black at four times the target's pixel size, then tint and scale
+    // down: thin strokes stay crisp and the colour stays exact.
+    const qreal dpr = p.device() ? p.device()->devicePixelRatio() : 1.0;
+    const QSize pixels = (box.size() * dpr).toSize();
+    const QSize size = pixels * 4;
     QImage ink(size, QImage::Format_ARGB32_Premultiplied);
     ink.fill(Qt::transparent);
     {
@@ -69,8 +79,7 @@ bool Glyphs::draw(QPainter& p, const QString& name, const QRectF& box, const QCo
         ip.setCompositionMode(QPainter::CompositionMode_SourceIn);
         ip.fillRect(ink.rect(), color);
     }
-    p.drawImage(box,
-                ink.scaled(box.size().toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    p.drawImage(box, ink.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     return true;
 }
 

@@ -38,7 +38,13 @@ QColor categoryHue(int category);
 
 QFont lato(qreal pixelSize, bool bold = false);
 
-// A transparent (or filled) ARGB picture.
+// Every picture is drawn twice: at scale 1 and, for dense screens, at scale 2
+// ("name@2x.png"). Drawing code works in the picture's logical size; canvas()
+// gives the image the current scale as its device pixel ratio.
+void setScale(int scale);
+int scale();
+
+// A transparent (or filled) ARGB picture of w x h logical pixels.
 QImage canvas(int w, int h, const QColor& fill = Qt::transparent);
 
 // A painter with antialiasing for shapes, text and pictures.

@@ -1,0 +1,118 @@
+// The windows on a dense screen (device pixel ratio 2): every skinned piece
+// is cut from the sharp twin, so nothing is a blown-up ordinary picture.
+// Screenshots of each screen at that ratio go to
+// tests/gui-screenshots/dense/, for a person to look at.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPalette>
+
+#include "DebugAuthorizationWidget.h"
+#include "OpenUsbDebugWidget.h"
+#include "QtMyThread.h"
+#include "TransferDataProgress.h"
+#include "companlateDialog.h"
+#include "gui_support.h"
+#include "kestrovaMainWidget.h"
+#include "lab_window.h"
+#include "windowhooks.h"
+
+namespace {
+
+// Before the application object exists: every screen is twice as dense.
+const bool kDense = qputenv("QT_SCALE_FACTOR", "2");
+
+constexpr int kPhoneBoundMs = 120000;
+
+qreal backgroundRatio(const QWidget* w) {
+    const QBrush brush = w->palette().brush(QPalette::Window);
+    return brush.texture().isNull() ? 0.0 : brush.texture().devicePixelRatio();
+}
+
+void finish(TransferDoingThread& job, int kind, int offered, int copied, int skipped,
+            kestrova::Reason why) {
+    auto& c = const_cast<kestrova::KindCounters&>(job.outcome(kind));
+    c.started = true;
+    c.offered = offered;
+    c.copied = copied;
+    c.skipped = skipped;
+    if (why != kestrova::Reason::None)
+        c.setReason(why);
+    c.finished = true;
+    job.m_current[kind] = static_cast<uint32_t>(copied);
+    job.m_total[kind] = offered;
+    job.m_finished[kind] = true;
+}
+
+} // namespace
+
+TEST(DenseScreen, MainWindowAndItsPagesUseTheSharpPictures) {
+    ASSERT_TRUE(kDense);
+    LabWindow t({"--android", "2"}, "dense/main");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    ASSERT_EQ(qApp->devicePixelRatio(), 2.0);
+    t.open();
+    ASSERT_TRUE(
+        guitest::waitFor([&] { return t.visible("destinationConnectedPane"); }, kPhoneBoundMs));
+    ASSERT_TRUE(guitest::waitFor([&] { return t.visible("sourceConnectedPane"); }, kPhoneBoundMs));
+    ASSERT_TRUE(guitest::waitFor([&] { return t.enabled("startCopyButton"); }, 5000));
+    for (const char* name : {"mainWindow", "startCopyButton", "flipButton", "backupButton"}) {
+        QWidget* w = t.widget(name) ? t.widget(name) : t.window();
+        EXPECT_EQ(backgroundRatio(w), 2.0) << name;
+    }
+    t.shot("1-both-ready");
+
+    guitest::click(t.widget("backupButton"));
+    ASSERT_TRUE(guitest::waitFor([&] { return t.visible("hintPanel"); }, 3000));
+    EXPECT_EQ(backgroundRatio(t.widget("backupSelectButton")), 2.0);
+    t.shot("2-backup-mode");
+    guitest::click(t.widget("backupButton"));
+
+    for (const char* page : {"authorisationPage", "usbDebugPage"}) {
+        QWidget* w = t.widget(page);
+        w->show();
+        w->raise();
+        EXPECT_EQ(backgroundRatio(w), 2.0) << page;
+        t.shot(QStringLiteral("3-%1").arg(QLatin1String(page)));
+        w->hide();
+    }
+}
+
+TEST(DenseScreen, ProgressWindowAndDialogsUseTheSharpPictures) {
+    ASSERT_TRUE(kDense);
+    guitest::app();
+    TransferDoingThread job;
+    bool selected[8] = {true, true, false, false, true, true, false, false};
+    job.prepareJob(selected);
+    job.m_mode = kModeAndroid2Android;
+    TransferProgressWidget window;
+    window.setJob(&job);
+    window.setGeometry(0, 0, 780, 481);
+    window.show();
+    finish(job, 0, 1000, 1000, 0, kestrova::Reason::None);
+    finish(job, 1, 120, 0, 120, kestrova::Reason::SmsPromptNotAccepted);
+    finish(job, 4, 200, 197, 0, kestrova::Reason::DestinationGone);
+    job.m_kindIndex = 5;
+    job.m_total[5] = 5;
+    job.m_current[5] = 2;
+    window.flush_progress();
+    EXPECT_EQ(backgroundRatio(&window), 2.0);
+    guitest::screenshot(&window, QStringLiteral("dense/progress"), QStringLiteral("1-rows"));
+
+    CompleteDialog* dialog = window.dialog();
+    windowhooks::setModalRunner([](QDialog* d) {
+        d->show();
+        return 0;
+    });
+    window.changedefaultsmsShow();
+    EXPECT_EQ(backgroundRatio(dialog), 2.0);
+    guitest::screenshot(dialog, QStringLiteral("dense/progress"), QStringLiteral("2-sms-prompt"));
+    dialog->setShowBackup(CompleteDialog::CancelQuestion);
+    guitest::screenshot(dialog, QStringLiteral("dense/progress"), QStringLiteral("3-cancel"));
+    dialog->setShowBackup(CompleteDialog::Completed);
+    dialog->setCompletionText(false, {QStringLiteral("SMS: Skipped: not accepted on the phone"),
+                                      QStringLiteral("Photos: Failed: 3 of 200")});
+    guitest::screenshot(dialog, QStringLiteral("dense/progress"), QStringLiteral("4-partial"));
+    windowhooks::setModalRunner({});
+}
