@@ -124,6 +124,8 @@ QString MyListWidget::checkedData() const {
 
 void MyListWidget::ItemlistStateChange(MyListWidgetItem* item) {
     if (item->isChecked()) {
+        // The chosen backup scrolls into view, however the choice was made.
+        m_scroll->ensureWidgetVisible(item, 0, 0);
         for (MyListWidgetItem* other : m_items) {
             if (other == item)
                 continue;

@@ -11,6 +11,8 @@
 #include "windowhooks.h"
 
 #include <QBitmap>
+#include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMovie>
 #include <QPainter>
@@ -56,7 +58,12 @@ TransferProgressWidget::TransferProgressWidget(QWidget* parent)
     m_cancelButton = new MyPushButton(this);
     m_cancelButton->setObjectName(QStringLiteral("progressCancel"));
     m_rowArea = new QWidget(this);
-    m_movie = new QMovie(QStringLiteral(":/images/loadimg.gif"), QByteArray(), this);
+    // On a dense screen the twice-as-large frames, shown at the label's size.
+    const bool dense = qGuiApp->devicePixelRatio() > 1.0 &&
+                       QFile::exists(QStringLiteral(":/images/loadimg@2x.gif"));
+    m_movie = new QMovie(dense ? QStringLiteral(":/images/loadimg@2x.gif")
+                               : QStringLiteral(":/images/loadimg.gif"),
+                         QByteArray(), this);
     for (int k = 0; k < 8; ++k) {
         m_rowNames[k] = new QLabel(m_rowArea);
         m_rowNames[k]->setObjectName(QStringLiteral("progressRowName%1").arg(k));
@@ -94,9 +101,10 @@ void TransferProgressWidget::setGeometry(int x, int y, int w, int h) {
     const int W = m_rowArea->width();
     for (int k = 0; k < 8; ++k) {
         const int rowY = 15 + 24 * k;
-        // Room for an outcome in words ("Failed: 3 of 120 (...)") on the right.
-        m_rowNames[k]->setGeometry(20, rowY, W - 330, 20);
-        m_rowStates[k]->setGeometry(W - 320, rowY, 300, 20);
+        // Room for an outcome in words ("Failed: 3 of 120 (destination phone
+        // disconnected)") on the right; names are short.
+        m_rowNames[k]->setGeometry(20, rowY, 190, 20);
+        m_rowStates[k]->setGeometry(170, rowY, W - 190, 20);
         m_rowSpinners[k]->setGeometry(W - 73, rowY - 2, 30, 23);
     }
     applySkin();

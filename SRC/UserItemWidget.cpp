@@ -8,7 +8,9 @@
 UserItemWidget::UserItemWidget(QWidget* parent) : QWidget(parent) {
     m_picButton = new MyPushButton(this);
     m_name = new QLabel(this);
-    m_name->setStyleSheet(QStringLiteral("QLabel { color: #42586a;font: 14px;}"));
+    // A kind the phones cannot exchange is greyed, its name too.
+    m_name->setStyleSheet(
+        QStringLiteral("QLabel { color: #42586a;font: 14px;} QLabel:disabled { color: #a9b6c2;}"));
     m_name->setAlignment(Qt::AlignCenter);
     m_tick = new MyPushButton(this);
     const QString tick = QStringLiteral(":/images/check/checked.png");

@@ -60,6 +60,7 @@ void CompleteDialog::applySkin() {
 
 void CompleteDialog::setShowBackup(int mode) {
     m_text->setGeometry(138, 54, 300, 60);
+    m_text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_cancelButton->hide();
     m_okButton->show();
     m_mode = mode;
@@ -92,6 +93,8 @@ void CompleteDialog::updateShowText(int seconds) {
                        "skip copying SMS in %1 seconds.")
                         .arg(seconds));
     m_text->setGeometry(138, 54, 300, 140);
+    // From the top, so three lines stay above the button band.
+    m_text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void CompleteDialog::setCompletionText(bool everythingArrived, const QStringList& shortfalls) {
@@ -100,9 +103,16 @@ void CompleteDialog::setCompletionText(bool everythingArrived, const QStringList
         m_text->setGeometry(138, 54, 350, 60);
         return;
     }
+    // Five lines fit above the button band; the rest stay listed in the
+    // progress window behind the dialog.
+    constexpr int kLines = 4;
     QString text = tr("Transfer finished, but not everything arrived:");
-    for (const QString& line : shortfalls)
-        text += QLatin1Char('\n') + line;
+    const int shown = shortfalls.size() > kLines ? kLines - 1 : int(shortfalls.size());
+    for (int i = 0; i < shown; ++i)
+        text += QLatin1Char('\n') + shortfalls[i];
+    if (shown < shortfalls.size())
+        text += QLatin1Char('\n') +
+                tr("and %1 more, listed in the progress window.").arg(shortfalls.size() - shown);
     m_text->setText(text);
     m_text->setGeometry(138, 30, 340, 128);
 }

@@ -335,6 +335,8 @@ void KestrovaMainWidget::setTransferCurrentFlags(int mode) {
         }
     }
     m_body->show();
+    // A pane just reset must not leave Start copy on until the next tick.
+    checkStartCopyEnableFlags();
 }
 
 void KestrovaMainWidget::checkStartCopyEnableFlags() {

@@ -49,7 +49,8 @@ void finish(TransferDoingThread& job, int kind, int offered, int copied, int ski
 
 TEST(DenseScreen, MainWindowAndItsPagesUseTheSharpPictures) {
     ASSERT_TRUE(kDense);
-    LabWindow t({"--android", "2"}, "dense/main");
+    // An iPhone source shows the greyed tiles (Call Logs, Apps) beside normal ones.
+    LabWindow t({"--android", "1", "--iphone", "1"}, "dense/main");
     ASSERT_TRUE(t.ready()) << t.error().toStdString();
     ASSERT_EQ(qApp->devicePixelRatio(), 2.0);
     t.open();
@@ -64,6 +65,8 @@ TEST(DenseScreen, MainWindowAndItsPagesUseTheSharpPictures) {
     t.shot("1-both-ready");
 
     guitest::click(t.widget("backupButton"));
+    // The destination pane starts over with the mode: no copy can start at once.
+    EXPECT_FALSE(t.enabled("startCopyButton"));
     ASSERT_TRUE(guitest::waitFor([&] { return t.visible("hintPanel"); }, 3000));
     EXPECT_EQ(backgroundRatio(t.widget("backupSelectButton")), 2.0);
     t.shot("2-backup-mode");
@@ -114,5 +117,14 @@ TEST(DenseScreen, ProgressWindowAndDialogsUseTheSharpPictures) {
     dialog->setCompletionText(false, {QStringLiteral("SMS: Skipped: not accepted on the phone"),
                                       QStringLiteral("Photos: Failed: 3 of 200")});
     guitest::screenshot(dialog, QStringLiteral("dense/progress"), QStringLiteral("4-partial"));
+    // Six kinds short: four lines and a pointer to the rows, all above the buttons.
+    QStringList six;
+    for (int k = 0; k < 6; ++k)
+        six << QStringLiteral("Kind %1: Failed: could not be read").arg(k);
+    dialog->setCompletionText(false, six);
+    EXPECT_EQ(dialog->text().count(QLatin1Char('\n')), 4) << dialog->text().toStdString();
+    EXPECT_TRUE(
+        dialog->text().endsWith(QLatin1String("and 3 more, listed in the progress window.")));
+    guitest::screenshot(dialog, QStringLiteral("dense/progress"), QStringLiteral("5-many-short"));
     windowhooks::setModalRunner({});
 }

@@ -66,11 +66,13 @@ QList<Picture> drawChecks() {
 }
 
 QList<QImage> spinnerFrames() {
+    // The size of the progress rows' spinner labels, so it is never stretched.
     constexpr int kDots = 12;
-    constexpr int kSide = 22;
+    constexpr int kWidth = 30;
+    constexpr int kHeight = 23;
     QList<QImage> frames;
     for (int frame = 0; frame < kDots; ++frame) {
-        QImage image = canvas(kSide, kSide);
+        QImage image = canvas(kWidth, kHeight);
         QPainter p;
         beginPainter(p, image);
         p.setPen(Qt::NoPen);
@@ -83,8 +85,8 @@ QList<QImage> spinnerFrames() {
             const QColor c = QColor::fromRgbF(1 - t * (1 - ink.redF()), 1 - t * (1 - ink.greenF()),
                                               1 - t * (1 - ink.blueF()));
             const qreal angle = 2 * M_PI * dot / kDots - M_PI / 2;
-            const QPointF centre(kSide / 2.0 + 8 * std::cos(angle),
-                                 kSide / 2.0 + 8 * std::sin(angle));
+            const QPointF centre(kWidth / 2.0 + 8 * std::cos(angle),
+                                 kHeight / 2.0 + 8 * std::sin(angle));
             p.setBrush(c);
             const qreal radius = age == 0 ? 2.4 : 2.0;
             p.drawEllipse(centre, radius, radius);

@@ -120,11 +120,15 @@ int main(int argc, char** argv) {
             names.append(name);
         }
     }
+    for (int s : {1, 2}) {
+        setScale(s);
+        const QString name = scaledName(QStringLiteral("loadimg.gif"), s);
+        const QByteArray gif = encodeGif(gifFromImages(spinnerFrames(), qRgb(255, 255, 255), 8));
+        if (gif.isEmpty() || !writeFile(options.outDir + QLatin1Char('/') + name, gif))
+            return 1;
+        names.append(name);
+    }
     setScale(1);
-    const QByteArray gif = encodeGif(gifFromImages(spinnerFrames(), qRgb(255, 255, 255), 8));
-    if (gif.isEmpty() || !writeFile(options.outDir + QStringLiteral("/loadimg.gif"), gif))
-        return 1;
-    names.append(QStringLiteral("loadimg.gif"));
     names.sort();
     return writeFile(options.outDir + QStringLiteral("/myimage.qrc"), resourceList(names)) ? 0 : 1;
 }

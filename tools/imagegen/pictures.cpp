@@ -10,14 +10,20 @@ namespace {
 const QRectF kSourceCard(55, 112, 345, 405);
 const QRectF kDestinationCard(600, 112, 345, 405);
 
+// The window's page gradient as seen through a rectangle whose top sits at
+// windowY in the window.
+QLinearGradient windowPageGradient(qreal windowY) {
+    QLinearGradient page(0, 52 - windowY, 0, 650 - windowY);
+    page.setColorAt(0, colors::kPage);
+    page.setColorAt(1, colors::kPageDeep);
+    return page;
+}
+
 QImage drawWindowBackground(const Glyphs& glyphs) {
     QImage image = canvas(1000, 650);
     QPainter p;
     beginPainter(p, image);
-    QLinearGradient page(0, 52, 0, 650);
-    page.setColorAt(0, colors::kPage);
-    page.setColorAt(1, colors::kPageDeep);
-    p.fillRect(image.rect(), page);
+    p.fillRect(QRect(0, 0, 1000, 650), windowPageGradient(0));
 
     QLinearGradient header(0, 0, 1000, 0);
     header.setColorAt(0, colors::kHeader);
@@ -90,7 +96,9 @@ QImage drawDevicePicture() {
     QImage image = canvas(179, 270);
     QPainter p;
     beginPainter(p, image);
-    drawPhone(p, QRectF(14.5, 2.5, 150, 265));
+    // Clear of the picture's bottom edge, where the "connected" mark and the
+    // waiting message sit.
+    drawPhone(p, QRectF(19.5, 4, 140, 250));
     p.end();
     return image;
 }
@@ -118,12 +126,13 @@ struct Step {
     QString text;
 };
 
-// A guidance page: a heading, numbered steps on the left, a phone on the
-// right, and a clear band at the bottom for the page's buttons.
-void drawGuidance(QPainter& p, const QString& title, const QString& lead,
+// A guidance page placed at windowY in the window: a card with a heading,
+// numbered steps on the left and a phone on the right; below the card the
+// window's own background, where the page's buttons sit.
+void drawGuidance(QPainter& p, qreal windowY, const QString& title, const QString& lead,
                   const QList<Step>& steps) {
-    p.fillRect(QRect(0, 0, 929, 490), colors::kPage);
-    drawCard(p, QRectF(8, 6, 913, 476), 14);
+    p.fillRect(QRect(0, 0, 929, 490), windowPageGradient(windowY));
+    drawCard(p, QRectF(8, 6, 913, 424), 14);
     p.setPen(colors::kInk);
     p.setFont(lato(26, true));
     p.drawText(QPointF(48, 66), title);
@@ -142,8 +151,6 @@ void drawGuidance(QPainter& p, const QString& title, const QString& lead,
         drawParagraph(p, QRectF(100, y + 24, 440, 50), steps[i].text, lato(14), colors::kText);
         y += 88;
     }
-    p.setPen(QPen(colors::kLine, 1));
-    p.drawLine(QPointF(32, 428.5), QPointF(897, 428.5));
 }
 
 // The phone of a guidance page with a screen drawn by `screen`.
@@ -181,7 +188,8 @@ QImage drawDebuggingPage() {
     QImage image = canvas(929, 490);
     QPainter p;
     beginPainter(p, image);
-    drawGuidance(p, QStringLiteral("Turn on USB debugging"),
+    // The window centres the page 25 px below its middle: (650 - 490) / 2 + 25.
+    drawGuidance(p, 105, QStringLiteral("Turn on USB debugging"),
                  QStringLiteral("Kestrova talks to an Android phone over USB debugging. "
                                 "It is off on new phones; switching it on takes a minute."),
                  {{QStringLiteral("Show the developer options"),
@@ -211,7 +219,7 @@ QImage drawAuthorisationPage() {
     QImage image = canvas(929, 490);
     QPainter p;
     beginPainter(p, image);
-    drawGuidance(p, QStringLiteral("Allow this computer"),
+    drawGuidance(p, (650 - 490) / 2, QStringLiteral("Allow this computer"),
                  QStringLiteral("Your phone is asking whether it may be used from this "
                                 "computer. The question is on the phone's screen."),
                  {{QStringLiteral("Unlock your phone"),

@@ -28,13 +28,19 @@ void drawCategoryLook(QPainter& p, const QRect& r, int category, int look, const
         shift = 1;
         break;
     default:
-        wash = colors::kDisabledWash;
-        hue = colors::kMuted;
+        // Not available: no colour at all, a faint glyph and a dashed outline,
+        // so it never reads as a normal tile.
+        wash = Qt::transparent;
+        hue = QColor(0xb4, 0xbf, 0xca);
+        border = QColor(0xc4, 0xce, 0xd8);
         break;
     }
     const QRectF tile(r.x() + 8.5, r.y() + 3.5 + shift, 50, 50);
     p.save();
-    p.setPen(border.alpha() ? QPen(border, 1.2) : QPen(Qt::NoPen));
+    QPen pen(border, 1.2);
+    if (look == spritemap::Disabled)
+        pen.setDashPattern({3, 2.5});
+    p.setPen(border.alpha() ? pen : QPen(Qt::NoPen));
     p.setBrush(wash);
     p.drawRoundedRect(tile, 12, 12);
     glyphs.draw(p, QString::fromLatin1(kCategoryGlyphs[category]),
