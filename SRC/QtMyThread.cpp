@@ -5,6 +5,7 @@
 #include "QtMyThread.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <cstdlib>
@@ -84,6 +85,12 @@ void TransferDoingThread::setCountdownSleeper(std::function<void()> sleeper) {
     m_countdownSleep = std::move(sleeper);
 }
 
+void TransferDoingThread::cancelBeforeStart() {
+    for (int k = 0; k < kKindCount; ++k)
+        if (m_selected[k])
+            m_outcome[k].cancelled = true;
+}
+
 bool TransferDoingThread::allSucceeded() const {
     for (int k = 0; k < kKindCount; ++k)
         if (m_selected[k] && kestrova::evaluate(m_outcome[k], true) != kestrova::Outcome::Success)
@@ -159,8 +166,11 @@ void TransferDoingThread::run() {
             IphoneTSF_FlushContact();
         runKind(k);
         if (stopped()) {
-            // The kind in hand and every later ticked kind end as cancelled.
-            for (int later = k; later < kKindCount; ++later)
+            // The kind in hand ends as cancelled unless everything it offered
+            // had already arrived; every later ticked kind never started.
+            if (kestrova::evaluate(m_outcome[k], true) != kestrova::Outcome::Success)
+                m_outcome[k].cancelled = true;
+            for (int later = k + 1; later < kKindCount; ++later)
                 if (m_selected[later])
                     m_outcome[later].cancelled = true;
             return;
@@ -174,6 +184,8 @@ void TransferDoingThread::runKind(int kind) {
     m_kindIndex = kind;
     kestrova::KindCounters& out = m_outcome[kind];
     out.started = true;
+    QElapsedTimer clock;
+    clock.start();
     if (m_destinationGone) {
         out.setReason(Reason::DestinationGone);
     } else if (m_sourceGone) {
@@ -187,6 +199,7 @@ void TransferDoingThread::runKind(int kind) {
         (this->*routineFor(kind))();
     }
     settleKind(kind, stopped() ? Reason::Cancelled : Reason::ReadFailed);
+    out.elapsedMs = clock.elapsed();
     out.finished = true;
     m_finished[kind] = true;
 }

@@ -49,6 +49,10 @@ class TransferDoingThread : public QThread {
     // that a 61-second prompt passes at once.
     void setCountdownSleeper(std::function<void()> sleeper);
 
+    // The user cancelled before the job was started: every ticked kind ends
+    // as cancelled without having begun.
+    void cancelBeforeStart();
+
     // Per-kind outcome, readable from any thread.
     const kestrova::KindCounters& outcome(int kind) const { return m_outcome[kind]; }
     // True when every ticked kind succeeded.

@@ -201,6 +201,11 @@ void TransferDoingThread::transfer_android2android_data_VIDEOS() {
                 return;
             continue;
         }
+        // The library clears its abort flag when a copy starts, so a cancel
+        // that came during the description above must be seen here: a copy
+        // started now would run to its end and then go uncounted.
+        if (stopped())
+            return;
         const int result = AndroidTSF_TransferVideofromDevice(info.id, getPathFileName(info.path),
                                                               info.size, m_srcIndex, m_dstIndex);
         if (stopped())

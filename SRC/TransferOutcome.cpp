@@ -113,6 +113,7 @@ void KindCounters::reset() {
     failed = 0;
     skipped = 0;
     reason = 0;
+    elapsedMs = 0;
     started = false;
     finished = false;
     cancelled = false;

@@ -61,6 +61,7 @@ struct KindCounters {
     std::atomic<int64_t> failed{0};
     std::atomic<int64_t> skipped{0};
     std::atomic<int> reason{0};
+    std::atomic<int64_t> elapsedMs{0}; // time the kind took, set when it ends
     std::atomic<bool> started{false};
     std::atomic<bool> finished{false};
     std::atomic<bool> cancelled{false};

@@ -44,7 +44,7 @@ bool waitFor(int seconds, const std::function<bool()>& ready) {
     QElapsedTimer timer;
     timer.start();
     while (!ready()) {
-        if (timer.elapsed() > seconds * 1000LL)
+        if (g_cancelRequested || timer.elapsed() > seconds * 1000LL)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
@@ -88,6 +88,25 @@ int main(int argc, char** argv) {
     if (!kestrova::parseTransferArgs(argc, argv, &request, &error))
         return fail(error.c_str());
 
+    // A cancel while the phones are still being prepared ends the run with a
+    // report in which nothing was started.
+    std::signal(SIGINT, requestCancel);
+    std::signal(SIGTERM, requestCancel);
+    TransferDoingThread job;
+    job.prepareJob(request.kinds);
+    auto cancelledBeforeStart = [&] {
+        job.cancelBeforeStart();
+        AndroidTSF_UnInit();
+        std::fflush(stdout);
+        std::printf("%s\n", kestrova::outcomeJson(job, request).c_str());
+        std::fflush(stdout);
+        return 1;
+    };
+    // A preparation step that gave up because of the cancel is no failure.
+    auto failOrCancel = [&](const char* message) {
+        return g_cancelRequested ? cancelledBeforeStart() : fail(message);
+    };
+
     AndroidTSF_Init();
     if (request.sourceType == kDeviceIphone)
         IphoneTSF_Init();
@@ -98,29 +117,29 @@ int main(int argc, char** argv) {
 
     if (!request.sourceSerial.empty() &&
         (request.sourceIndex = positionOfSerial(request.sourceSerial, request.waitSeconds)) < 0)
-        return fail("no Android phone with the source's serial");
+        return failOrCancel("no Android phone with the source's serial");
     if (!request.destinationSerial.empty() &&
         (request.destinationIndex =
              positionOfSerial(request.destinationSerial, request.waitSeconds)) < 0)
-        return fail("no Android phone with the destination's serial");
+        return failOrCancel("no Android phone with the destination's serial");
     if (request.sourceType == kDeviceAndroid && request.sourceIndex == request.destinationIndex)
-        return fail("source and destination are the same phone");
+        return failOrCancel("source and destination are the same phone");
 
     // Bring the phones to the ready state the window would have reached.
     if (request.sourceType == kDeviceAndroid &&
         !prepareAndroid(request.sourceIndex, request.waitSeconds))
-        return fail("the source Android phone is not ready");
+        return failOrCancel("the source Android phone is not ready");
     if (!prepareAndroid(request.destinationIndex, request.waitSeconds))
-        return fail("the destination Android phone is not ready");
+        return failOrCancel("the destination Android phone is not ready");
     if (request.sourceType == kDeviceIphone && !waitFor(request.waitSeconds, [&] {
             return IphoneTSF_ConnectDeviceCount() > request.sourceIndex;
         }))
-        return fail("the iPhone is not attached");
+        return failOrCancel("the iPhone is not attached");
     if (request.sourceType == kDeviceItunesBackup && iTunesTSF_BackupCount() <= request.sourceIndex)
-        return fail("no such backup");
+        return failOrCancel("no such backup");
 
-    TransferDoingThread job;
-    job.prepareJob(request.kinds);
+    if (g_cancelRequested)
+        return cancelledBeforeStart();
     job.m_srcType = request.sourceType;
     job.m_dstType = kDeviceAndroid;
     job.m_srcIndex = request.sourceIndex;
@@ -134,8 +153,6 @@ int main(int argc, char** argv) {
         &job, &TransferDoingThread::changeSMSShow, &job,
         [] { std::printf("sms: waiting for the destination's user\n"); }, Qt::DirectConnection);
 
-    std::signal(SIGINT, requestCancel);
-    std::signal(SIGTERM, requestCancel);
     job.start();
     bool cancelled = false;
     while (!job.wait(200)) {

@@ -54,6 +54,14 @@ std::string jsonString(const std::string& text) {
     return out + "\"";
 }
 
+// Milliseconds as seconds with three decimals, independent of the locale.
+std::string seconds(int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return text;
+}
+
 } // namespace
 
 int TransferRequest::mode() const {
@@ -169,7 +177,8 @@ std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& r
              << ",\"offered\":" << c.offered.load() << ",\"copied\":" << c.copied.load()
              << ",\"failed\":" << c.failed.load() << ",\"skipped\":" << c.skipped.load()
              << ",\"reason\":" << jsonString(reasonKey(c.firstReason()))
-             << ",\"text\":" << jsonString(describe(c, true)) << "}";
+             << ",\"text\":" << jsonString(describe(c, true))
+             << ",\"seconds\":" << seconds(c.elapsedMs.load()) << "}";
         first = false;
     }
     json << "}}";

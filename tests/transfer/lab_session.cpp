@@ -135,6 +135,12 @@ QJsonObject LabSession::dump(int phone) const {
     return QJsonDocument::fromJson(r.out.toUtf8()).object();
 }
 
+bool LabSession::agentFaults(int phone, const QStringList& faults) const {
+    const QString phoneDir = dir() + "/phones/" + QString::number(phone);
+    return run("kestrova-android-fixture", QStringList{"faults", "--dir", phoneDir} + faults)
+               .exitCode == 0;
+}
+
 QJsonObject LabSession::transfer(const QStringList& arguments, ProgramRun* out) const {
     const ProgramRun r = run("kestrova-transfer", arguments);
     if (out)
@@ -148,6 +154,22 @@ QStringList recordTexts(const QJsonObject& dump, const QString& kind) {
     QStringList texts;
     for (const QJsonValue& v : dump.value(kind).toArray())
         texts << QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
+    texts.sort();
+    return texts;
+}
+
+QStringList projectedRecords(const QJsonObject& dump, const QString& kind) {
+    QStringList texts;
+    for (const QJsonValue& v : dump.value(kind).toArray()) {
+        QJsonObject record = v.toObject();
+        if (kind == "messages")
+            record.remove("person");
+        if (kind == "calls")
+            record.remove("name");
+        if (kind == "calendar")
+            record.remove("calendar_id");
+        texts << QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact));
+    }
     texts.sort();
     return texts;
 }

@@ -46,6 +46,9 @@ class LabSession {
     ProgramRun lab(const QString& subcommand, const QStringList& arguments) const;
     // The phone's whole store as canonical JSON.
     QJsonObject dump(int phone) const;
+    // Sets the agent faults of phone N ("stall=2", "only=SendSMS", ...);
+    // none clears them.
+    bool agentFaults(int phone, const QStringList& faults) const;
     // One transfer; the JSON object the driver printed last (empty on failure).
     QJsonObject transfer(const QStringList& arguments, ProgramRun* run = nullptr) const;
 
@@ -73,6 +76,10 @@ QStringList folderContents(const QString& root, const QStringList& nameFilters);
 
 // Records of one kind from a dump, as their JSON texts (the dump sorts them).
 QStringList recordTexts(const QJsonObject& dump, const QString& kind);
+// Records of one kind as their JSON texts, sorted, without the fields a phone
+// derives by itself (a cached caller name, the calendar a new event lands
+// in): what a copy carries, comparable between source and destination.
+QStringList projectedRecords(const QJsonObject& dump, const QString& kind);
 // Files of one media kind ("photo", "video", "music") as "name size sha256",
 // sorted: the destination chooses its own folders, so only content counts.
 QStringList fileContents(const QJsonObject& dump, const QString& mediaKind);

@@ -1,0 +1,211 @@
+// Cancel while each kind is being copied, end to end in the virtual lab. The
+// phone that handles the kind's items answers that kind's command slowly (a
+// stall limited to one command name), so the cancel lands in the middle of
+// the kind however fast the machine is. Each test then checks the driver's
+// report against what the destination holds: the kind in hand stopped early
+// with a truthful count, later kinds never started, and nothing on the
+// destination is half-written.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QProcess>
+
+#include "lab_session.h"
+
+namespace {
+
+// The lab's phone 0 runs Android 4.2 (no SMS prompt), so it is the
+// destination; phone 1 is the source.
+constexpr int kDestination = 0;
+constexpr int kSource = 1;
+constexpr int kStallSeconds = 2;
+
+struct CancelCase {
+    const char* kind;    // the driver's name of the kind
+    const char* stored;  // where the dump keeps it: a record list, a media kind or "apps"
+    int slowPhone;       // the phone whose agent answers slowly
+    const char* command; // the command it answers slowly: one per item of the kind
+};
+
+const CancelCase kCases[] = {
+    {"contacts", "contacts", kDestination, "AddPerson"},
+    {"sms", "messages", kDestination, "SendSMS"},
+    {"calllogs", "calls", kDestination, "AddCallHistory"},
+    {"calendar", "calendar", kDestination, "AddCalender"},
+    {"photos", "photo", kDestination, "checkFileisExist"},
+    {"videos", "video", kDestination, "write_videofile"},
+    {"music", "music", kDestination, "checkMusicFileisExist"},
+    {"apps", "apps", kSource, "getappindexinfo"},
+};
+const QStringList kKindOrder = {"contacts", "sms",    "calllogs", "calendar",
+                                "photos",   "videos", "music",    "apps"};
+
+QJsonObject kindReport(const QJsonObject& report, const QString& kind) {
+    return report.value("kinds").toObject().value(kind).toObject();
+}
+
+struct CancelledRun {
+    QJsonObject report;
+    QString output;
+    int exitCode = -1;
+};
+
+// Starts the driver, sends SIGTERM (the window's cancel) once `marker` shows
+// in its progress, and returns its last line as the report.
+CancelledRun cancelWhen(const LabSession& lab, const QStringList& arguments,
+                        const QString& marker) {
+    CancelledRun result;
+    auto driver = lab.start("kestrova-transfer", arguments);
+    for (int i = 0; i < 1200 && !result.output.contains(marker); ++i) {
+        if (driver->state() == QProcess::NotRunning)
+            break;
+        driver->waitForReadyRead(100);
+        result.output += QString::fromUtf8(driver->readAllStandardOutput());
+    }
+    if (!result.output.contains(marker)) {
+        driver->kill();
+        driver->waitForFinished(10000);
+        return result;
+    }
+    driver->terminate();
+    // Only a guard against a hang: the checks below tell an early stop from
+    // a kind that ran to its end.
+    if (!driver->waitForFinished(120000))
+        driver->kill();
+    result.output += QString::fromUtf8(driver->readAllStandardOutput());
+    result.exitCode = driver->exitStatus() == QProcess::NormalExit ? driver->exitCode() : -1;
+    const QStringList lines = result.output.trimmed().split('\n');
+    result.report = QJsonDocument::fromJson(lines.last().toUtf8()).object();
+    return result;
+}
+
+// Every file of the destination, whatever its kind (a hidden partial file
+// included), is a whole copy of a file of the source.
+void expectOnlyWholeFiles(const QJsonObject& source, const QJsonObject& destination) {
+    QStringList sourceFiles;
+    for (const QString kind : {"photo", "video", "music", "other"})
+        sourceFiles += fileContents(source, kind);
+    for (const QString kind : {"photo", "video", "music", "other"})
+        for (const QString& file : fileContents(destination, kind))
+            EXPECT_TRUE(sourceFiles.contains(file)) << "not a whole copy: " << file.toStdString();
+}
+
+// The items of one kind on the destination: each equal to one of the
+// source's, and as many as the report says arrived.
+void expectArrivedAsReported(const CancelCase& c, const QJsonObject& source,
+                             const QJsonObject& destination, int copied) {
+    const QString stored = c.stored;
+    QStringList there, offered;
+    if (stored == "apps") {
+        there = appPackages(destination);
+        offered = appPackages(source);
+    } else if (stored == "photo" || stored == "video" || stored == "music") {
+        there = fileContents(destination, stored);
+        offered = fileContents(source, stored);
+    } else {
+        there = projectedRecords(destination, stored);
+        offered = projectedRecords(source, stored);
+    }
+    EXPECT_EQ(there.size(), copied) << c.kind;
+    for (const QString& item : there)
+        EXPECT_TRUE(offered.contains(item)) << "half-written: " << item.toStdString();
+}
+
+class CancelDuring : public ::testing::TestWithParam<CancelCase> {};
+
+TEST_P(CancelDuring, TheKindStopsLaterKindsNeverStartNothingIsHalfWritten) {
+    const CancelCase& c = GetParam();
+    const int index = static_cast<int>(kKindOrder.indexOf(c.kind));
+    const QString earlier = index > 0 ? "contacts" : "";
+    const QString later = index + 1 < kKindOrder.size() ? kKindOrder.at(index + 1) : "";
+    QStringList kinds = {c.kind};
+    if (!earlier.isEmpty())
+        kinds.prepend(earlier);
+    if (!later.isEmpty())
+        kinds.append(later);
+
+    LabSession lab({"--android", "2", "--seed", QString::number(20 + index)});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", QString::number(kSource), "--records", "4", "--photos",
+                               "4", "--photo-size", "30000", "--videos", "3", "--video-size",
+                               "9000000", "--music", "4", "--apps", "3"})
+                  .exitCode,
+              0);
+    ASSERT_TRUE(lab.agentFaults(
+        c.slowPhone, {"stall=" + QString::number(kStallSeconds), QString("only=") + c.command}));
+
+    const QString work = lab.dir() + "/work";
+    const CancelledRun run =
+        cancelWhen(lab,
+                   {"--from", lab.androidPhone(kSource), "--to", lab.androidPhone(kDestination),
+                    "--kinds", kinds.join(','), "--work", work},
+                   QString("progress %1 1/").arg(c.kind));
+    ASSERT_FALSE(run.report.isEmpty()) << run.output.toStdString();
+    ASSERT_TRUE(lab.agentFaults(c.slowPhone, {}));
+
+    // The report: the kind in hand stopped before its end, with its count.
+    const QJsonObject kind = kindReport(run.report, c.kind);
+    const int offered = kind.value("offered").toInt();
+    const int copied = kind.value("copied").toInt();
+    EXPECT_EQ(kind.value("outcome").toString(), "cancelled") << run.output.toStdString();
+    EXPECT_GT(offered, 1);
+    EXPECT_LT(copied, offered) << "the kind ran to its end";
+    EXPECT_EQ(kind.value("text").toString(),
+              QString("Cancelled: %1 of %2 copied").arg(copied).arg(offered));
+    if (!earlier.isEmpty()) {
+        EXPECT_EQ(kindReport(run.report, earlier).value("outcome").toString(), "success");
+    }
+    if (!later.isEmpty()) {
+        const QJsonObject next = kindReport(run.report, later);
+        EXPECT_EQ(next.value("outcome").toString(), "cancelled");
+        EXPECT_EQ(next.value("offered").toInt(), -1) << "a later kind was started";
+        EXPECT_EQ(next.value("copied").toInt(), 0);
+    }
+    EXPECT_FALSE(run.report.value("success").toBool());
+    EXPECT_EQ(run.exitCode, 1);
+
+    // The destination: what arrived is whole and as counted.
+    const QJsonObject source = lab.dump(kSource);
+    const QJsonObject destination = lab.dump(kDestination);
+    expectArrivedAsReported(c, source, destination, copied);
+    expectOnlyWholeFiles(source, destination);
+    if (!earlier.isEmpty()) {
+        EXPECT_EQ(projectedRecords(destination, "contacts"), projectedRecords(source, "contacts"));
+    }
+    // No scratch file stays behind on the computer either.
+    EXPECT_TRUE(QDir(work).entryList(QDir::Files | QDir::Hidden).isEmpty())
+        << QDir(work).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, CancelDuring, ::testing::ValuesIn(kCases),
+                         [](const auto& param_info) { return std::string(param_info.param.kind); });
+
+// A cancel that arrives while the last item of a kind is being written: the
+// item arrives, so the kind has everything and is not reported as cancelled.
+TEST(CancelDuringTheLastItem, TheFinishedKindIsASuccessAndTheRestIsCancelled) {
+    LabSession lab({"--android", "2", "--seed", "31"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", QString::number(kSource), "--contacts", "1", "--messages",
+                               "3", "--calls", "0", "--events", "0"})
+                  .exitCode,
+              0);
+    ASSERT_TRUE(lab.agentFaults(kDestination,
+                                {"stall=" + QString::number(kStallSeconds), "only=AddPerson"}));
+    const CancelledRun run =
+        cancelWhen(lab,
+                   {"--from", lab.androidPhone(kSource), "--to", lab.androidPhone(kDestination),
+                    "--kinds", "contacts,sms", "--work", lab.dir() + "/work"},
+                   "progress contacts 1/1");
+    ASSERT_FALSE(run.report.isEmpty()) << run.output.toStdString();
+    EXPECT_EQ(kindReport(run.report, "contacts").value("outcome").toString(), "success");
+    EXPECT_EQ(kindReport(run.report, "contacts").value("copied").toInt(), 1);
+    EXPECT_EQ(kindReport(run.report, "sms").value("outcome").toString(), "cancelled");
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_TRUE(lab.agentFaults(kDestination, {}));
+    EXPECT_EQ(projectedRecords(lab.dump(kDestination), "contacts"),
+              projectedRecords(lab.dump(kSource), "contacts"));
+    EXPECT_TRUE(lab.dump(kDestination).value("messages").toArray().isEmpty());
+}
+
+} // namespace
