@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Benchmark of one Android-to-Android job in the virtual lab, kind by kind,
 # against a floor measured in the same run: for files, a plain `adb pull` +
-# `adb push` of the same files between the same phones. Prints seconds per
-# kind, the ratio to the floor and the driver's peak memory. Not a test.
+# `adb push` of the same files between the same phones; for contacts and
+# messages, kestrova-agent-floor, a minimal client sending the same agent
+# commands. Prints per kind the driver's wall time, the kind's own time inside
+# the job (without preparing the phones), the floor, their ratio and the
+# driver's peak memory. Not a test.
 #
 #   bench/transfer/transfer_bench.sh [BUILD_DIR] [SCALE]
 #
@@ -42,22 +45,44 @@ for f in json.load(open(sys.argv[1]))["files"]:
   done
 }
 
-printf '%-10s %10s %10s %8s %12s\n' kind job_s floor_s ratio peak_rss_kb
+# The kind's own time as the driver's report gives it.
+kind_seconds() {
+  tail -n 1 "$1" | python3 -c 'import json,sys
+print(json.load(sys.stdin)["kinds"][sys.argv[1]]["seconds"])' "$2" 2>/dev/null || echo 0
+}
+
+# Floor for records: the same agent commands from a minimal client. Its own
+# line says how much of it was the SMS handshake (the lab's user answers
+# after two seconds, polled once a second as the job does).
+floor_records() {
+  "$bin/kestrova-agent-floor" --from "$KESTROVA_LAB_SERIAL_0" --to "$KESTROVA_LAB_SERIAL_1" \
+    --kind "$1" 2>/dev/null | grep '^floor ' | tail -n 1
+}
+field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
+
+printf '%-10s %9s %9s %9s %8s %12s\n' kind driver_s job_s floor_s ratio peak_rss_kb
 for kind in contacts sms photos videos; do
   log="$dir/$kind.log"
   t0=$(date +%s.%N)
   /usr/bin/time -f '%M' -o "$dir/$kind.rss" "$bin/kestrova-transfer" --from "$src" --to "$dst" \
     --kinds "$kind" > "$log" 2>&1 || true
   t1=$(date +%s.%N)
-  job=$(echo "$t1 - $t0" | bc)
+  driver=$(echo "$t1 - $t0" | bc)
+  job=$(kind_seconds "$log" "$kind")
+  note=""
   case $kind in
     photos) floor=$(seconds floor_files photo) ;;
     videos) floor=$(seconds floor_files video) ;;
-    *) floor="" ;;
+    contacts|sms)
+      line=$(floor_records "$kind")
+      floor=$(echo "$line" | field total_s)
+      [ -n "$floor" ] && note="  floor: $(echo "$line" | field records) records, handshake $(echo "$line" | field handshake_s) s, records $(echo "$line" | field records_s) s"
+      ;;
   esac
   ratio=""
   [ -n "$floor" ] && ratio=$(echo "scale=2; $job / $floor" | bc)
-  printf '%-10s %10.2f %10s %8s %12s\n' "$kind" "$job" "${floor:--}" "${ratio:--}" \
+  printf '%-10s %9.2f %9.2f %9s %8s %12s\n' "$kind" "$driver" "$job" "${floor:--}" "${ratio:--}" \
     "$(cat "$dir/$kind.rss")"
+  [ -n "$note" ] && echo "$note"
   grep -q '"outcome":"success"' "$log" || echo "  (not everything arrived: see the report in $log)"
 done
