@@ -2,7 +2,10 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QProcess>
 #include <QWidget>
+
+#include <usbmuxd.h>
 
 #include "gui_support.h"
 #include "kestrovaMainWidget.h"
@@ -14,6 +17,14 @@ LabWindow::LabWindow(const QStringList& labArguments, const QString& screenshotF
     m_lab = std::make_unique<LabSession>(labArguments);
     if (!m_lab->ready())
         return;
+    // libusbmuxd's event thread connects once and, when that fails, waits for
+    // the system daemon's socket to appear in /var/run without reading
+    // USBMUXD_SOCKET_ADDRESS again. When several windows run in one process,
+    // one lab after another, the thread has to keep polling the address the
+    // current lab gives. A lab without iPhones names a socket that does not
+    // exist, so no real usbmuxd of the machine is ever asked.
+    libusbmuxd_set_use_inotify(0);
+    qputenv("USBMUXD_SOCKET_ADDRESS", ("UNIX:" + m_lab->dir() + "/no-usbmuxd").toUtf8());
     const ProgramRun env = m_lab->lab("env", {});
     for (const QString& line : env.out.split('\n')) {
         if (!line.startsWith("export "))
@@ -38,8 +49,39 @@ LabWindow::LabWindow(const QStringList& labArguments, const QString& screenshotF
 LabWindow::~LabWindow() {
     windowhooks::setModalRunner({});
     windowhooks::setUrlOpener({});
+    windowhooks::setFolderChooser({});
     m_window.reset();
+    if (m_iphone) {
+        m_iphone->terminate();
+        if (!m_iphone->waitForFinished(10000))
+            m_iphone->kill();
+        m_iphone->waitForFinished(5000);
+    }
 }
+
+bool LabWindow::startIphone(const QString& options) {
+    m_iphone = std::make_unique<QProcess>();
+    m_iphone->setStandardErrorFile(m_lab->dir() + "/iphone.err");
+    m_iphone->start(QStringLiteral(KESTROVA_BIN_DIR "/kestrova-virtual-iphone"),
+                    {"--mux", "TCP:127.0.0.1:0", "--phone",
+                     "root=" + iphoneRoot() + ",fill=1,seed=11," + options});
+    QString out;
+    for (int i = 0; i < 600 && m_iphone->state() != QProcess::NotRunning; ++i) {
+        m_iphone->waitForReadyRead(100);
+        out += QString::fromUtf8(m_iphone->readAllStandardOutput());
+        if (out.contains("\nREADY"))
+            break;
+    }
+    const QString prefix = QStringLiteral("export USBMUXD_SOCKET_ADDRESS=");
+    for (const QString& line : out.split('\n'))
+        if (line.startsWith(prefix) && out.contains("\nREADY")) {
+            qputenv("USBMUXD_SOCKET_ADDRESS", line.mid(prefix.size()).trimmed().toUtf8());
+            return true;
+        }
+    return false;
+}
+
+QString LabWindow::iphoneRoot() const { return m_lab->dir() + "/iphone0"; }
 
 KestrovaMainWidget* LabWindow::open() {
     m_window = std::make_unique<KestrovaMainWidget>();

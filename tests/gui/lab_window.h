@@ -14,6 +14,7 @@
 
 class KestrovaMainWidget;
 class QDialog;
+class QProcess;
 class QLabel;
 class QWidget;
 
@@ -41,8 +42,15 @@ class LabWindow {
     // The lab phone (0, 1, ...) whose serial is serial, or -1.
     int labPhone(const char* serial) const;
 
+    // Starts a virtual iPhone beside the lab ("relay=ios7,ios=7" and the like
+    // join its --phone settings) and points this process's iPhone library at
+    // it. Call before open().
+    bool startIphone(const QString& options);
+    QString iphoneRoot() const;
+
   private:
     std::unique_ptr<LabSession> m_lab;
+    std::unique_ptr<QProcess> m_iphone;
     std::unique_ptr<KestrovaMainWidget> m_window;
     QString m_folder;
     QStringList m_serials;

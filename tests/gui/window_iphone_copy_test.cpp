@@ -1,0 +1,177 @@
+// A copy started from the real main window with an iPhone as the source (one
+// whose file relay still hands out its databases) and a lab Android phone as
+// the destination: what arrived is compared with what the iPhone holds.
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QLabel>
+#include <QSet>
+
+#include "MyPushButton.h"
+#include "QtMyThread.h"
+#include "TransferDataProgress.h"
+#include "UserItemWidget.h"
+#include "companlateDialog.h"
+#include "dbsifter.h"
+#include "gui_support.h"
+#include "kestrovaMainWidget.h"
+#include "lab_window.h"
+
+namespace {
+
+constexpr int kPhoneBoundMs = 180000;
+constexpr int kCopyBoundMs = 300000;
+
+const QStringList kMediaFiles = {"*.JPG", "*.jpg", "*.HEIC", "*.PNG", "*.MOV", "*.mov",
+                                 "*.MP4", "*.mp4", "*.m4a",  "*.mp3", "*.M4A", "*.MP3"};
+
+QString text(const char* value) { return value ? QString::fromUtf8(value) : QString(); }
+
+QByteArray pathBuffer(const QString& path) {
+    QByteArray buffer = path.toUtf8();
+    buffer.resize(1024);
+    return buffer;
+}
+
+// The iPhone's own databases, read straight from its folder, as "a|b|c" keys
+// in the form the destination's dump gives the same fields. An Android
+// contact carries one display name: the first and last names joined.
+QStringList iphoneContacts(const QString& root) {
+    QByteArray db = pathBuffer(root + "/var/mobile/Library/AddressBook/AddressBook.sqlitedb");
+    QStringList keys;
+    if (DbsifterTSF_FlushContact(db.data(), 0) != 0)
+        return keys;
+    ABPerson* p = nullptr;
+    DbsifterTSF_GetContact(&p);
+    for (; p; p = p->next)
+        keys << (text(p->firstName) + " " + text(p->lastName)).trimmed() + "|" + text(p->mobile);
+    keys.sort();
+    return keys;
+}
+
+QStringList iphoneMessages(const QString& root) {
+    QByteArray db = pathBuffer(root + "/var/mobile/Library/SMS/sms.db");
+    QStringList keys;
+    if (DbsifterTSF_FlushSMS(db.data(), 0) != 0)
+        return keys;
+    SMessage* m = nullptr;
+    DbsifterTSF_GetSMS(&m);
+    for (; m; m = m->next)
+        keys << text(m->address) + "|" + text(m->date) + "|" + text(m->type) + "|" + text(m->body);
+    keys.sort();
+    return keys;
+}
+
+QStringList iphoneEvents(const QString& root) {
+    QByteArray db = pathBuffer(root + "/var/mobile/Library/Calendar/Calendar.sqlitedb");
+    QStringList keys;
+    if (DbsifterTSF_FlushCalendar(db.data(), 0) != 0)
+        return keys;
+    Calendar* e = nullptr;
+    DbsifterTSF_GetReminders(&e);
+    for (; e; e = e->next)
+        keys << text(e->title) + "|" + text(e->start) + "|" + text(e->end);
+    keys.sort();
+    return keys;
+}
+
+QStringList dumpKeys(const QJsonObject& dump, const QString& kind, const QStringList& fields) {
+    QStringList keys;
+    for (const QJsonValue& v : dump.value(kind).toArray()) {
+        QStringList parts;
+        for (const QString& f : fields)
+            parts << v.toObject().value(f).toString();
+        keys << parts.join('|');
+    }
+    keys.sort();
+    return keys;
+}
+
+QStringList allFiles(const QJsonObject& dump) {
+    QStringList files;
+    for (const QString kind : {"photo", "video", "music", "other"})
+        files += fileContents(dump, kind);
+    files.sort();
+    return files;
+}
+
+void tickAllowed(LabWindow& t) {
+    for (int k = 0; k < 8; ++k) {
+        auto* item = t.window()->findChild<UserItemWidget*>(QString("category%1").arg(k));
+        if (item->isEnabled() && !item->isTicked())
+            guitest::click(item->pictureButton());
+    }
+}
+
+} // namespace
+
+TEST(MainWindowIphoneCopy, EverythingTheIphoneAllowsArrivesOnTheAndroidPhone) {
+    LabWindow t({"--android", "1", "--seed", "13"}, "iphone-copy");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    ASSERT_TRUE(t.startIphone("relay=ios7,ios=7,count=6"));
+    t.open();
+    ASSERT_TRUE(guitest::waitFor([&] { return t.enabled("startCopyButton"); }, kPhoneBoundMs));
+    const int destination = t.labPhone(t.window()->destinationId());
+    ASSERT_GE(destination, 0);
+    EXPECT_TRUE(t.text("sourceTitle").startsWith("Source: "));
+    tickAllowed(t);
+    for (int k : {0, 1, 3, 4, 5, 6})
+        EXPECT_TRUE(
+            t.window()->findChild<UserItemWidget*>(QString("category%1").arg(k))->isTicked())
+            << k;
+    t.shot("1-ticked");
+
+    QString completion;
+    t.answerModals([&](QDialog* d) {
+        d->show();
+        auto* dialog = qobject_cast<CompleteDialog*>(d);
+        if (!dialog || dialog->mode() != CompleteDialog::Completed)
+            return 0; // the progress window and the SMS prompt stay up
+        completion = dialog->text();
+        t.shot("4-completion", d);
+        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
+        return dialog->result();
+    });
+    guitest::click(t.widget("startCopyButton"));
+    TransferProgressWidget* progress = t.window()->progressWindow();
+    ASSERT_TRUE(progress->isVisible());
+    EXPECT_EQ(t.window()->job()->m_mode, kModeIphone2Android);
+    auto rowText = [&](int row) {
+        return progress->findChild<QLabel*>(QString("progressRowName%1").arg(row))->text();
+    };
+    const QStringList names = {"Contacts", "SMS", "Calendar", "Photos", "Videos", "Musics"};
+    for (int row = 0; row < names.size(); ++row)
+        EXPECT_TRUE(rowText(row).startsWith(names[row])) << rowText(row).toStdString();
+    t.shot("2-progress-start", progress);
+    ASSERT_TRUE(guitest::waitFor(
+        [&] {
+            return progress->findChild<QLabel*>("progressRowSpinner3")->isVisible() ||
+                   !t.window()->job()->isRunning();
+        },
+        kCopyBoundMs));
+    t.shot("3-progress-later", progress);
+    ASSERT_TRUE(guitest::waitFor([&] { return !completion.isEmpty(); }, kCopyBoundMs));
+    EXPECT_TRUE(completion.contains("Everything arrived")) << completion.toStdString();
+    for (int row = 0; row < names.size(); ++row)
+        EXPECT_EQ(progress->findChild<QLabel*>(QString("progressRowState%1").arg(row))->text(),
+                  "Success")
+            << names[row].toStdString();
+    EXPECT_TRUE(t.window()->job()->allSucceeded());
+    t.shot("5-after");
+
+    const QJsonObject to = t.lab().dump(destination);
+    const QString root = t.iphoneRoot();
+    const QStringList contacts = iphoneContacts(root);
+    EXPECT_FALSE(contacts.isEmpty());
+    EXPECT_EQ(dumpKeys(to, "contacts", {"firstName", "mobile"}), contacts);
+    const QStringList messages = iphoneMessages(root);
+    EXPECT_FALSE(messages.isEmpty());
+    EXPECT_EQ(dumpKeys(to, "messages", {"address", "date", "type", "body"}), messages);
+    const QStringList events = iphoneEvents(root);
+    EXPECT_FALSE(events.isEmpty());
+    EXPECT_EQ(dumpKeys(to, "calendar", {"title", "start", "end"}), events);
+    const QStringList media = folderContents(root, kMediaFiles);
+    EXPECT_FALSE(media.isEmpty());
+    EXPECT_EQ(allFiles(to), media);
+    EXPECT_TRUE(to.value("calls").toArray().isEmpty()); // the iPhone offers no call log
+}
