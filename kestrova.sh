@@ -65,7 +65,7 @@ build() {
 demo() {
   local bin="$PWD/$BUILD_DIR/bin" dir="$PWD/$BUILD_DIR/demo"
   [ -f "$dir/lab.env" ] && "$bin/kestrova-lab" down --dir "$dir" >/dev/null 2>&1 || true
-  rm -rf "$dir" && mkdir -p "$dir/backups"
+  rm -rf "$dir" && mkdir -p "$dir"
   echo "Starting the virtual lab in $dir ..."
   "$bin/kestrova-lab" up --dir "$dir" --android 2 --iphone 1 --seed 2026 > "$dir/env"
   # shellcheck disable=SC2064
@@ -74,15 +74,26 @@ demo() {
   set -a; . "$dir/env"; set +a
   export TMPDIR="$dir"
   "$bin/kestrova-lab" fill --dir "$dir" --phone 0 --records 25 >/dev/null
+  # The backup goes where the program looks first: the lab's own home folder.
+  local backups="$HOME/.local/share/MobileSync/Backup"
+  mkdir -p "$backups"
   "$bin/kestrova-backupfixture" --format db --ios 14 --seed 2026 --count 20 \
-    --out "$dir/backups" >/dev/null
+    --out "$backups" >/dev/null
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "Opening the program (close its window to stop the lab)."
     "$bin/kestrova"
     return
   fi
-  echo "No display: running the copies headless (full output in $dir/*.log)."
+  echo "No display: taking screenshots of the windows on the offscreen platform ..."
   local rc=0 source kinds status
+  if QT_QPA_PLATFORM=offscreen "$bin/kestrova" --screenshots "$dir/screenshots" \
+    > "$dir/screenshots.log" 2>&1; then
+    echo "Screenshots of the windows: $dir/screenshots/"
+  else
+    echo "Not every screenshot could be taken (see $dir/screenshots.log);"
+    echo "those taken are in $dir/screenshots/"
+  fi
+  echo "Running the copies headless (full output in $dir/*.log)."
   for source in android:0 iphone:0 backup:0; do
     status=0
     case "$source" in
@@ -93,7 +104,7 @@ demo() {
     echo
     echo "== $source -> android:1 =="
     "$bin/kestrova-transfer" --from "$source" --to android:1 --kinds "$kinds" --summary \
-      --backup-dir "$dir/backups" --work "$dir/work" > "$dir/${source%%:*}.log" 2>&1 || status=$?
+      --backup-dir "$backups" --work "$dir/work" > "$dir/${source%%:*}.log" 2>&1 || status=$?
     # 1 means the copy ran and not everything arrived (reported above); 2 that it could not run.
     [ "$status" -ge 2 ] && rc=1
     grep -E '^  [A-Z]|^kestrova-transfer:' "$dir/${source%%:*}.log" || true

@@ -106,6 +106,7 @@ class KestrovaMainWidget : public QWidget {
     void needsAttention();
     void leftNoDevices_skinshow(const QString& message);
     void rightNoDevices_skinshow();
+    void tooManyDevices_skinshow(bool tooMany);
     void showReady(bool source, const QString& name, const char* id);
     void showConnecting(Pane& pane);
     void hidePages();

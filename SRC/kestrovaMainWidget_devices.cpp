@@ -57,6 +57,7 @@ void KestrovaMainWidget::m_Timer1_slots() {
                 leftNoDevices_skinshow(QString());
             rightNoDevices_skinshow();
         }
+        tooManyDevices_skinshow(total >= 3);
     }
     checkStartCopyEnableFlags();
     if (m_progress->isVisible())
@@ -247,6 +248,28 @@ void KestrovaMainWidget::leftNoDevices_skinshow(const QString& message) {
     m_left.retry->hide();
     hidePages();
     std::memset(&m_leftSkin, 0, sizeof m_leftSkin);
+}
+
+// With more devices than the mode uses, the panes are left as they are: which
+// of them the user means cannot be guessed. A pane still waiting says why it
+// stays empty, and goes back to its usual request once the count drops.
+void KestrovaMainWidget::tooManyDevices_skinshow(bool tooMany) {
+    const QString why = m_transferMode == 1
+                            ? tr("More phones are connected \nthan one destination. \nPlease "
+                                 "unplug the others.")
+                            : tr("More than two phones \nare connected. \nPlease unplug the "
+                                 "others.");
+    for (Pane* pane : {&m_left, &m_right}) {
+        const bool ready = pane == &m_left ? m_leftReady : m_rightReady;
+        if (tooMany && !ready && pane->waiting->isVisible()) {
+            pane->message->setText(why);
+            pane->retry->hide();
+        } else if (!tooMany && pane->message->text() == why) {
+            pane->message->setText(pane == &m_left ? tr("Please connect a source \nphone by USB")
+                                                   : tr("Please connect a destination "
+                                                        "\nphone by USB"));
+        }
+    }
 }
 
 void KestrovaMainWidget::rightNoDevices_skinshow() {

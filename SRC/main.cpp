@@ -1,9 +1,11 @@
 #include "appglobals.h"
 #include "kestrovaMainWidget.h"
 #include "misc.h"
+#include "screenshottour.h"
 #include "startup.h"
 
 #include <QApplication>
+#include <cstdio>
 
 // The pictures in ":/images/" are registered before main() runs, by the
 // resource file compiled into the program.
@@ -16,7 +18,22 @@ int main(int argc, char** argv) {
 
     auto* window = new KestrovaMainWidget();
     window->show();
+    // "--screenshots DIR": take the pictures of the windows, then quit.
+    const QStringList args = QCoreApplication::arguments();
+    const qsizetype at = args.indexOf(QStringLiteral("--screenshots"));
+    ScreenshotTour* tour = nullptr;
+    if (at > 0 && at + 1 < args.size()) {
+        tour = new ScreenshotTour(window, args[at + 1]);
+        QObject::connect(tour, &ScreenshotTour::finished, app, [tour](int code) {
+            for (const QString& path : tour->saved())
+                std::printf("%s\n", qPrintable(path));
+            std::fflush(stdout);
+            QCoreApplication::exit(code);
+        });
+        tour->start();
+    }
     const int result = app->exec();
+    delete tour;
 
     delete window;
     delete app;

@@ -15,7 +15,8 @@ target_sources(kestrova_app PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/progressmath.cpp
   ${CMAKE_CURRENT_LIST_DIR}/windowtext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/windowhooks.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/skinning.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/skinning.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screenshottour.cpp)
 target_link_libraries(kestrova_app PUBLIC kestrova_engine)
 target_include_directories(kestrova_app PUBLIC ${PROJECT_SOURCE_DIR}/sdk/include
   ${CMAKE_CURRENT_LIST_DIR}/images)

@@ -1,0 +1,157 @@
+#include "screenshottour.h"
+
+#include "MyPushButton.h"
+#include "TransferDataProgress.h"
+#include "UserItemWidget.h"
+#include "companlateDialog.h"
+#include "kestrovaMainWidget.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// Backup mode comes last: with more phones attached than it uses, the panes
+// are not filled again when the window goes back to phone mode.
+enum Step {
+    WaitForPhones,
+    WaitForProgress,
+    WaitForCompletion,
+    WaitForBackupMode,
+    Done,
+};
+
+constexpr int kPhonesBoundMs = 180000; // preparing a phone installs and greets its agent
+constexpr int kStepBoundMs = 60000;
+constexpr int kCopyBoundMs = 300000;
+
+} // namespace
+
+ScreenshotTour::ScreenshotTour(QWidget* window, const QString& folder, QObject* parent)
+    : QObject(parent), m_window(window), m_folder(folder), m_timer(new QTimer(this)) {
+    m_timer->setInterval(250);
+    connect(m_timer, &QTimer::timeout, this, &ScreenshotTour::tick);
+}
+
+void ScreenshotTour::start() {
+    if (!m_folder.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "kestrova: cannot make the folder %s\n",
+                     qPrintable(m_folder.absolutePath()));
+        QTimer::singleShot(0, this, [this] { emit finished(1); });
+        return;
+    }
+    advance(WaitForPhones, kPhonesBoundMs);
+    m_timer->start();
+}
+
+bool ScreenshotTour::visible(const char* name) const {
+    const QWidget* w = m_window->findChild<QWidget*>(QLatin1String(name));
+    return w && w->isVisible();
+}
+
+void ScreenshotTour::save(const QString& name, QWidget* what) {
+    const QString path = m_folder.filePath(name + QStringLiteral(".png"));
+    if (what->grab().save(path))
+        m_saved << path;
+    else
+        std::fprintf(stderr, "kestrova: cannot write %s\n", qPrintable(path));
+}
+
+void ScreenshotTour::advance(int next, int boundMs) {
+    m_step = next;
+    m_settle = 0;
+    m_deadline = QDateTime::currentMSecsSinceEpoch() + boundMs;
+}
+
+void ScreenshotTour::finish(int code, const char* why) {
+    m_timer->stop();
+    m_step = Done;
+    if (why)
+        std::fprintf(stderr, "kestrova: screenshots stopped: %s\n", why);
+    emit finished(code);
+}
+
+void ScreenshotTour::tick() {
+    auto* main = static_cast<KestrovaMainWidget*>(m_window);
+    const bool late = QDateTime::currentMSecsSinceEpoch() > m_deadline;
+    switch (m_step) {
+    case WaitForPhones: {
+        const bool ready = visible("sourceConnectedPane") && visible("destinationConnectedPane") &&
+                           m_window->findChild<QWidget*>("startCopyButton")->isEnabled();
+        if (!ready) {
+            if (late)
+                finish(1, "the phones did not fill both panes");
+            return;
+        }
+        save(QStringLiteral("1-phones"), m_window);
+        for (const char* page : {"usbDebugPage", "authorisationPage"}) {
+            QWidget* w = m_window->findChild<QWidget*>(QLatin1String(page));
+            w->show();
+            w->raise();
+            save(QStringLiteral("2-%1").arg(QLatin1String(page)), m_window);
+            w->hide();
+        }
+        for (int i = 0; i < 8; ++i) {
+            auto* item = m_window->findChild<UserItemWidget*>(QStringLiteral("category%1").arg(i));
+            item->setTicked(item->isEnabled() && (i == 0 || i == 4));
+        }
+        advance(WaitForProgress, kStepBoundMs);
+        // Runs the progress window modally; this timer goes on inside its loop.
+        QTimer::singleShot(0, main, &KestrovaMainWidget::startcopyButton_slots);
+        return;
+    }
+    case WaitForProgress: {
+        QWidget* progress = main->progressWindow();
+        if (!(progress && progress->isVisible())) {
+            if (late)
+                finish(1, "the copy did not start");
+            return;
+        }
+        // A moment for the first rows to move.
+        if (++m_settle < 6)
+            return;
+        save(QStringLiteral("3-progress"), progress);
+        advance(WaitForCompletion, kCopyBoundMs);
+        return;
+    }
+    case WaitForCompletion: {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<CompleteDialog*>(top);
+            if (dialog && dialog->isVisible()) {
+                save(QStringLiteral("4-completion"), dialog);
+                emit dialog->findChild<MyPushButton*>("completeDialogOk")->clicked();
+                // The backup list is read when the mode changes, after the
+                // modal loops have ended.
+                QTimer::singleShot(0, main, &KestrovaMainWidget::backupButton_slots);
+                advance(WaitForBackupMode, kStepBoundMs);
+                return;
+            }
+        }
+        if (late)
+            finish(1, "the copy did not end in time");
+        return;
+    }
+    case WaitForBackupMode: {
+        // With two phones and the backup counted, no phone takes the pane:
+        // the list of backups is what this picture is about.
+        const auto* combo = m_window->findChild<QComboBox*>("backupCombo");
+        if (!(combo && combo->count() > 0)) {
+            if (late)
+                finish(1, "backup mode listed no backup");
+            return;
+        }
+        // A tick of the window's timer for the destination pane's message.
+        if (++m_settle < 6)
+            return;
+        save(QStringLiteral("5-backup-mode"), m_window);
+        finish(0);
+        return;
+    }
+    default:
+        return;
+    }
+}
