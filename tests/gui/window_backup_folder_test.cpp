@@ -44,6 +44,8 @@ TEST(BackupFolderPicker, ChosenFolderListsItsBackupsAndIsRemembered) {
     ASSERT_TRUE(QDir().mkpath(home));
     qputenv("HOME", home.toUtf8());
     qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+    // Qt keeps the settings folder it found first for the whole process.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home + "/.config");
 
     // A folder name with spaces, letters beyond ASCII and quotes.
     const QString folder = t.lab().dir() + QString::fromUtf8("/Zoë's \"old\" Bäckups 2019");
