@@ -7,6 +7,10 @@
 
 #include <usbmuxd.h>
 
+#include <algorithm>
+
+#include "MyPushButton.h"
+#include "UserItemWidget.h"
 #include "gui_support.h"
 #include "kestrovaMainWidget.h"
 #include "windowhooks.h"
@@ -110,6 +114,15 @@ bool LabWindow::enabled(const char* name) const {
 
 QString LabWindow::shot(const QString& name, QWidget* what) const {
     return guitest::screenshot(what ? what : m_window.get(), m_folder, name);
+}
+
+void LabWindow::tick(std::initializer_list<int> kinds) {
+    for (int k = 0; k < 8; ++k) {
+        auto* item = m_window->findChild<UserItemWidget*>(QStringLiteral("category%1").arg(k));
+        const bool wanted = std::find(kinds.begin(), kinds.end(), k) != kinds.end();
+        if (item->isTicked() != wanted)
+            guitest::click(item->pictureButton());
+    }
 }
 
 void LabWindow::answerModals(std::function<int(QDialog*)> answer) {

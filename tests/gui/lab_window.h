@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 #include "lab_session.h"
@@ -35,6 +36,9 @@ class LabWindow {
     bool visible(const char* name) const;
     bool enabled(const char* name) const;
     QString shot(const QString& name, QWidget* what = nullptr) const;
+
+    // Ticks exactly the given categories (0 to 7) by clicking their pictures.
+    void tick(std::initializer_list<int> kinds);
 
     // Every modal dialog goes to answer; the default shows it and returns 0.
     void answerModals(std::function<int(QDialog*)> answer);

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QSettings>
 
 #include "MyListWidget.h"
+#include "QtMyThread.h"
+#include "companlateDialog.h"
 #include "gui_support.h"
+#include "ios_records.h"
 #include "kestrovaMainWidget.h"
 #include "lab_window.h"
 #include "misc.h"
@@ -34,29 +38,45 @@ QStringList listEntries(const MyListWidget* list) {
     return entries;
 }
 
+// A home, documents and settings folder for the user inside the lab.
+QString isolatedHome(LabWindow& t) {
+    const QString home = t.lab().dir() + "/home-of-user";
+    QDir().mkpath(home);
+    qputenv("HOME", home.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+    // Qt keeps the settings folder it found first for the whole process.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home + "/.config");
+    return home;
+}
+
+// A folder whose name has spaces, letters beyond ASCII and quotes, holding
+// two backups of different iOS generations; empty when one was not made.
+QString folderWithTwoBackups(LabWindow& t) {
+    const QString folder = t.lab().dir() + QString::fromUtf8("/Zoë's \"old\" Bäckups 2019");
+    QDir().mkpath(folder);
+    const QList<QStringList> backups = {{"--format", "db", "--ios", "14", "--seed", "21"},
+                                        {"--format", "mbdb", "--ios", "9", "--seed", "22"}};
+    for (const QStringList& b : backups)
+        if (t.lab()
+                .run("kestrova-backupfixture", b + QStringList{"--count", "4", "--out", folder})
+                .exitCode != 0)
+            return {};
+    return folder;
+}
+
+QStringList backupContacts(const QString& backup) {
+    return iosrecords::contacts(
+        iosrecords::backupFile(backup, "HomeDomain-Library/AddressBook/AddressBook.sqlitedb"));
+}
+
 } // namespace
 
 TEST(BackupFolderPicker, ChosenFolderListsItsBackupsAndIsRemembered) {
     LabWindow t({"--android", "0"}, "backup-folder");
     ASSERT_TRUE(t.ready()) << t.error().toStdString();
-    // The user's home, documents and settings all stay inside the lab.
-    const QString home = t.lab().dir() + "/home-of-user";
-    ASSERT_TRUE(QDir().mkpath(home));
-    qputenv("HOME", home.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
-    // Qt keeps the settings folder it found first for the whole process.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home + "/.config");
-
-    // A folder name with spaces, letters beyond ASCII and quotes.
-    const QString folder = t.lab().dir() + QString::fromUtf8("/Zoë's \"old\" Bäckups 2019");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const QList<QStringList> backups = {{"--format", "db", "--ios", "14", "--seed", "21"},
-                                        {"--format", "mbdb", "--ios", "9", "--seed", "22"}};
-    for (const QStringList& b : backups) {
-        const ProgramRun made =
-            t.lab().run("kestrova-backupfixture", b + QStringList{"--count", "4", "--out", folder});
-        ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
-    }
+    const QString home = isolatedHome(t);
+    const QString folder = folderWithTwoBackups(t);
+    ASSERT_FALSE(folder.isEmpty());
 
     QStringList starts;
     QString answer = folder;
@@ -116,4 +136,51 @@ TEST(BackupFolderPicker, ChosenFolderListsItsBackupsAndIsRemembered) {
     guitest::click(t.widget("backupButton"));
     EXPECT_EQ(combo->count(), 2);
     t.shot("2-mode-again");
+}
+
+TEST(BackupFolderPicker, TheEntryChosenFromAPickedFolderIsTheBackupCopied) {
+    LabWindow t({"--android", "1", "--seed", "17"}, "backup-folder-copy");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    isolatedHome(t);
+    const QString folder = folderWithTwoBackups(t);
+    ASSERT_FALSE(folder.isEmpty());
+    windowhooks::setFolderChooser([&](QWidget*, const QString&, const QString&) { return folder; });
+    t.open();
+    guitest::click(t.widget("backupButton"));
+    guitest::click(t.widget("backupSelectButton"));
+    auto* combo = t.window()->findChild<QComboBox*>("backupCombo");
+    ASSERT_EQ(combo->count(), 2);
+    ASSERT_TRUE(guitest::waitFor([&] { return t.enabled("startCopyButton"); }, 180000));
+
+    // The second entry, whatever order the reader lists the backups in. An
+    // entry carries the backup's identifier, the name of its folder in capitals.
+    combo->setCurrentIndex(1);
+    const QStringList wanted =
+        backupContacts(folder + "/" + combo->itemData(1).toString().toLower());
+    const QStringList other =
+        backupContacts(folder + "/" + combo->itemData(0).toString().toLower());
+    ASSERT_FALSE(wanted.isEmpty());
+    ASSERT_NE(wanted, other); // the check below tells the two backups apart
+    t.tick({0});
+    t.shot("1-second-backup-chosen");
+
+    QString completion;
+    t.answerModals([&](QDialog* d) {
+        d->show();
+        auto* dialog = qobject_cast<CompleteDialog*>(d);
+        if (!dialog || dialog->mode() != CompleteDialog::Completed)
+            return 0;
+        completion = dialog->text();
+        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
+        return dialog->result();
+    });
+    guitest::click(t.widget("startCopyButton"));
+    EXPECT_EQ(t.window()->job()->m_mode, kModeItunes2Android);
+    ASSERT_TRUE(guitest::waitFor([&] { return !completion.isEmpty(); }, 300000));
+    EXPECT_TRUE(completion.contains("Everything arrived")) << completion.toStdString();
+    t.shot("2-copied");
+    const int destination = t.labPhone(t.window()->destinationId());
+    ASSERT_GE(destination, 0);
+    EXPECT_EQ(iosrecords::dumpKeys(t.lab().dump(destination), "contacts", {"firstName", "mobile"}),
+              wanted);
 }

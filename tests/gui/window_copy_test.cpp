@@ -42,15 +42,6 @@ std::pair<int, int> twoPhonesReady(LabWindow& t) {
     return {t.labPhone(t.window()->sourceId()), t.labPhone(t.window()->destinationId())};
 }
 
-void tick(LabWindow& t, std::initializer_list<int> kinds) {
-    for (int k = 0; k < 8; ++k) {
-        auto* item = t.window()->findChild<UserItemWidget*>(QString("category%1").arg(k));
-        const bool wanted = std::find(kinds.begin(), kinds.end(), k) != kinds.end();
-        if (item->isTicked() != wanted)
-            guitest::click(item->pictureButton());
-    }
-}
-
 } // namespace
 
 TEST(MainWindowCopy, ContactsSmsAndPhotosArriveWhole) {
@@ -66,7 +57,7 @@ TEST(MainWindowCopy, ContactsSmsAndPhotosArriveWhole) {
             .exitCode,
         0);
     t.shot("1-both-ready");
-    tick(t, {0, 1, 4});
+    t.tick({0, 1, 4});
 
     QString completion;
     bool smsPromptSeen = false;
@@ -140,7 +131,7 @@ TEST(MainWindowCopy, CancelAsksAndOnlyOkStops) {
                        {"--phone", QString::number(destination), "--kind", "stall", "--value", "1"})
                   .exitCode,
               0);
-    tick(t, {0});
+    t.tick({0});
 
     const char* answer = "completeDialogCancel";
     int questions = 0;

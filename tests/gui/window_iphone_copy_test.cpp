@@ -5,15 +5,14 @@
 
 #include <QDialog>
 #include <QLabel>
-#include <QSet>
 
 #include "MyPushButton.h"
 #include "QtMyThread.h"
 #include "TransferDataProgress.h"
 #include "UserItemWidget.h"
 #include "companlateDialog.h"
-#include "dbsifter.h"
 #include "gui_support.h"
+#include "ios_records.h"
 #include "kestrovaMainWidget.h"
 #include "lab_window.h"
 
@@ -24,68 +23,6 @@ constexpr int kCopyBoundMs = 300000;
 
 const QStringList kMediaFiles = {"*.JPG", "*.jpg", "*.HEIC", "*.PNG", "*.MOV", "*.mov",
                                  "*.MP4", "*.mp4", "*.m4a",  "*.mp3", "*.M4A", "*.MP3"};
-
-QString text(const char* value) { return value ? QString::fromUtf8(value) : QString(); }
-
-QByteArray pathBuffer(const QString& path) {
-    QByteArray buffer = path.toUtf8();
-    buffer.resize(1024);
-    return buffer;
-}
-
-// The iPhone's own databases, read straight from its folder, as "a|b|c" keys
-// in the form the destination's dump gives the same fields. An Android
-// contact carries one display name: the first and last names joined.
-QStringList iphoneContacts(const QString& root) {
-    QByteArray db = pathBuffer(root + "/var/mobile/Library/AddressBook/AddressBook.sqlitedb");
-    QStringList keys;
-    if (DbsifterTSF_FlushContact(db.data(), 0) != 0)
-        return keys;
-    ABPerson* p = nullptr;
-    DbsifterTSF_GetContact(&p);
-    for (; p; p = p->next)
-        keys << (text(p->firstName) + " " + text(p->lastName)).trimmed() + "|" + text(p->mobile);
-    keys.sort();
-    return keys;
-}
-
-QStringList iphoneMessages(const QString& root) {
-    QByteArray db = pathBuffer(root + "/var/mobile/Library/SMS/sms.db");
-    QStringList keys;
-    if (DbsifterTSF_FlushSMS(db.data(), 0) != 0)
-        return keys;
-    SMessage* m = nullptr;
-    DbsifterTSF_GetSMS(&m);
-    for (; m; m = m->next)
-        keys << text(m->address) + "|" + text(m->date) + "|" + text(m->type) + "|" + text(m->body);
-    keys.sort();
-    return keys;
-}
-
-QStringList iphoneEvents(const QString& root) {
-    QByteArray db = pathBuffer(root + "/var/mobile/Library/Calendar/Calendar.sqlitedb");
-    QStringList keys;
-    if (DbsifterTSF_FlushCalendar(db.data(), 0) != 0)
-        return keys;
-    Calendar* e = nullptr;
-    DbsifterTSF_GetReminders(&e);
-    for (; e; e = e->next)
-        keys << text(e->title) + "|" + text(e->start) + "|" + text(e->end);
-    keys.sort();
-    return keys;
-}
-
-QStringList dumpKeys(const QJsonObject& dump, const QString& kind, const QStringList& fields) {
-    QStringList keys;
-    for (const QJsonValue& v : dump.value(kind).toArray()) {
-        QStringList parts;
-        for (const QString& f : fields)
-            parts << v.toObject().value(f).toString();
-        keys << parts.join('|');
-    }
-    keys.sort();
-    return keys;
-}
 
 QStringList allFiles(const QJsonObject& dump) {
     QStringList files;
@@ -161,15 +98,17 @@ TEST(MainWindowIphoneCopy, EverythingTheIphoneAllowsArrivesOnTheAndroidPhone) {
 
     const QJsonObject to = t.lab().dump(destination);
     const QString root = t.iphoneRoot();
-    const QStringList contacts = iphoneContacts(root);
+    const QString library = root + "/var/mobile/Library";
+    const QStringList contacts =
+        iosrecords::contacts(library + "/AddressBook/AddressBook.sqlitedb");
     EXPECT_FALSE(contacts.isEmpty());
-    EXPECT_EQ(dumpKeys(to, "contacts", {"firstName", "mobile"}), contacts);
-    const QStringList messages = iphoneMessages(root);
+    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "mobile"}), contacts);
+    const QStringList messages = iosrecords::messages(library + "/SMS/sms.db");
     EXPECT_FALSE(messages.isEmpty());
-    EXPECT_EQ(dumpKeys(to, "messages", {"address", "date", "type", "body"}), messages);
-    const QStringList events = iphoneEvents(root);
+    EXPECT_EQ(iosrecords::dumpKeys(to, "messages", {"address", "date", "type", "body"}), messages);
+    const QStringList events = iosrecords::events(library + "/Calendar/Calendar.sqlitedb");
     EXPECT_FALSE(events.isEmpty());
-    EXPECT_EQ(dumpKeys(to, "calendar", {"title", "start", "end"}), events);
+    EXPECT_EQ(iosrecords::dumpKeys(to, "calendar", {"title", "start", "end"}), events);
     const QStringList media = folderContents(root, kMediaFiles);
     EXPECT_FALSE(media.isEmpty());
     EXPECT_EQ(allFiles(to), media);
