@@ -166,9 +166,11 @@ void TransferDoingThread::run() {
             IphoneTSF_FlushContact();
         runKind(k);
         if (stopped()) {
-            // The kind in hand ends as cancelled unless everything it offered
-            // had already arrived; every later ticked kind never started.
-            if (kestrova::evaluate(m_outcome[k], true) != kestrova::Outcome::Success)
+            // The kind in hand ends as cancelled unless it had counted what
+            // the source offered and all of it had already arrived; every
+            // later ticked kind never started.
+            if (m_outcome[k].offered < 0 ||
+                kestrova::evaluate(m_outcome[k], true) != kestrova::Outcome::Success)
                 m_outcome[k].cancelled = true;
             for (int later = k + 1; later < kKindCount; ++later)
                 if (m_selected[later])

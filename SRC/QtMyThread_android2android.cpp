@@ -86,10 +86,11 @@ void TransferDoingThread::transfer_android2android_data_MESSAGE() {
         offerCount(1, total);
         return;
     }
+    // Counted before the prompt, so a cancel during it reports what was offered.
+    m_total[1] = total;
+    offer(1, total);
     bool changedDefault = false;
     if (!smsHandshakeBegin(&changedDefault)) {
-        m_total[1] = total;
-        offer(1, total);
         m_current[1] = static_cast<uint32_t>(total);
         m_outcome[1].skipped = total;
         m_outcome[1].setReason(stopped() ? Reason::Cancelled : Reason::SmsPromptNotAccepted);

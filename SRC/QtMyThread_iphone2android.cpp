@@ -55,15 +55,14 @@ void TransferDoingThread::copyParsedMessages(int kind) {
     }
     SMessage* sms = nullptr;
     DbsifterTSF_GetSMS(&sms);
-    for (int n = 1; sms && !m_destinationGone; sms = sms->next, ++n) {
+    // A cancel during the prompt is seen before the first message is written.
+    for (int n = 1; sms && !m_destinationGone && !stopped(); sms = sms->next, ++n) {
         m_current[kind] = static_cast<uint32_t>(n);
         if (!kestrova::transferable(sms))
             skipped(kind, Reason::NotTransferable);
         else if (addMessage(sms))
             copied(kind);
         else if (failed(kind, Reason::WriteFailed), !destinationAlive(kind))
-            break;
-        if (stopped())
             break;
     }
     smsHandshakeEnd(changedDefault);

@@ -176,6 +176,9 @@ std::string describe(const KindCounters& c, bool selected) {
         return "Failed: " + std::to_string(c.offered.load() - c.copied.load()) + " of " + offered +
                withWhy;
     case Outcome::Cancelled:
+        // A kind the cancel reached before it had counted anything never began.
+        if (c.offered.load() < 0)
+            return "Cancelled before it started";
         return "Cancelled: " + std::to_string(c.copied.load()) + " of " + offered + " copied";
     }
     return "";

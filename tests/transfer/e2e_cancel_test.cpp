@@ -161,6 +161,7 @@ TEST_P(CancelDuring, TheKindStopsLaterKindsNeverStartNothingIsHalfWritten) {
         EXPECT_EQ(next.value("outcome").toString(), "cancelled");
         EXPECT_EQ(next.value("offered").toInt(), -1) << "a later kind was started";
         EXPECT_EQ(next.value("copied").toInt(), 0);
+        EXPECT_EQ(next.value("text").toString(), "Cancelled before it started");
     }
     EXPECT_FALSE(run.report.value("success").toBool());
     EXPECT_EQ(run.exitCode, 1);
@@ -206,6 +207,40 @@ TEST(CancelDuringTheLastItem, TheFinishedKindIsASuccessAndTheRestIsCancelled) {
     EXPECT_EQ(projectedRecords(lab.dump(kDestination), "contacts"),
               projectedRecords(lab.dump(kSource), "contacts"));
     EXPECT_TRUE(lab.dump(kDestination).value("messages").toArray().isEmpty());
+}
+
+// A cancel while the destination's user has not yet answered the SMS prompt:
+// no message is written after it, from a phone or from a backup, and the
+// kind says it was cancelled rather than refused.
+TEST(CancelDuringTheSmsPrompt, NoMessageIsWrittenAfterIt) {
+    constexpr int kAsking = 1; // Android 10: the prompt is shown
+    LabSession lab({"--android", "2", "--seed", "32"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", "0", "--records", "4"}).exitCode, 0);
+    ASSERT_TRUE(lab.makeBackup({"--format", "db", "--ios", "14", "--seed", "9", "--count", "6"}));
+    ASSERT_TRUE(lab.agentFaults(kAsking, {"smsaccept=-1"}));
+
+    const QStringList sources[] = {
+        {"--from", "backup:0", "--backup-dir", lab.backupDir()},
+        {"--from", lab.androidPhone(0)},
+    };
+    for (const QStringList& source : sources) {
+        const CancelledRun run =
+            cancelWhen(lab,
+                       source + QStringList{"--to", lab.androidPhone(kAsking), "--kinds",
+                                            "sms,calendar", "--work", lab.dir() + "/work"},
+                       "sms: waiting");
+        ASSERT_FALSE(run.report.isEmpty()) << run.output.toStdString();
+        const QJsonObject sms = kindReport(run.report, "sms");
+        EXPECT_EQ(sms.value("outcome").toString(), "cancelled") << source.join(' ').toStdString();
+        EXPECT_EQ(sms.value("reason").toString(), "cancelled") << source.join(' ').toStdString();
+        EXPECT_GT(sms.value("offered").toInt(), 0) << run.output.toStdString();
+        EXPECT_EQ(sms.value("copied").toInt(), 0);
+        EXPECT_EQ(kindReport(run.report, "calendar").value("offered").toInt(), -1);
+        EXPECT_EQ(run.exitCode, 1);
+    }
+    ASSERT_TRUE(lab.agentFaults(kAsking, {}));
+    EXPECT_TRUE(lab.dump(kAsking).value("messages").toArray().isEmpty());
 }
 
 } // namespace

@@ -56,6 +56,11 @@ TEST(Outcome, SkippedFailedAndCancelledKindsSayWhy) {
     c.cancelled = true;
     EXPECT_EQ(evaluate(c, true), Outcome::Cancelled);
     EXPECT_EQ(describe(c, true), "Cancelled: 4 of 10 copied");
+
+    c.reset(); // a later kind the cancel reached before it began
+    c.cancelled = true;
+    EXPECT_EQ(evaluate(c, true), Outcome::Cancelled);
+    EXPECT_EQ(describe(c, true), "Cancelled before it started");
 }
 
 TEST(Outcome, FirstReasonIsKeptAndStatesBeforeTheEnd) {
