@@ -243,4 +243,27 @@ TEST(CancelDuringTheSmsPrompt, NoMessageIsWrittenAfterIt) {
     EXPECT_TRUE(lab.dump(kAsking).value("messages").toArray().isEmpty());
 }
 
+// A cancel while the phones are still being prepared: the driver still ends
+// with its report, in which no kind began.
+TEST(CancelWhilePreparing, EveryKindIsReportedAsNotStarted) {
+    LabSession lab({"--android", "2", "--seed", "33"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", QString::number(kSource), "--records", "3"}).exitCode, 0);
+    // The library logs each preparation as it begins it.
+    const CancelledRun run =
+        cancelWhen(lab,
+                   {"--from", lab.androidPhone(kSource), "--to", lab.androidPhone(kDestination),
+                    "--kinds", "contacts,sms", "--work", lab.dir() + "/work"},
+                   "ReadyTodoing");
+    ASSERT_FALSE(run.report.isEmpty()) << run.output.toStdString();
+    for (const char* kind : {"contacts", "sms"}) {
+        EXPECT_EQ(kindReport(run.report, kind).value("outcome").toString(), "cancelled") << kind;
+        EXPECT_EQ(kindReport(run.report, kind).value("text").toString(),
+                  "Cancelled before it started")
+            << kind;
+    }
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(lab.dump(kDestination).value("contacts").toArray().isEmpty());
+}
+
 } // namespace
