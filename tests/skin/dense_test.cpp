@@ -14,6 +14,7 @@
 #include "TransferDataProgress.h"
 #include "companlateDialog.h"
 #include "gui_support.h"
+#include "jukelink.h"
 #include "kestrovaMainWidget.h"
 #include "lab_window.h"
 #include "windowhooks.h"
@@ -53,6 +54,17 @@ TEST(DenseScreen, MainWindowAndItsPagesUseTheSharpPictures) {
     LabWindow t({"--android", "1", "--iphone", "1"}, "dense/main");
     ASSERT_TRUE(t.ready()) << t.error().toStdString();
     ASSERT_EQ(qApp->devicePixelRatio(), 2.0);
+    // One backup, so backup mode shows its drop-down arrow and check box.
+    const QString backups = t.lab().dir() + "/backups";
+    ASSERT_EQ(t.lab()
+                  .run("kestrova-backupfixture", {"--format", "db", "--ios", "14", "--seed", "5",
+                                                  "--count", "3", "--out", backups})
+                  .exitCode,
+              0);
+    qputenv("HOME", t.lab().dir().toUtf8());
+    QByteArray folder = backups.toUtf8();
+    folder.resize(1024);
+    iTunesTSF_SetOtherBackupPath(folder.data());
     t.open();
     ASSERT_TRUE(
         guitest::waitFor([&] { return t.visible("destinationConnectedPane"); }, kPhoneBoundMs));
