@@ -60,29 +60,44 @@ floor_records() {
 }
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
 
-printf '%-10s %9s %9s %9s %8s %12s\n' kind driver_s job_s floor_s ratio peak_rss_kb
-for kind in contacts sms photos videos; do
-  log="$dir/$kind.log"
+min() { printf '%s\n' "$@" | sort -g | head -n 1; }
+
+# One job of one kind; sets driver (wall seconds, preparation included) and
+# job (the kind's own seconds) and keeps the report and peak memory.
+run_job() {
+  local kind=$1 t0 t1
   t0=$(date +%s.%N)
   /usr/bin/time -f '%M' -o "$dir/$kind.rss" "$bin/kestrova-transfer" --from "$src" --to "$dst" \
-    --kinds "$kind" > "$log" 2>&1 || true
+    --kinds "$kind" > "$dir/$kind.log" 2>&1 || true
   t1=$(date +%s.%N)
   driver=$(echo "$t1 - $t0" | bc)
-  job=$(kind_seconds "$log" "$kind")
+  job=$(kind_seconds "$dir/$kind.log" "$kind")
+}
+
+printf '%-10s %9s %9s %9s %8s %12s\n' kind driver_s job_s floor_s ratio peak_rss_kb
+for kind in contacts sms photos videos; do
   note=""
   case $kind in
-    photos) floor=$(seconds floor_files photo) ;;
-    videos) floor=$(seconds floor_files video) ;;
+    photos) run_job "$kind"; floor=$(seconds floor_files photo) ;;
+    videos) run_job "$kind"; floor=$(seconds floor_files video) ;;
     contacts|sms)
-      line=$(floor_records "$kind")
-      floor=$(echo "$line" | field total_s)
-      [ -n "$floor" ] && note="  floor: $(echo "$line" | field records) records, handshake $(echo "$line" | field handshake_s) s, records $(echo "$line" | field records_s) s"
+      # The machine is shared: three rounds of job then floor, the best of
+      # each (the floor leaves the destination empty for the next job).
+      jobs=() floors=() drivers=()
+      for round in 1 2 3; do
+        run_job "$kind"
+        jobs+=("$job") drivers+=("$driver")
+        line=$(floor_records "$kind")
+        floors+=("$(echo "$line" | field total_s)")
+      done
+      job=$(min "${jobs[@]}") driver=$(min "${drivers[@]}") floor=$(min "${floors[@]}")
+      note="  rounds: job ${jobs[*]} s, floor ${floors[*]} s; floor $(echo "$line" | field records) records, handshake $(echo "$line" | field handshake_s) s"
       ;;
   esac
   ratio=""
   [ -n "$floor" ] && ratio=$(echo "scale=2; $job / $floor" | bc)
-  printf '%-10s %9.2f %9.2f %9s %8s %12s\n' "$kind" "$driver" "$job" "${floor:--}" "${ratio:--}" \
+  printf '%-10s %9.2f %9.2f %9.2f %8s %12s\n' "$kind" "$driver" "$job" "${floor:-0}" "${ratio:--}" \
     "$(cat "$dir/$kind.rss")"
   [ -n "$note" ] && echo "$note"
-  grep -q '"outcome":"success"' "$log" || echo "  (not everything arrived: see the report in $log)"
+  grep -q '"outcome":"success"' "$dir/$kind.log" || echo "  (not everything arrived: see the report in $dir/$kind.log)"
 done
