@@ -1,7 +1,8 @@
 // One virtual lab and the program's real main window in this test process:
 // the lab's variables become this process's environment before the window
 // (and so the libraries) start, and modal dialogs are answered by a hook.
-// ctest runs each test in a process of its own, so each gets a fresh start.
+// ctest runs each test in a process of its own; run as one process, the
+// tests also follow each lab in turn (the libraries take the new addresses).
 #pragma once
 
 #include <QString>
