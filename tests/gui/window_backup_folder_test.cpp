@@ -1,6 +1,8 @@
 // The backup folder picker of backup mode: the backups of a chosen folder fill
 // the drop-down list and the backup list, the folder is remembered for the
-// next time the picker opens, and answers that cannot be used change nothing.
+// next time the picker opens, answers that cannot be used change nothing, the
+// entry chosen is the backup copied, and a folder without backups gives
+// nothing to start.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -10,6 +12,7 @@
 
 #include "MyListWidget.h"
 #include "QtMyThread.h"
+#include "TransferDataProgress.h"
 #include "companlateDialog.h"
 #include "gui_support.h"
 #include "ios_records.h"
@@ -183,4 +186,34 @@ TEST(BackupFolderPicker, TheEntryChosenFromAPickedFolderIsTheBackupCopied) {
     ASSERT_GE(destination, 0);
     EXPECT_EQ(iosrecords::dumpKeys(t.lab().dump(destination), "contacts", {"firstName", "mobile"}),
               wanted);
+}
+
+TEST(BackupFolderPicker, AFolderWithoutBackupsLeavesNothingToCopy) {
+    LabWindow t({"--android", "1", "--seed", "19"}, "backup-folder-empty");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    isolatedHome(t);
+    const QString empty = t.lab().dir() + "/no backups here";
+    ASSERT_TRUE(QDir().mkpath(empty + "/not a backup"));
+    windowhooks::setFolderChooser([&](QWidget*, const QString&, const QString&) { return empty; });
+    t.open();
+    guitest::click(t.widget("backupButton"));
+    guitest::click(t.widget("backupSelectButton"));
+    auto* combo = t.window()->findChild<QComboBox*>("backupCombo");
+    EXPECT_EQ(combo->count(), 0);
+    EXPECT_STREQ(t.window()->sourceId(), "ITUNES");
+    // With a phone ready there is still nothing to copy: Start copy stays off,
+    // and the start itself, reached anyway, neither starts a job on no backup
+    // nor leaves the checklist locked.
+    ASSERT_TRUE(guitest::waitFor([&] { return t.visible("destinationConnectedPane"); }, 180000));
+    EXPECT_FALSE(t.enabled("startCopyButton"));
+    int dialogs = 0;
+    t.answerModals([&](QDialog*) { return ++dialogs, 0; });
+    t.window()->startcopyButton_slots();
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_FALSE(t.window()->job()->isRunning());
+    EXPECT_FALSE(t.window()->progressWindow()->isVisible());
+    EXPECT_TRUE(t.enabled("category0"));
+    EXPECT_FALSE(t.enabled("startCopyButton"));
+    EXPECT_TRUE(t.visible("destinationConnectedPane"));
+    t.shot("1-after-start");
 }
