@@ -133,6 +133,11 @@ void KestrovaMainWidget::KestrovaMainWidgetCreate() {
     m_left.connected->hide();
     m_left.retry->hide();
     m_right.retry->hide();
+    // The backups of the folder picked in an earlier session are listed
+    // again, beside those of the standard folders.
+    const QString remembered = GetUserUsedPath();
+    if (!remembered.isEmpty())
+        setOtherBackupFolder(remembered);
     setTransferCurrentFlags(0);
     checkStartCopyEnableFlags();
 }
@@ -324,6 +329,9 @@ void KestrovaMainWidget::setTransferCurrentFlags(int mode) {
             m_backupCombo->addItem(name + QStringLiteral(" - ") + date, id);
             m_backupList->addItemToList(name, date, id);
         }
+        // Names with a date can be wider than the box: the open list is as
+        // wide as its longest entry.
+        m_backupCombo->view()->setMinimumWidth(m_backupCombo->view()->sizeHintForColumn(0) + 30);
         m_backupCombo->show();
         m_left.waiting->hide();
         m_left.connected->show();
@@ -459,16 +467,22 @@ void KestrovaMainWidget::iTunesSelect_subButton_slots() {
         windowhooks::chooseFolder(this, tr("Select Output Folder"), GetDefaultPath());
     if (answer.isEmpty())
         return;
-    const QByteArray utf8 = answer.toUtf8();
+    if (!setOtherBackupFolder(answer))
+        return;
+    SetUserUsedPath(answer);
+    setTransferCurrentFlags(1);
+}
+
+bool KestrovaMainWidget::setOtherBackupFolder(const QString& folder) {
+    const QByteArray utf8 = folder.toUtf8();
     if (utf8.size() > 1023) {
         std::fprintf(stderr, "kestrova: backup folder path too long, ignored\n");
-        return;
+        return false;
     }
-    SetUserUsedPath(answer);
     char buffer[1024] = {};
     std::memcpy(buffer, utf8.constData(), static_cast<size_t>(utf8.size()));
     iTunesTSF_SetOtherBackupPath(buffer);
-    setTransferCurrentFlags(1);
+    return true;
 }
 
 void KestrovaMainWidget::iTunesSelect_ItemlistChange() {

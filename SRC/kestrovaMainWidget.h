@@ -107,6 +107,8 @@ class KestrovaMainWidget : public QWidget {
     void leftNoDevices_skinshow(const QString& message);
     void rightNoDevices_skinshow();
     void tooManyDevices_skinshow(bool tooMany);
+    // Hands the folder to the backup reader; false when its path is too long.
+    bool setOtherBackupFolder(const QString& folder);
     void showReady(bool source, const QString& name, const char* id);
     void showConnecting(Pane& pane);
     void hidePages();

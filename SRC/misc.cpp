@@ -59,9 +59,14 @@ void setLocaleLang() {
                  codeset ? codeset : "unknown");
 }
 
-QString GetDefaultPath() {
+QString GetUserUsedPath() {
     const QString stored = readUserPath();
-    if (!stored.isEmpty() && QFileInfo(stored).isDir())
+    return !stored.isEmpty() && QFileInfo(stored).isDir() ? stored : QString();
+}
+
+QString GetDefaultPath() {
+    const QString stored = GetUserUsedPath();
+    if (!stored.isEmpty())
         return stored;
 
     const QString home = QDir::homePath();

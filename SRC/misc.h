@@ -15,6 +15,10 @@ void setLocaleLang();
 // Tarnwick where only that exists), created when missing. Never empty.
 QString GetDefaultPath();
 
+// The folder the user picked last, when it is stored and still exists;
+// otherwise empty.
+QString GetUserUsedPath();
+
 // Stores the folder the user picked. Returns false, with a log line, when the
 // settings store cannot be written; the folder is then not remembered.
 bool SetUserUsedPath(QString path);

@@ -88,6 +88,7 @@ bool LabWindow::startIphone(const QString& options) {
 QString LabWindow::iphoneRoot() const { return m_lab->dir() + "/iphone0"; }
 
 KestrovaMainWidget* LabWindow::open() {
+    m_window.reset(); // one main window at a time, as in the program
     m_window = std::make_unique<KestrovaMainWidget>();
     m_window->show();
     return m_window.get();

@@ -16,6 +16,7 @@
 #include "companlateDialog.h"
 #include "gui_support.h"
 #include "ios_records.h"
+#include "jukelink.h"
 #include "kestrovaMainWidget.h"
 #include "lab_window.h"
 #include "misc.h"
@@ -139,6 +140,16 @@ TEST(BackupFolderPicker, ChosenFolderListsItsBackupsAndIsRemembered) {
     guitest::click(t.widget("backupButton"));
     EXPECT_EQ(combo->count(), 2);
     t.shot("2-mode-again");
+
+    // The next start of the program lists the remembered folder's backups
+    // without asking for it again.
+    char none[1024] = {};
+    iTunesTSF_SetOtherBackupPath(none);
+    t.open();
+    guitest::click(t.widget("backupButton"));
+    combo = t.window()->findChild<QComboBox*>("backupCombo");
+    EXPECT_EQ(combo->count(), 2);
+    EXPECT_EQ(starts.size(), 3); // the picker was not needed again
 }
 
 TEST(BackupFolderPicker, TheEntryChosenFromAPickedFolderIsTheBackupCopied) {
