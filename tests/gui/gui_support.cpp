@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QTest>
 
+#include "QtMyThread.h"
+#include "TransferOutcome.h"
 #include "startup.h"
 
 namespace guitest {
@@ -38,6 +40,21 @@ QString screenshot(QWidget* widget, const QString& folder, const QString& name) 
 
 void click(QWidget* widget) {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+}
+
+void finishKind(TransferDoingThread& job, int kind, int offered, int copied, int skipped,
+                kestrova::Reason why) {
+    auto& c = const_cast<kestrova::KindCounters&>(job.outcome(kind));
+    c.started = true;
+    c.offered = offered;
+    c.copied = copied;
+    c.skipped = skipped;
+    if (why != kestrova::Reason::None)
+        c.setReason(why);
+    c.finished = true;
+    job.m_current[kind] = static_cast<uint32_t>(copied);
+    job.m_total[kind] = offered;
+    job.m_finished[kind] = true;
 }
 
 } // namespace guitest

@@ -9,6 +9,11 @@
 #include <functional>
 
 class QApplication;
+class TransferDoingThread;
+
+namespace kestrova {
+enum class Reason : int;
+}
 
 namespace guitest {
 
@@ -30,5 +35,10 @@ QString screenshot(QWidget* widget, const QString& folder, const QString& name);
 
 // Clicks a widget in its middle (press and release).
 void click(QWidget* widget);
+
+// Marks kind as finished in a job that never ran, with these counts and
+// reason, as the job's routines would have left it.
+void finishKind(TransferDoingThread& job, int kind, int offered, int copied, int skipped,
+                kestrova::Reason why);
 
 } // namespace guitest

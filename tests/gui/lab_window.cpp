@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <QLabel>
-#include <QProcess>
 #include <QWidget>
 
 #include <usbmuxd.h>
@@ -55,37 +54,17 @@ LabWindow::~LabWindow() {
     windowhooks::setUrlOpener({});
     windowhooks::setFolderChooser({});
     m_window.reset();
-    if (m_iphone) {
-        m_iphone->terminate();
-        if (!m_iphone->waitForFinished(10000))
-            m_iphone->kill();
-        m_iphone->waitForFinished(5000);
-    }
 }
 
 bool LabWindow::startIphone(const QString& options) {
-    m_iphone = std::make_unique<QProcess>();
-    m_iphone->setStandardErrorFile(m_lab->dir() + "/iphone.err");
-    m_iphone->start(QStringLiteral(KESTROVA_BIN_DIR "/kestrova-virtual-iphone"),
-                    {"--mux", "TCP:127.0.0.1:0", "--phone",
-                     "root=" + iphoneRoot() + ",fill=1,seed=11," + options});
-    QString out;
-    for (int i = 0; i < 600 && m_iphone->state() != QProcess::NotRunning; ++i) {
-        m_iphone->waitForReadyRead(100);
-        out += QString::fromUtf8(m_iphone->readAllStandardOutput());
-        if (out.contains("\nREADY"))
-            break;
-    }
-    const QString prefix = QStringLiteral("export USBMUXD_SOCKET_ADDRESS=");
-    for (const QString& line : out.split('\n'))
-        if (line.startsWith(prefix) && out.contains("\nREADY")) {
-            qputenv("USBMUXD_SOCKET_ADDRESS", line.mid(prefix.size()).trimmed().toUtf8());
-            return true;
-        }
-    return false;
+    if (!m_lab->startIphone(options))
+        return false;
+    // The window's libraries run in this process: they find the iPhone here.
+    qputenv("USBMUXD_SOCKET_ADDRESS", m_lab->environment("USBMUXD_SOCKET_ADDRESS").toUtf8());
+    return true;
 }
 
-QString LabWindow::iphoneRoot() const { return m_lab->dir() + "/iphone0"; }
+QString LabWindow::iphoneRoot() const { return m_lab->iphoneRoot(); }
 
 KestrovaMainWidget* LabWindow::open() {
     m_window.reset(); // one main window at a time, as in the program

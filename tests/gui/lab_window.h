@@ -16,7 +16,6 @@
 
 class KestrovaMainWidget;
 class QDialog;
-class QProcess;
 class QLabel;
 class QWidget;
 
@@ -55,7 +54,6 @@ class LabWindow {
 
   private:
     std::unique_ptr<LabSession> m_lab;
-    std::unique_ptr<QProcess> m_iphone;
     std::unique_ptr<KestrovaMainWidget> m_window;
     QString m_folder;
     QStringList m_serials;

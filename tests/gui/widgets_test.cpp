@@ -159,25 +159,6 @@ TEST(ChecklistTile, DisablingClearsTheTickAndTheTickMarkUnticks) {
 
 namespace {
 
-kestrova::KindCounters& counters(TransferDoingThread& job, int kind) {
-    return const_cast<kestrova::KindCounters&>(job.outcome(kind));
-}
-
-void finish(TransferDoingThread& job, int kind, int offered, int copied, int skipped,
-            kestrova::Reason why) {
-    kestrova::KindCounters& c = counters(job, kind);
-    c.started = true;
-    c.offered = offered;
-    c.copied = copied;
-    c.skipped = skipped;
-    if (why != kestrova::Reason::None)
-        c.setReason(why);
-    c.finished = true;
-    job.m_current[kind] = static_cast<uint32_t>(copied);
-    job.m_total[kind] = offered;
-    job.m_finished[kind] = true;
-}
-
 QString text(QWidget* root, const QString& name) { return root->findChild<QLabel*>(name)->text(); }
 
 struct ModalAnswers {
@@ -208,7 +189,7 @@ TEST(ProgressWindow, RowsSayWhatArrivedAndTheDialogSaysWhetherEverythingDid) {
 
     // The messages were skipped: the row says so and the spinner moves on.
     job.m_kindIndex = 4;
-    finish(job, 1, 120, 0, 120, kestrova::Reason::SmsPromptNotAccepted);
+    guitest::finishKind(job, 1, 120, 0, 120, kestrova::Reason::SmsPromptNotAccepted);
     job.m_total[4] = 10;
     job.m_current[4] = 4;
     window.flush_progress();
@@ -217,7 +198,7 @@ TEST(ProgressWindow, RowsSayWhatArrivedAndTheDialogSaysWhetherEverythingDid) {
     EXPECT_TRUE(window.findChild<QLabel*>("progressRowSpinner1")->isVisible());
     EXPECT_EQ(window.barValue(), 40);
 
-    finish(job, 4, 10, 10, 0, kestrova::Reason::None);
+    guitest::finishKind(job, 4, 10, 10, 0, kestrova::Reason::None);
     QString completion;
     ModalAnswers answers([&](QDialog* d) {
         completion = static_cast<CompleteDialog*>(d)->text();

@@ -31,21 +31,6 @@ qreal backgroundRatio(const QWidget* w) {
     return brush.texture().isNull() ? 0.0 : brush.texture().devicePixelRatio();
 }
 
-void finish(TransferDoingThread& job, int kind, int offered, int copied, int skipped,
-            kestrova::Reason why) {
-    auto& c = const_cast<kestrova::KindCounters&>(job.outcome(kind));
-    c.started = true;
-    c.offered = offered;
-    c.copied = copied;
-    c.skipped = skipped;
-    if (why != kestrova::Reason::None)
-        c.setReason(why);
-    c.finished = true;
-    job.m_current[kind] = static_cast<uint32_t>(copied);
-    job.m_total[kind] = offered;
-    job.m_finished[kind] = true;
-}
-
 } // namespace
 
 TEST(DenseScreen, MainWindowAndItsPagesUseTheSharpPictures) {
@@ -105,9 +90,9 @@ TEST(DenseScreen, ProgressWindowAndDialogsUseTheSharpPictures) {
     window.setJob(&job);
     window.setGeometry(0, 0, 780, 481);
     window.show();
-    finish(job, 0, 1000, 1000, 0, kestrova::Reason::None);
-    finish(job, 1, 120, 0, 120, kestrova::Reason::SmsPromptNotAccepted);
-    finish(job, 4, 200, 197, 0, kestrova::Reason::DestinationGone);
+    guitest::finishKind(job, 0, 1000, 1000, 0, kestrova::Reason::None);
+    guitest::finishKind(job, 1, 120, 0, 120, kestrova::Reason::SmsPromptNotAccepted);
+    guitest::finishKind(job, 4, 200, 197, 0, kestrova::Reason::DestinationGone);
     job.m_kindIndex = 5;
     job.m_total[5] = 5;
     job.m_current[5] = 2;

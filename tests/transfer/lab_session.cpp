@@ -70,6 +70,8 @@ LabSession::LabSession(const QStringList& arguments) {
     m_ready = true;
 }
 
+QString LabSession::environment(const QString& name) const { return m_env.value(name); }
+
 bool LabSession::startIphone(const QString& options) {
     m_iphone = std::make_unique<QProcess>();
     m_iphone->setProcessEnvironment(m_env);

@@ -36,6 +36,8 @@ class LabSession {
     bool ready() const { return m_ready; }
     const QString& startError() const { return m_startError; }
     QString dir() const;
+    // A variable of the environment the lab's programs run with.
+    QString environment(const QString& name) const;
     // "android:SERIAL" of the lab's phone N, as the driver takes it.
     QString androidPhone(int n) const;
 
