@@ -21,17 +21,6 @@ namespace {
 constexpr int kPhoneBoundMs = 180000;
 constexpr int kCopyBoundMs = 300000;
 
-const QStringList kMediaFiles = {"*.JPG", "*.jpg", "*.HEIC", "*.PNG", "*.MOV", "*.mov",
-                                 "*.MP4", "*.mp4", "*.m4a",  "*.mp3", "*.M4A", "*.MP3"};
-
-QStringList allFiles(const QJsonObject& dump) {
-    QStringList files;
-    for (const QString kind : {"photo", "video", "music", "other"})
-        files += fileContents(dump, kind);
-    files.sort();
-    return files;
-}
-
 void tickAllowed(LabWindow& t) {
     for (int k = 0; k < 8; ++k) {
         auto* item = t.window()->findChild<UserItemWidget*>(QString("category%1").arg(k));
@@ -109,7 +98,7 @@ TEST(MainWindowIphoneCopy, EverythingTheIphoneAllowsArrivesOnTheAndroidPhone) {
     const QStringList events = iosrecords::events(library + "/Calendar/Calendar.sqlitedb");
     EXPECT_FALSE(events.isEmpty());
     EXPECT_EQ(iosrecords::dumpKeys(to, "calendar", {"title", "start", "end"}), events);
-    const QStringList media = folderContents(root, kMediaFiles);
+    const QStringList media = folderContents(root, kIphoneMediaFiles);
     EXPECT_FALSE(media.isEmpty());
     EXPECT_EQ(allFiles(to), media);
     EXPECT_TRUE(to.value("calls").toArray().isEmpty()); // the iPhone offers no call log

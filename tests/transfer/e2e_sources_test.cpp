@@ -19,18 +19,6 @@ QString outcomeOf(const QJsonObject& report, const char* kind) {
     return kindReport(report, kind).value("outcome").toString();
 }
 
-const QStringList kMediaFiles = {"*.JPG", "*.jpg", "*.HEIC", "*.PNG", "*.MOV", "*.mov",
-                                 "*.MP4", "*.mp4", "*.m4a",  "*.mp3", "*.M4A", "*.MP3"};
-
-// Every file the destination received, whatever its kind.
-QStringList allFiles(const QJsonObject& dump) {
-    QStringList files;
-    for (const QString kind : {"photo", "video", "music", "other"})
-        files += fileContents(dump, kind);
-    files.sort();
-    return files;
-}
-
 TEST(IphoneToAndroid, OldRelayGivesEverythingTheIphoneAllows) {
     LabSession lab({"--android", "2", "--seed", "3"});
     ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
@@ -54,7 +42,7 @@ TEST(IphoneToAndroid, OldRelayGivesEverythingTheIphoneAllows) {
     EXPECT_GT(destination.value("messages").toArray().size(), 0);
     EXPECT_EQ(destination.value("messages").toArray().size(),
               kindReport(report, "sms").value("copied").toInt());
-    EXPECT_EQ(allFiles(destination), folderContents(lab.iphoneRoot(), kMediaFiles));
+    EXPECT_EQ(allFiles(destination), folderContents(lab.iphoneRoot(), kIphoneMediaFiles));
 }
 
 TEST(IphoneToAndroid, ModernIphoneRefusesItsDatabasesButMediaStillArrive) {

@@ -215,3 +215,14 @@ QStringList appPackages(const QJsonObject& dump) {
     apps.sort();
     return apps;
 }
+
+QStringList allFiles(const QJsonObject& dump) {
+    QStringList files;
+    for (const QString kind : {"photo", "video", "music", "other"})
+        files += fileContents(dump, kind);
+    files.sort();
+    return files;
+}
+
+const QStringList kIphoneMediaFiles = {"*.JPG", "*.jpg", "*.HEIC", "*.PNG", "*.MOV", "*.mov",
+                                       "*.MP4", "*.mp4", "*.m4a",  "*.mp3", "*.M4A", "*.MP3"};

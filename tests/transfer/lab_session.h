@@ -85,5 +85,10 @@ QStringList projectedRecords(const QJsonObject& dump, const QString& kind);
 // Files of one media kind ("photo", "video", "music") as "name size sha256",
 // sorted: the destination chooses its own folders, so only content counts.
 QStringList fileContents(const QJsonObject& dump, const QString& mediaKind);
+// Every file a phone's dump holds, whatever its media kind, as fileContents
+// lists them, sorted.
+QStringList allFiles(const QJsonObject& dump);
+// The name patterns of the media files an iPhone's folder tree holds.
+extern const QStringList kIphoneMediaFiles;
 // Installed packages with their checksums.
 QStringList appPackages(const QJsonObject& dump);
