@@ -1,6 +1,7 @@
 // The device list against the virtual iPhone: attach and detach order,
 // values, sessions with and without TLS, pairing refusals.
 #include "lab_fixture.h"
+#include "trace.h"
 
 #include <fruitlink.h>
 
@@ -132,3 +133,22 @@ TEST_F(Devices, PairingRefusalsAreReportedNotHidden) {
 }
 
 } // namespace
+
+// A usbmuxd that goes away and comes back (a daemon restarted, the lab's
+// phones started again) is found again at the address the environment gives.
+using UsbmuxdRestart = fltest::IphoneLabTest;
+
+TEST_F(UsbmuxdRestart, AnIphoneBehindARestartedUsbmuxdIsListedAgain) {
+    addAndWait(phoneConfig(1));
+    const std::string address = lab_->muxAddress();
+    lab_->stop();
+    lab_.reset();
+    ASSERT_TRUE(eventually([] { return IphoneTSF_ConnectDeviceCount() == 0; }));
+    // Long enough for the library's reconnect to fail at least once.
+    ::usleep(1500 * 1000);
+    lab_ = std::make_unique<viphone::Lab>(address);
+    std::string error;
+    ASSERT_TRUE(lab_->start(&error)) << error;
+    addAndWait(phoneConfig(2));
+    EXPECT_EQ(IphoneTSF_ConnectDeviceCount(), 1);
+}
