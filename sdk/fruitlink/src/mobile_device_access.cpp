@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fruitlink.h>
+#include <usbmuxd.h>
 
 namespace fruitlink {
 
@@ -26,6 +27,14 @@ bool MobileDeviceAccess::setListener(void* listener) {
     listener_ = listener;
     if (subscribed_)
         return true;
+    // With an address given (a usbmuxd on TCP or on a socket of its own),
+    // libusbmuxd would otherwise, once a connection drops and a reconnect
+    // fails, only wait for a new socket file in /var/run and never try that
+    // address again: a restarted usbmuxd would go unseen. Polling keeps
+    // retrying the address, once a second.
+    const char* address = std::getenv("USBMUXD_SOCKET_ADDRESS");
+    if (address && *address)
+        libusbmuxd_set_use_inotify(0);
     idevice_error_t e = idevice_event_subscribe(notify_callback, this);
     if (e != IDEVICE_E_SUCCESS) {
         fail("idevice_event_subscribe failed: %d", e);
