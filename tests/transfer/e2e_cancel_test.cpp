@@ -71,7 +71,7 @@ CancelledRun cancelWhen(const LabSession& lab, const QStringList& arguments,
     driver->terminate();
     // Only a guard against a hang: the checks below tell an early stop from
     // a kind that ran to its end.
-    if (!driver->waitForFinished(120000))
+    if (!waitForExit(*driver, 120000))
         driver->kill();
     result.output += QString::fromUtf8(driver->readAllStandardOutput());
     result.exitCode = driver->exitStatus() == QProcess::NormalExit ? driver->exitCode() : -1;

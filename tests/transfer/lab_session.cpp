@@ -24,7 +24,7 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments,
         result.err = "could not start " + program;
         return result;
     }
-    if (!process.waitForFinished(timeoutMs)) {
+    if (!waitForExit(process, timeoutMs)) {
         process.kill();
         process.waitForFinished(5000);
         result.err = "timed out: " + program;
@@ -226,3 +226,8 @@ QStringList allFiles(const QJsonObject& dump) {
 
 const QStringList kIphoneMediaFiles = {"*.JPG", "*.jpg", "*.HEIC", "*.PNG", "*.MOV", "*.mov",
                                        "*.MP4", "*.mp4", "*.m4a",  "*.mp3", "*.M4A", "*.MP3"};
+
+bool waitForExit(QProcess& process, int ms) {
+    return process.state() == QProcess::NotRunning || process.waitForFinished(ms) ||
+           process.state() == QProcess::NotRunning;
+}

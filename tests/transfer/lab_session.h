@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -72,6 +73,10 @@ class LabSession {
     bool m_ready = false;
     QString m_startError;
 };
+
+// Waits up to ms for the process to end; true once it has ended, also when
+// it had already ended (where QProcess::waitForFinished says false).
+bool waitForExit(QProcess& process, int ms);
 
 // Files of one media kind in a plain folder tree, as fileContents lists them.
 QStringList folderContents(const QString& root, const QStringList& nameFilters);
