@@ -28,18 +28,7 @@ LabWindow::LabWindow(const QStringList& labArguments, const QString& screenshotF
     // exist, so no real usbmuxd of the machine is ever asked.
     libusbmuxd_set_use_inotify(0);
     qputenv("USBMUXD_SOCKET_ADDRESS", ("UNIX:" + m_lab->dir() + "/no-usbmuxd").toUtf8());
-    const ProgramRun env = m_lab->lab("env", {});
-    for (const QString& line : env.out.split('\n')) {
-        if (!line.startsWith("export "))
-            continue;
-        const QString assignment = line.mid(7);
-        const int eq = assignment.indexOf('=');
-        if (eq <= 0)
-            continue;
-        QString value = assignment.mid(eq + 1);
-        if (value.size() >= 2 && (value.startsWith('\'') || value.startsWith('"')))
-            value = value.mid(1, value.size() - 2);
-        const QString name = assignment.left(eq);
+    for (const auto& [name, value] : m_lab->exports()) {
         qputenv(name.toUtf8().constData(), value.toUtf8());
         if (name.startsWith("KESTROVA_LAB_SERIAL_"))
             m_serials.append(value);

@@ -10,27 +10,11 @@
 
 #include "lab_session.h"
 
-namespace {
-
-QString labHome(const LabSession& lab) {
-    for (const QString& line : lab.lab("env", {}).out.split('\n')) {
-        if (line.startsWith("export HOME=")) {
-            QString value = line.mid(12);
-            if (value.size() >= 2 && (value.startsWith('\'') || value.startsWith('"')))
-                value = value.mid(1, value.size() - 2);
-            return value;
-        }
-    }
-    return QString();
-}
-
-} // namespace
-
 TEST(ScreenshotTour, ProgramPhotographsEveryScreenAndQuits) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     LabSession lab({"--android", "2"});
     ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
-    const QString home = labHome(lab);
+    const QString home = lab.environment("HOME");
     ASSERT_FALSE(home.isEmpty());
     ASSERT_EQ(lab.run("kestrova-backupfixture",
                       {"--format", "db", "--ios", "14", "--seed", "7", "--count", "5", "--out",

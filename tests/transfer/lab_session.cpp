@@ -64,6 +64,7 @@ LabSession::LabSession(const QStringList& arguments) {
         if (value.size() >= 2 && (value.startsWith('\'') || value.startsWith('"')))
             value = value.mid(1, value.size() - 2);
         m_env.insert(assignment.left(eq), value);
+        m_exports.append({assignment.left(eq), value});
     }
     // The libraries' log and temporary files stay inside the lab's folder.
     m_env.insert("TMPDIR", dir());

@@ -39,6 +39,8 @@ class LabSession {
     QString dir() const;
     // A variable of the environment the lab's programs run with.
     QString environment(const QString& name) const;
+    // The variables the lab exported when it came up, in its order.
+    const QList<std::pair<QString, QString>>& exports() const { return m_exports; }
     // "android:SERIAL" of the lab's phone N, as the driver takes it.
     QString androidPhone(int n) const;
 
@@ -70,6 +72,7 @@ class LabSession {
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<class QProcess> m_iphone;
     QProcessEnvironment m_env;
+    QList<std::pair<QString, QString>> m_exports;
     bool m_ready = false;
     QString m_startError;
 };
