@@ -75,18 +75,23 @@ void ScreenshotTour::finish(int code, const char* why) {
     emit finished(code);
 }
 
+bool ScreenshotTour::notYet(bool ready, const char* why, int settleTicks) {
+    if (!ready) {
+        if (QDateTime::currentMSecsSinceEpoch() > m_deadline)
+            finish(1, why);
+        return true;
+    }
+    return ++m_settle < settleTicks;
+}
+
 void ScreenshotTour::tick() {
     auto* main = static_cast<KestrovaMainWidget*>(m_window);
-    const bool late = QDateTime::currentMSecsSinceEpoch() > m_deadline;
     switch (m_step) {
     case WaitForPhones: {
         const bool ready = visible("sourceConnectedPane") && visible("destinationConnectedPane") &&
                            m_window->findChild<QWidget*>("startCopyButton")->isEnabled();
-        if (!ready) {
-            if (late)
-                finish(1, "the phones did not fill both panes");
+        if (notYet(ready, "the phones did not fill both panes"))
             return;
-        }
         save(QStringLiteral("1-phones"), m_window);
         for (const char* page : {"usbDebugPage", "authorisationPage"}) {
             QWidget* w = m_window->findChild<QWidget*>(QLatin1String(page));
@@ -106,46 +111,36 @@ void ScreenshotTour::tick() {
     }
     case WaitForProgress: {
         QWidget* progress = main->progressWindow();
-        if (!(progress && progress->isVisible())) {
-            if (late)
-                finish(1, "the copy did not start");
-            return;
-        }
         // A moment for the first rows to move.
-        if (++m_settle < 6)
+        if (notYet(progress && progress->isVisible(), "the copy did not start", 6))
             return;
         save(QStringLiteral("3-progress"), progress);
         advance(WaitForCompletion, kCopyBoundMs);
         return;
     }
     case WaitForCompletion: {
+        CompleteDialog* dialog = nullptr;
         for (QWidget* top : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<CompleteDialog*>(top);
-            if (dialog && dialog->isVisible()) {
-                save(QStringLiteral("4-completion"), dialog);
-                emit dialog->findChild<MyPushButton*>("completeDialogOk")->clicked();
-                // The backup list is read when the mode changes, after the
-                // modal loops have ended.
-                QTimer::singleShot(0, main, &KestrovaMainWidget::backupButton_slots);
-                advance(WaitForBackupMode, kStepBoundMs);
-                return;
-            }
+            auto* candidate = qobject_cast<CompleteDialog*>(top);
+            if (candidate && candidate->isVisible())
+                dialog = candidate;
         }
-        if (late)
-            finish(1, "the copy did not end in time");
+        if (notYet(dialog != nullptr, "the copy did not end in time"))
+            return;
+        save(QStringLiteral("4-completion"), dialog);
+        emit dialog->findChild<MyPushButton*>("completeDialogOk")->clicked();
+        // The backup list is read when the mode changes, after the modal
+        // loops have ended.
+        QTimer::singleShot(0, main, &KestrovaMainWidget::backupButton_slots);
+        advance(WaitForBackupMode, kStepBoundMs);
         return;
     }
     case WaitForBackupMode: {
         // With two phones and the backup counted, no phone takes the pane:
         // the list of backups is what this picture is about.
-        const auto* combo = m_window->findChild<QComboBox*>("backupCombo");
-        if (!(combo && combo->count() > 0)) {
-            if (late)
-                finish(1, "backup mode listed no backup");
-            return;
-        }
         // A tick of the window's timer for the destination pane's message.
-        if (++m_settle < 6)
+        const auto* combo = m_window->findChild<QComboBox*>("backupCombo");
+        if (notYet(combo && combo->count() > 0, "backup mode listed no backup", 6))
             return;
         save(QStringLiteral("5-backup-mode"), m_window);
         finish(0);

@@ -28,6 +28,10 @@ class ScreenshotTour : public QObject {
     bool visible(const char* name) const;
     void save(const QString& name, QWidget* what);
     void advance(int next, int boundMs);
+    // True while the step must wait: its screen is not there yet (the tour
+    // ends with why once the step's time is up), or it has not yet stood for
+    // settleTicks ticks.
+    bool notYet(bool ready, const char* why, int settleTicks = 0);
     void finish(int code, const char* why = nullptr);
 
     QWidget* m_window;
