@@ -41,3 +41,10 @@ endif()
 
 # Shared libraries must not leave undefined symbols for the program to fill in.
 add_link_options($<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,SHARED_LIBRARY>:-Wl,--no-undefined>)
+
+# Reuse objects across build folders and checkouts when ccache is there.
+find_program(KESTROVA_CCACHE ccache)
+if(KESTROVA_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  set(CMAKE_C_COMPILER_LAUNCHER ${KESTROVA_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${KESTROVA_CCACHE})
+endif()
