@@ -25,9 +25,9 @@
 #include "greenlink_records.h"
 #include "hexcodec.h"
 #include "personal_commands.h"
+#include "record_ref.h"
 #include "record_traits.h"
 #include "reply_parser.h"
-#include "transfer_records.h"
 
 namespace {
 

@@ -42,9 +42,9 @@ void click(QWidget* widget) {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
 }
 
-void finishKind(TransferDoingThread& job, int kind, int offered, int copied, int skipped,
+void finishKind(TransferDoingThread& job, kestrova::Kind kind, int offered, int copied, int skipped,
                 kestrova::Reason why) {
-    auto& c = const_cast<kestrova::KindCounters&>(job.outcome(kind));
+    kestrova::KindCounters& c = job.outcomeForTest(kind);
     c.started = true;
     c.offered = offered;
     c.copied = copied;
@@ -52,9 +52,17 @@ void finishKind(TransferDoingThread& job, int kind, int offered, int copied, int
     if (why != kestrova::Reason::None)
         c.setReason(why);
     c.finished = true;
-    job.m_current[kind] = static_cast<uint32_t>(copied);
-    job.m_total[kind] = offered;
-    job.m_finished[kind] = true;
+    kestrova::KindProgress& p = job.progress().kinds[kind];
+    p.current = static_cast<uint32_t>(copied);
+    p.total = offered;
+    p.finished = true;
+}
+
+kestrova::JobRequest androidRequest(std::initializer_list<kestrova::Kind> kinds) {
+    kestrova::JobRequest request;
+    for (kestrova::Kind kind : kinds)
+        request.kinds[kind] = true;
+    return request;
 }
 
 } // namespace guitest

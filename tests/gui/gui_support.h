@@ -7,6 +7,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <initializer_list>
+
+#include "job_request.h"
 
 class QApplication;
 class TransferDoingThread;
@@ -38,7 +41,10 @@ void click(QWidget* widget);
 
 // Marks kind as finished in a job that never ran, with these counts and
 // reason, as the job's routines would have left it.
-void finishKind(TransferDoingThread& job, int kind, int offered, int copied, int skipped,
+void finishKind(TransferDoingThread& job, kestrova::Kind kind, int offered, int copied, int skipped,
                 kestrova::Reason why);
+
+// A request from the first Android phone to the second for these kinds.
+kestrova::JobRequest androidRequest(std::initializer_list<kestrova::Kind> kinds);
 
 } // namespace guitest

@@ -36,7 +36,7 @@ TEST(ProgressBar, IphoneReadCreepsToThirtyThenFollowsRealProgress) {
     for (int i = 0; i < 40; ++i)
         progressmath::refresh(s, st);
     EXPECT_EQ(st.value, 30);
-    s.kindIndex = 0;
+    s.kind = kestrova::Kind::Contacts;
     s.total = 100;
     s.current = 10; // 10% is below the creep: the bar does not fall back
     progressmath::refresh(s, st);
@@ -55,19 +55,19 @@ TEST(ProgressBar, UnknownTotalsLeaveTheBarAndSizesStay64Bit) {
     st.value = 17;
     Snapshot s;
     s.mode = 2001;
-    s.kindIndex = 1;
+    s.kind = kestrova::Kind::Sms;
     s.total = -1;
     progressmath::refresh(s, st);
     EXPECT_EQ(st.value, 17);
     // Videos beyond 2 GiB between Android phones.
-    s.kindIndex = 5;
+    s.kind = kestrova::Kind::Videos;
     s.total = 3;
     s.totalSize = 6LL * 1024 * 1024 * 1024;
     s.doneSize = 3LL * 1024 * 1024 * 1024;
     s.videoBytes = 1536LL * 1024 * 1024;
     progressmath::refresh(s, st);
     EXPECT_EQ(st.value, 75);
-    s.kindIndex = 9;
+    s.kind = std::nullopt; // between kinds
     progressmath::refresh(s, st);
     EXPECT_EQ(st.value, 0);
 }
@@ -76,7 +76,7 @@ TEST(ProgressBar, BackupFileCounterStopsAtTheFileSize) {
     BarState st;
     Snapshot s;
     s.mode = 2005;
-    s.kindIndex = 5;
+    s.kind = kestrova::Kind::Videos;
     s.total = 1;
     s.fileSize = 10240;
     s.totalSize = 10240;
@@ -173,9 +173,7 @@ struct ModalAnswers {
 TEST(ProgressWindow, RowsSayWhatArrivedAndTheDialogSaysWhetherEverythingDid) {
     guitest::app();
     TransferDoingThread job;
-    bool selected[8] = {false, true, false, false, true, false, false, false};
-    job.prepareJob(selected);
-    job.m_mode = kModeAndroid2Android;
+    job.prepareJob(guitest::androidRequest({kestrova::Kind::Sms, kestrova::Kind::Photos}));
     TransferProgressWidget window;
     window.setJob(&job);
     window.setGeometry(0, 0, 780, 481);
@@ -188,17 +186,18 @@ TEST(ProgressWindow, RowsSayWhatArrivedAndTheDialogSaysWhetherEverythingDid) {
     EXPECT_TRUE(window.findChild<QLabel*>("progressRowSpinner0")->isVisible());
 
     // The messages were skipped: the row says so and the spinner moves on.
-    job.m_kindIndex = 4;
-    guitest::finishKind(job, 1, 120, 0, 120, kestrova::Reason::SmsPromptNotAccepted);
-    job.m_total[4] = 10;
-    job.m_current[4] = 4;
+    job.progress().running = kestrova::indexOf(kestrova::Kind::Photos);
+    guitest::finishKind(job, kestrova::Kind::Sms, 120, 0, 120,
+                        kestrova::Reason::SmsPromptNotAccepted);
+    job.progress().kinds[kestrova::Kind::Photos].total = 10;
+    job.progress().kinds[kestrova::Kind::Photos].current = 4;
     window.flush_progress();
     EXPECT_TRUE(text(&window, "progressRowState0").startsWith("Skipped"));
     EXPECT_EQ(text(&window, "progressRowName1"), "Photos (4/10)");
     EXPECT_TRUE(window.findChild<QLabel*>("progressRowSpinner1")->isVisible());
     EXPECT_EQ(window.barValue(), 40);
 
-    guitest::finishKind(job, 4, 10, 10, 0, kestrova::Reason::None);
+    guitest::finishKind(job, kestrova::Kind::Photos, 10, 10, 0, kestrova::Reason::None);
     QString completion;
     ModalAnswers answers([&](QDialog* d) {
         completion = static_cast<CompleteDialog*>(d)->text();
@@ -215,9 +214,7 @@ TEST(ProgressWindow, RowsSayWhatArrivedAndTheDialogSaysWhetherEverythingDid) {
 TEST(ProgressWindow, CancelAsksFirstAndOnlyOkStopsTheJob) {
     guitest::app();
     TransferDoingThread job;
-    bool selected[8] = {true, false, false, false, false, false, false, false};
-    job.prepareJob(selected);
-    job.m_stop = 0;
+    job.prepareJob(guitest::androidRequest({kestrova::Kind::Contacts}));
     TransferProgressWidget window;
     window.setJob(&job);
     window.setGeometry(0, 0, 780, 481);
@@ -232,20 +229,19 @@ TEST(ProgressWindow, CancelAsksFirstAndOnlyOkStopsTheJob) {
     });
     guitest::click(window.findChild<QWidget*>("progressCancel"));
     EXPECT_EQ(question, "Do you want to cancel the transfer?");
-    EXPECT_EQ(job.m_stop.load(), 0);
+    EXPECT_FALSE(job.stopRequested());
     EXPECT_TRUE(window.isVisible());
 
     answer = "completeDialogOk";
     guitest::click(window.findChild<QWidget*>("progressClose"));
-    EXPECT_EQ(job.m_stop.load(), 1);
+    EXPECT_TRUE(job.stopRequested());
     EXPECT_FALSE(window.isVisible());
 }
 
 TEST(ProgressWindow, SmsCountdownFollowsTheJobAndHasNoButton) {
     guitest::app();
     TransferDoingThread job;
-    bool selected[8] = {false, true, false, false, false, false, false, false};
-    job.prepareJob(selected);
+    job.prepareJob(guitest::androidRequest({kestrova::Kind::Sms}));
     TransferProgressWidget window;
     window.setJob(&job);
     window.setGeometry(0, 0, 780, 481);
@@ -257,7 +253,7 @@ TEST(ProgressWindow, SmsCountdownFollowsTheJobAndHasNoButton) {
     CompleteDialog* dialog = window.dialog();
     EXPECT_TRUE(dialog->text().contains("in 60 seconds"));
     EXPECT_FALSE(dialog->findChild<QWidget*>("completeDialogOk")->isVisible());
-    job.m_smsCountdown = 42;
+    job.progress().smsCountdown = 42;
     window.flush_progress();
     EXPECT_TRUE(dialog->text().contains("in 42 seconds")) << dialog->text().toStdString();
     dialog->setShowBackup(CompleteDialog::Completed);

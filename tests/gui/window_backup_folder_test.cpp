@@ -189,7 +189,7 @@ TEST(BackupFolderPicker, TheEntryChosenFromAPickedFolderIsTheBackupCopied) {
         return dialog->result();
     });
     guitest::click(t.widget("startCopyButton"));
-    EXPECT_EQ(t.window()->job()->m_mode, kModeItunes2Android);
+    EXPECT_EQ(t.window()->job()->request().mode(), kModeItunes2Android);
     ASSERT_TRUE(guitest::waitFor([&] { return !completion.isEmpty(); }, 300000));
     EXPECT_TRUE(completion.contains("Everything arrived")) << completion.toStdString();
     t.shot("2-copied");

@@ -160,14 +160,14 @@ TEST(MainWindowCopy, CancelAsksAndOnlyOkStops) {
     guitest::click(progress->findChild<QWidget*>("progressCancel"));
     EXPECT_EQ(questions, 1);
     EXPECT_TRUE(progress->isVisible());
-    EXPECT_EQ(job->m_stop.load(), 0);
+    EXPECT_FALSE(job->stopRequested());
     EXPECT_TRUE(job->isRunning());
 
     answer = "completeDialogOk";
     guitest::click(progress->findChild<QWidget*>("progressCancel"));
     EXPECT_EQ(questions, 2);
     EXPECT_FALSE(progress->isVisible());
-    EXPECT_EQ(job->m_stop.load(), 1);
+    EXPECT_TRUE(job->stopRequested());
     ASSERT_TRUE(guitest::waitFor([&] { return !job->isRunning(); }, kCopyBoundMs));
     QTest::qWait(1000); // the end-of-job slot has run
     EXPECT_EQ(completions, 0);

@@ -61,7 +61,7 @@ TEST(MainWindowIphoneCopy, EverythingTheIphoneAllowsArrivesOnTheAndroidPhone) {
     guitest::click(t.widget("startCopyButton"));
     TransferProgressWidget* progress = t.window()->progressWindow();
     ASSERT_TRUE(progress->isVisible());
-    EXPECT_EQ(t.window()->job()->m_mode, kModeIphone2Android);
+    EXPECT_EQ(t.window()->job()->request().mode(), kModeIphone2Android);
     auto rowText = [&](int row) {
         return progress->findChild<QLabel*>(QString("progressRowName%1").arg(row))->text();
     };

@@ -83,19 +83,19 @@ TEST(DenseScreen, ProgressWindowAndDialogsUseTheSharpPictures) {
     ASSERT_TRUE(kDense);
     guitest::app();
     TransferDoingThread job;
-    bool selected[8] = {true, true, false, false, true, true, false, false};
-    job.prepareJob(selected);
-    job.m_mode = kModeAndroid2Android;
+    using kestrova::Kind;
+    job.prepareJob(
+        guitest::androidRequest({Kind::Contacts, Kind::Sms, Kind::Photos, Kind::Videos}));
     TransferProgressWidget window;
     window.setJob(&job);
     window.setGeometry(0, 0, 780, 481);
     window.show();
-    guitest::finishKind(job, 0, 1000, 1000, 0, kestrova::Reason::None);
-    guitest::finishKind(job, 1, 120, 0, 120, kestrova::Reason::SmsPromptNotAccepted);
-    guitest::finishKind(job, 4, 200, 197, 0, kestrova::Reason::DestinationGone);
-    job.m_kindIndex = 5;
-    job.m_total[5] = 5;
-    job.m_current[5] = 2;
+    guitest::finishKind(job, Kind::Contacts, 1000, 1000, 0, kestrova::Reason::None);
+    guitest::finishKind(job, Kind::Sms, 120, 0, 120, kestrova::Reason::SmsPromptNotAccepted);
+    guitest::finishKind(job, Kind::Photos, 200, 197, 0, kestrova::Reason::DestinationGone);
+    job.progress().running = kestrova::indexOf(Kind::Videos);
+    job.progress().kinds[Kind::Videos].total = 5;
+    job.progress().kinds[Kind::Videos].current = 2;
     window.flush_progress();
     EXPECT_EQ(backgroundRatio(&window), 2.0);
     guitest::screenshot(&window, QStringLiteral("dense/progress"), QStringLiteral("1-rows"));

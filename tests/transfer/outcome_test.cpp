@@ -75,10 +75,13 @@ TEST(Outcome, FirstReasonIsKeptAndStatesBeforeTheEnd) {
 }
 
 TEST(Outcome, KindKeysRoundTrip) {
-    for (int k = 0; k < kKindCount; ++k)
+    for (Kind k : kAllKinds)
         EXPECT_EQ(kindFromKey(kindKey(k)), k);
-    EXPECT_EQ(kindFromKey("notes"), -1);
-    EXPECT_STREQ(kindName(6), "Musics");
+    EXPECT_EQ(kindFromKey("notes"), std::nullopt);
+    EXPECT_STREQ(kindName(Kind::Music), "Musics");
+    // The table is in the libraries' category order.
+    for (int i = 0; i < kKindCount; ++i)
+        EXPECT_EQ(indexOf(kindAt(i)), i);
 }
 
 } // namespace

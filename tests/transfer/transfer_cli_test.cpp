@@ -6,6 +6,7 @@
 
 #include "transfer_cli.h"
 
+using kestrova::Kind;
 using kestrova::TransferRequest;
 
 namespace {
@@ -28,8 +29,8 @@ TEST(TransferCli, SourcesDestinationsAndKinds) {
     EXPECT_EQ(r.sourceIndex, 2);
     EXPECT_EQ(r.destinationIndex, 0);
     EXPECT_EQ(r.mode(), kModeItunes2Android);
-    EXPECT_TRUE(r.kinds[0] && r.kinds[1] && r.kinds[4]);
-    EXPECT_FALSE(r.kinds[2] || r.kinds[7]);
+    EXPECT_TRUE(r.kinds[Kind::Contacts] && r.kinds[Kind::Sms] && r.kinds[Kind::Photos]);
+    EXPECT_FALSE(r.kinds[Kind::CallLogs] || r.kinds[Kind::Apps]);
 
     TransferRequest bySerial;
     ASSERT_TRUE(parse(

@@ -5,6 +5,10 @@
 // and the SMS countdown.
 #pragma once
 
+#include <optional>
+
+#include "kind.h"
+
 #include <QDialog>
 #include <QPixmap>
 
@@ -57,12 +61,13 @@ class TransferProgressWidget : public QDialog {
     QProgressBar* m_bar;
     MyPushButton* m_cancelButton;
     QWidget* m_rowArea;
-    QLabel* m_rowNames[8];
-    QLabel* m_rowStates[8];
-    QLabel* m_rowSpinners[8];
+    // One row per ticked kind, in order.
+    QLabel* m_rowNames[kestrova::kKindCount];
+    QLabel* m_rowStates[kestrova::kKindCount];
+    QLabel* m_rowSpinners[kestrova::kKindCount];
     QMovie* m_movie;
     progressmath::BarState m_barState;
-    int m_lastKind = -1;
+    std::optional<kestrova::Kind> m_lastKind;
     int64_t m_lastCurrent = -1;
     CompleteDialog* m_dialog;
 };

@@ -13,21 +13,20 @@ int sizeShare(int64_t done, int64_t totalSize) {
 }
 
 void androidToAndroid(const Snapshot& s, BarState& st) {
-    if (s.kindIndex < 0 || s.kindIndex > 7) {
+    if (!s.kind) {
         st.value = 0;
         return;
     }
     if (s.total < 1)
         return;
-    if (s.kindIndex == 5)
+    if (*s.kind == kestrova::Kind::Videos)
         st.value = percent(std::min(s.totalSize, s.videoBytes + s.doneSize), s.totalSize);
     else
         st.value = percent(s.current, s.total);
 }
 
 void iphoneToAndroid(const Snapshot& s, BarState& st) {
-    const int k = s.kindIndex;
-    if (k < 0 || k > 7) {
+    if (!s.kind) {
         // Fetching the phone's databases or lists: nothing to measure yet.
         st.creep = std::min(st.creep + 1, 30);
         st.value = st.creep;
@@ -35,22 +34,21 @@ void iphoneToAndroid(const Snapshot& s, BarState& st) {
     }
     if (s.total < 1)
         return;
-    const int p = (k >= 4 && k <= 6) ? sizeShare(s.fileDone + s.doneSize, s.totalSize)
-                                     : percent(s.current, s.total);
+    const int p = kestrova::isMedia(*s.kind) ? sizeShare(s.fileDone + s.doneSize, s.totalSize)
+                                             : percent(s.current, s.total);
     if (p >= st.creep)
         st.creep = 0;
     st.value = std::max(st.creep, p);
 }
 
 void backupToAndroid(const Snapshot& s, BarState& st) {
-    const int k = s.kindIndex;
-    if (k < 0 || k > 7) {
+    if (!s.kind) {
         st.value = 0;
         return;
     }
     if (s.total < 1)
         return;
-    if (k == 5 || k == 6) {
+    if (*s.kind == kestrova::Kind::Videos || *s.kind == kestrova::Kind::Music) {
         // The library call that copies a backup file reports nothing, so the
         // window advances its own counter within the file in hand.
         st.fileDone = std::min(st.fileDone + 1024, s.fileSize);
@@ -61,6 +59,22 @@ void backupToAndroid(const Snapshot& s, BarState& st) {
 }
 
 } // namespace
+
+Snapshot of(const kestrova::ProgressSnapshot& p) {
+    Snapshot s;
+    s.mode = p.mode;
+    s.kind = p.running;
+    if (p.running) {
+        const auto& k = p.kinds[*p.running];
+        s.current = k.current;
+        s.total = k.total;
+        s.doneSize = k.doneSize;
+        s.totalSize = k.totalSize;
+    }
+    s.fileDone = p.fileDone;
+    s.fileSize = p.fileSize;
+    return s;
+}
 
 int percent(int64_t part, int64_t whole) {
     if (whole < 1)

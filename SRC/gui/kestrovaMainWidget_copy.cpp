@@ -15,12 +15,10 @@
 void KestrovaMainWidget::startcopyButton_slots() {
     if (m_job->isRunning())
         return;
-    bool selected[kestrova::kKindCount];
-    for (int i = 0; i < kestrova::kKindCount; ++i)
-        selected[i] = m_items[i]->isTicked();
-    m_job->prepareJob(selected);
-    QDir(QDir::tempPath()).mkpath(QStringLiteral("kestrova"));
-    m_job->m_workPath = QDir::tempPath() + QStringLiteral("/kestrova");
+    kestrova::JobRequest request;
+    for (kestrova::Kind kind : kestrova::kAllKinds)
+        request.kinds[kind] = m_items[kind]->isTicked();
+    request.workFolder = QDir::tempPath() + QStringLiteral("/kestrova");
     for (UserItemWidget* item : m_items)
         item->setEnabled(false);
     m_startButton->setEnabled(false);
@@ -40,14 +38,11 @@ void KestrovaMainWidget::startcopyButton_slots() {
     const int32_t code = windowtext::directionCode(source.type, destination.type);
     if (code != kModeAndroid2Android && code != kModeIphone2Android && code != kModeItunes2Android)
         return void(startFailed(false));
-    m_job->m_mode = code;
-    m_job->m_srcIndex = source.index;
-    m_job->m_srcType = source.type;
-    m_job->m_dstIndex = destination.index;
-    m_job->m_dstType = destination.type;
-    m_job->m_kindIndex = -1;
-    m_job->m_smsCountdown = 60;
-    m_job->m_stop = 0;
+    request.sourceType = source.type;
+    request.sourceIndex = source.index;
+    request.destinationType = destination.type;
+    request.destinationIndex = destination.index;
+    m_job->prepareJob(request);
     m_job->start();
     tsfProgressWidget_show();
 }
@@ -59,9 +54,9 @@ bool KestrovaMainWidget::startFailed(bool sourceGone) {
         leftNoDevices_skinshow(QString());
     else if (!sourceGone)
         rightNoDevices_skinshow();
-    for (int i = 0; i < 8; ++i) {
-        m_items[i]->setEnabled(true);
-        m_items[i]->setMyEnabled(m_allowed[i]);
+    for (kestrova::Kind kind : kestrova::kAllKinds) {
+        m_items[kind]->setEnabled(true);
+        m_items[kind]->setMyEnabled(m_allowed[kind]);
     }
     checkStartCopyEnableFlags();
     return false;
@@ -80,12 +75,12 @@ void KestrovaMainWidget::tsfProgressWidget_show() {
 
 void KestrovaMainWidget::transferDoingThread_Finished() {
     // Only the kinds both sides support come back; the rest stay disabled.
-    for (int i = 0; i < 8; ++i) {
-        m_items[i]->setEnabled(true);
-        if (!m_allowed[i])
-            m_items[i]->setMyEnabled(false);
+    for (kestrova::Kind kind : kestrova::kAllKinds) {
+        m_items[kind]->setEnabled(true);
+        if (!m_allowed[kind])
+            m_items[kind]->setMyEnabled(false);
     }
-    if (m_job->m_stop == 0) {
+    if (!m_job->stopRequested()) {
         m_progress->todoingfinised();
     } else {
         m_progress->dialog()->hide();

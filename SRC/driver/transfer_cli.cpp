@@ -64,20 +64,9 @@ std::string seconds(int64_t ms) {
 
 } // namespace
 
-int TransferRequest::mode() const {
-    switch (sourceType) {
-    case kDeviceAndroid:
-        return kModeAndroid2Android;
-    case kDeviceIphone:
-        return kModeIphone2Android;
-    default:
-        return kModeItunes2Android;
-    }
-}
-
 bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* error) {
     bool anyKind = false;
-    r->workDir = (QDir::tempPath() + "/kestrova").toStdString();
+    r->workFolder = QDir::tempPath() + "/kestrova";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](std::string* out) {
@@ -106,17 +95,18 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
             std::stringstream list(v);
             std::string key;
             while (std::getline(list, key, ',')) {
-                const int kind = kindFromKey(key);
-                if (kind < 0)
+                const std::optional<Kind> kind = kindFromKey(key);
+                if (!kind)
                     return *error = "unknown kind: " + key, false;
-                r->kinds[kind] = anyKind = true;
+                r->kinds[*kind] = anyKind = true;
             }
         } else if (arg == "--all") {
             for (bool& k : r->kinds)
                 k = anyKind = true;
         } else if (arg == "--work") {
-            if (!value(&r->workDir))
+            if (!value(&v))
                 return false;
+            r->workFolder = QString::fromStdString(v);
         } else if (arg == "--backup-dir") {
             if (!value(&r->backupDir))
                 return false;
@@ -146,17 +136,17 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
 }
 
 void printProgress(const TransferDoingThread& job, FILE* out) {
-    const int kind = job.m_kindIndex.load();
-    if (kind < 0 || kind >= kKindCount)
+    const ProgressSnapshot s = job.snapshot();
+    if (!s.running)
         return;
-    std::fprintf(out, "progress %s %u/%d\n", kindKey(kind), job.m_current[kind].load(),
-                 job.m_total[kind].load());
+    const auto& k = s.kinds[*s.running];
+    std::fprintf(out, "progress %s %u/%d\n", kindKey(*s.running), k.current, k.total);
     std::fflush(out);
 }
 
 void printSummary(const TransferDoingThread& job, FILE* out) {
-    for (int k = 0; k < kKindCount; ++k)
-        if (job.m_selected[k])
+    for (Kind k : kAllKinds)
+        if (job.request().kinds[k])
             std::fprintf(out, "  %-10s %s\n", kindName(k), describe(job.outcome(k), true).c_str());
     std::fprintf(out,
                  job.allSucceeded() ? "  Everything arrived.\n" : "  Not everything arrived.\n");
@@ -168,8 +158,8 @@ std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& r
          << ",\"destination\":" << jsonString(request.destinationText)
          << ",\"success\":" << (job.allSucceeded() ? "true" : "false") << ",\"kinds\":{";
     bool first = true;
-    for (int k = 0; k < kKindCount; ++k) {
-        if (!job.m_selected[k])
+    for (Kind k : kAllKinds) {
+        if (!job.request().kinds[k])
             continue;
         const KindCounters& c = job.outcome(k);
         json << (first ? "" : ",") << jsonString(kindKey(k))

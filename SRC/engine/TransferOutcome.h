@@ -9,16 +9,9 @@
 #include <cstdint>
 #include <string>
 
+#include "kind.h"
+
 namespace kestrova {
-
-constexpr int kKindCount = 8;
-
-// Category names as the checklist and the progress rows show them.
-const char* kindName(int kind);
-// Lower-case identifiers used on command lines and in JSON ("contacts", "sms", ...).
-const char* kindKey(int kind);
-// The kind for an identifier, or -1.
-int kindFromKey(const std::string& key);
 
 // Why records or files of a kind did not arrive. The first reason recorded
 // for a kind is kept; later ones are usually consequences of it.
@@ -36,6 +29,7 @@ enum class Reason : int {
     NotSupported,         // the source cannot give this kind at all
     Cancelled,            // the user cancelled
     SourceUnavailable,    // the source could not be opened for this kind
+    UnsafeFile,           // a link, folder or device where the source lists a plain file
 };
 
 // Short words for a reason, as shown after "Failed:" or "Skipped:".

@@ -4,23 +4,6 @@
 
 namespace kestrova {
 
-namespace {
-constexpr const char* kNames[kKindCount] = {"Contacts", "SMS",    "Call Logs", "Calendar",
-                                            "Photos",   "Videos", "Musics",    "Apps"};
-constexpr const char* kKeys[kKindCount] = {"contacts", "sms",    "calllogs", "calendar",
-                                           "photos",   "videos", "music",    "apps"};
-} // namespace
-
-const char* kindName(int kind) { return kind >= 0 && kind < kKindCount ? kNames[kind] : ""; }
-const char* kindKey(int kind) { return kind >= 0 && kind < kKindCount ? kKeys[kind] : ""; }
-
-int kindFromKey(const std::string& key) {
-    for (int k = 0; k < kKindCount; ++k)
-        if (key == kKeys[k])
-            return k;
-    return -1;
-}
-
 const char* reasonText(Reason reason) {
     switch (reason) {
     case Reason::None:
@@ -49,6 +32,8 @@ const char* reasonText(Reason reason) {
         return "cancelled";
     case Reason::SourceUnavailable:
         return "source not available";
+    case Reason::UnsafeFile:
+        return "not a plain file of the backup";
     }
     return "";
 }
@@ -81,6 +66,8 @@ const char* reasonKey(Reason reason) {
         return "cancelled";
     case Reason::SourceUnavailable:
         return "source_unavailable";
+    case Reason::UnsafeFile:
+        return "unsafe_file";
     }
     return "none";
 }

@@ -3,20 +3,26 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "job_request.h"
 
 namespace progressmath {
 
 struct Snapshot {
     int32_t mode = 0;
-    int32_t kindIndex = -1;
-    int64_t current = 0;    // records or files done of the running kind
-    int32_t total = -1;     // of the running kind; below 1 = not known yet
-    int64_t doneSize = 0;   // bytes of finished files of the running kind
-    int64_t totalSize = 0;  // bytes of all files of the running kind
-    int64_t fileDone = 0;   // bytes of the file in hand
-    int64_t fileSize = 0;   // size of the file in hand
-    int64_t videoBytes = 0; // phone-to-phone: bytes of the video in hand
+    std::optional<kestrova::Kind> kind; // the kind in hand; none before the first
+    int64_t current = 0;                // records or files done of the running kind
+    int32_t total = -1;                 // of the running kind; below 1 = not known yet
+    int64_t doneSize = 0;               // bytes of finished files of the running kind
+    int64_t totalSize = 0;              // bytes of all files of the running kind
+    int64_t fileDone = 0;               // bytes of the file in hand
+    int64_t fileSize = 0;               // size of the file in hand
+    int64_t videoBytes = 0;             // phone-to-phone: bytes of the video in hand
 };
+
+// The running kind's values of the job's counters.
+Snapshot of(const kestrova::ProgressSnapshot& progress);
 
 // State the window keeps between refreshes.
 struct BarState {

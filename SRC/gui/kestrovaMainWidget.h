@@ -6,6 +6,8 @@
 // window. No library call that can wait on a device runs on its thread.
 #pragma once
 
+#include "kind.h"
+
 #include <QPixmap>
 #include <QWidget>
 
@@ -124,8 +126,8 @@ class KestrovaMainWidget : public QWidget {
     QWidget* m_hintPanel = nullptr;
     QLabel* m_hintLabel = nullptr;
     MyPushButton* m_selectButton = nullptr;
-    UserItemWidget* m_items[8] = {};
-    bool m_allowed[8] = {true, true, true, true, true, true, true, true};
+    kestrova::PerKind<UserItemWidget*> m_items;
+    kestrova::KindSet m_allowed;
     MyPushButton* m_flipButton = nullptr;
     MyPushButton* m_startButton = nullptr;
     MyPushButton* m_backupButton = nullptr;

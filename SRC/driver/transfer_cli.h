@@ -9,12 +9,8 @@
 
 namespace kestrova {
 
-struct TransferRequest {
-    int sourceType = kDeviceAndroid;
-    int sourceIndex = 0;
-    int destinationIndex = 1;
-    bool kinds[kKindCount] = {};
-    std::string workDir;
+// The job's request, and what only the driver needs to find the devices.
+struct TransferRequest : JobRequest {
     std::string backupDir;
     int waitSeconds = 60;
     bool fastSmsCountdown = false;
@@ -25,8 +21,6 @@ struct TransferRequest {
     std::string destinationSerial;
     std::string sourceText = "android:0";
     std::string destinationText = "android:1";
-
-    int mode() const;
 };
 
 bool parseTransferArgs(int argc, char** argv, TransferRequest* request, std::string* error);

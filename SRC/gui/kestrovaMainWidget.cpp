@@ -82,7 +82,7 @@ KestrovaMainWidget::~KestrovaMainWidget() {
     m_checkThread->wait();
     m_readyThread->wait();
     if (m_job->isRunning()) {
-        m_job->m_stop = 1;
+        m_job->cancel();
         m_job->wait();
     }
     delete m_countThread;
@@ -200,13 +200,12 @@ void KestrovaMainWidget::createSourceExtras() {
             if (!row->data().isEmpty())
                 row->setChecked(row->data() == id);
     });
-    static const char* kNames[8] = {"Contacts", "SMS",    "Call Logs", "Calendar",
-                                    "Photos",   "Videos", "Musics",    "Apps"};
-    for (int i = 0; i < 8; ++i) {
-        m_items[i] = new UserItemWidget(m_left.connected);
-        m_items[i]->setObjectName(QStringLiteral("category%1").arg(i));
-        m_items[i]->setMyText(tr(kNames[i]));
-        m_items[i]->setTicked(i < 4);
+    for (kestrova::Kind kind : kestrova::kAllKinds) {
+        m_items[kind] = new UserItemWidget(m_left.connected);
+        m_items[kind]->setObjectName(QStringLiteral("category%1").arg(kestrova::indexOf(kind)));
+        m_items[kind]->setMyText(tr(kestrova::kindName(kind)));
+        m_items[kind]->setTicked(kestrova::isPersonal(kind));
+        m_allowed[kind] = true;
     }
 }
 
@@ -250,8 +249,10 @@ void KestrovaMainWidget::KestrovaMainWidgetLayout() {
     m_hintPanel->setGeometry(10, 300, 325, 100);
     m_hintLabel->setGeometry(5, 0, 315, 60);
     m_selectButton->setGeometry(97, 60, 130, 40);
-    for (int i = 0; i < 8; ++i)
-        m_items[i]->setGeometry(18 + 80 * (i % 4), i < 4 ? 90 : 200, 67, 77);
+    for (kestrova::Kind kind : kestrova::kAllKinds) {
+        const int i = kestrova::indexOf(kind); // four to a row, in the kinds' order
+        m_items[kind]->setGeometry(18 + 80 * (i % 4), i < 4 ? 90 : 200, 67, 77);
+    }
     m_flipButton->setGeometry(450, 208, 95, 38);
     m_startButton->setGeometry(430, 290, 138, 45);
     m_backupButton->setGeometry(30, 515, 413, 35);
@@ -281,8 +282,9 @@ void KestrovaMainWidget::KestrovaMainWidgetDrSkin() {
     m_backupFace[1] = skinPiece(sheet, m::kBackupToPhone.whole());
     const spritemap::Strip face{0, 0, 413, 35, 35};
     setStrip(m_backupButton, m_backupFace[m_transferMode == 1 ? 1 : 0], face);
-    for (int i = 0; i < 8; ++i) {
-        MyPushButton* b = m_items[i]->pictureButton();
+    for (kestrova::Kind kind : kestrova::kAllKinds) {
+        const int i = kestrova::indexOf(kind); // the sprite sheet's column
+        MyPushButton* b = m_items[kind]->pictureButton();
         b->setSprite(sheet);
         b->setLookRects(m::categoryLook(i, 0), m::categoryLook(i, 1), m::categoryLook(i, 2),
                         m::categoryLook(i, 3));
@@ -384,7 +386,8 @@ void KestrovaMainWidget::checkDeviceEnableItem() {
 }
 
 void KestrovaMainWidget::applySupport(bool) {
-    for (int i = 0; i < 8; ++i) {
+    for (kestrova::Kind kind : kestrova::kAllKinds) {
+        const int i = kestrova::indexOf(kind); // the libraries' category index
         bool allowed = true;
         for (int32_t type : {m_leftSkin.type, m_rightSkin.type}) {
             if (!allowed)
@@ -396,8 +399,8 @@ void KestrovaMainWidget::applySupport(bool) {
             else if (type == kDeviceItunesBackup)
                 allowed = iTunesTSF_CheckSupportEnabled(i) == 0;
         }
-        m_allowed[i] = allowed;
-        m_items[i]->setMyEnabled(allowed);
+        m_allowed[kind] = allowed;
+        m_items[kind]->setMyEnabled(allowed);
     }
 }
 

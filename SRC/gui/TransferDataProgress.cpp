@@ -64,7 +64,7 @@ TransferProgressWidget::TransferProgressWidget(QWidget* parent)
     m_movie = new QMovie(dense ? QStringLiteral(":/images/loadimg@2x.gif")
                                : QStringLiteral(":/images/loadimg.gif"),
                          QByteArray(), this);
-    for (int k = 0; k < 8; ++k) {
+    for (int k = 0; k < kestrova::kKindCount; ++k) {
         m_rowNames[k] = new QLabel(m_rowArea);
         m_rowNames[k]->setObjectName(QStringLiteral("progressRowName%1").arg(k));
         m_rowNames[k]->setStyleSheet(QStringLiteral("QLabel{color:#2d2d2d;font:14px;}"));
@@ -99,7 +99,7 @@ void TransferProgressWidget::setGeometry(int x, int y, int w, int h) {
     m_rowArea->setGeometry(135, 178, 575, 212);
     m_cancelButton->setGeometry(587, 415, 126, 34);
     const int W = m_rowArea->width();
-    for (int k = 0; k < 8; ++k) {
+    for (int k = 0; k < kestrova::kKindCount; ++k) {
         const int rowY = 15 + 24 * k;
         // Room for an outcome in words ("Failed: 3 of 120 (destination phone
         // disconnected)") on the right; names are short.
@@ -127,23 +127,25 @@ void TransferProgressWidget::flush_progress() {
         return;
     refreshRows();
     refreshBar();
-    m_dialog->updateShowText(m_job->m_smsCountdown);
+    m_dialog->updateShowText(m_job->snapshot().smsCountdown);
 }
 
 void TransferProgressWidget::refreshRows() {
     int used = 0;
     int done = 0;
-    for (int k = 0; k < 8; ++k)
-        m_rowSpinners[k]->hide();
-    for (int k = 0; k < 8; ++k) {
-        if (!m_job->m_selected[k])
+    for (QLabel* spinner : m_rowSpinners)
+        spinner->hide();
+    const kestrova::ProgressSnapshot snapshot = m_job->snapshot();
+    for (kestrova::Kind k : kestrova::kAllKinds) {
+        const auto& row = snapshot.kinds[k];
+        if (!row.selected)
             continue;
         QString name = QString::fromUtf8(kestrova::kindName(k));
-        if (m_job->m_total[k] >= 0)
-            name += QStringLiteral(" (%1/%2)").arg(m_job->m_current[k]).arg(m_job->m_total[k]);
+        if (row.total >= 0)
+            name += QStringLiteral(" (%1/%2)").arg(row.current).arg(row.total);
         m_rowNames[used]->setText(name);
         QLabel* state = m_rowStates[used];
-        if (m_job->m_finished[k]) {
+        if (row.finished) {
             ++done;
             const kestrova::KindCounters& c = m_job->outcome(k);
             const bool whole = kestrova::evaluate(c, true) == kestrova::Outcome::Success;
@@ -157,7 +159,7 @@ void TransferProgressWidget::refreshRows() {
         state->show();
         ++used;
     }
-    for (int r = used; r < 8; ++r) {
+    for (int r = used; r < kestrova::kKindCount; ++r) {
         m_rowNames[r]->hide();
         m_rowStates[r]->hide();
     }
@@ -169,7 +171,7 @@ void TransferProgressWidget::refreshRows() {
 }
 
 void TransferProgressWidget::refreshBar() {
-    switch (m_job->m_mode) {
+    switch (m_job->request().mode()) {
     case kModeAndroid2Android:
         flush_progress_android2android();
         break;
@@ -187,49 +189,37 @@ void TransferProgressWidget::refreshBar() {
 namespace {
 
 progressmath::Snapshot snapshotOf(const TransferDoingThread& job) {
-    progressmath::Snapshot s;
-    s.mode = job.m_mode;
-    s.kindIndex = job.m_kindIndex;
-    if (s.kindIndex >= 0 && s.kindIndex < 8) {
-        const int k = s.kindIndex;
-        s.current = job.m_current[k];
-        s.total = job.m_total[k];
-        s.doneSize = job.m_doneSize[k];
-        s.totalSize = job.m_totalSize[k];
-    }
-    s.fileDone = job.m_fileDone;
-    s.fileSize = job.m_fileSize;
-    return s;
+    return progressmath::of(job.snapshot());
 }
 
 } // namespace
 
 void TransferProgressWidget::flush_progress_android2android() {
-    if (!m_job || m_job->m_mode != kModeAndroid2Android)
+    if (!m_job || m_job->request().mode() != kModeAndroid2Android)
         return;
     progressmath::Snapshot s = snapshotOf(*m_job);
-    if (s.kindIndex == 5)
+    if (s.kind == kestrova::Kind::Videos)
         s.videoBytes = AndroidTSF_GetVideoProgressSize();
     progressmath::refresh(s, m_barState);
     m_bar->setValue(m_barState.value);
 }
 
 void TransferProgressWidget::flush_progress_iphone2android() {
-    if (!m_job || m_job->m_mode != kModeIphone2Android)
+    if (!m_job || m_job->request().mode() != kModeIphone2Android)
         return;
     progressmath::refresh(snapshotOf(*m_job), m_barState);
     m_bar->setValue(m_barState.value);
 }
 
 void TransferProgressWidget::flush_progress_itunes2android() {
-    if (!m_job || m_job->m_mode != kModeItunes2Android)
+    if (!m_job || m_job->request().mode() != kModeItunes2Android)
         return;
     const progressmath::Snapshot s = snapshotOf(*m_job);
     // The window's own byte counter starts again with every new file, rather
     // than writing into the job's counter while the job writes it too.
-    if (s.kindIndex != m_lastKind || s.current != m_lastCurrent)
+    if (s.kind != m_lastKind || s.current != m_lastCurrent)
         m_barState.fileDone = 0;
-    m_lastKind = s.kindIndex;
+    m_lastKind = s.kind;
     m_lastCurrent = s.current;
     progressmath::refresh(s, m_barState);
     m_bar->setValue(m_barState.value);
@@ -239,8 +229,8 @@ int TransferProgressWidget::barValue() const { return m_bar->value(); }
 
 QStringList TransferProgressWidget::shortfalls() const {
     QStringList lines;
-    for (int k = 0; k < 8; ++k) {
-        if (!m_job->m_selected[k])
+    for (kestrova::Kind k : kestrova::kAllKinds) {
+        if (!m_job->request().kinds[k])
             continue;
         const kestrova::KindCounters& c = m_job->outcome(k);
         if (kestrova::evaluate(c, true) == kestrova::Outcome::Success)
@@ -265,7 +255,7 @@ void TransferProgressWidget::todoingfinised() {
 void TransferProgressWidget::changedefaultsmsShow() {
     m_dialog->setShowBackup(CompleteDialog::SmsCountdown);
     if (m_job)
-        m_dialog->updateShowText(m_job->m_smsCountdown);
+        m_dialog->updateShowText(m_job->snapshot().smsCountdown);
     m_dialog->centreOn(mainWindow());
     windowhooks::runModal(m_dialog);
 }
@@ -283,9 +273,5 @@ void TransferProgressWidget::close_Button_slots() {
 
 void TransferProgressWidget::cancel_Button_slots() {
     if (m_job)
-        m_job->m_stop = 1;
-    AndroidTSF_PhotoAbort();
-    AndroidTSF_MusicAbort();
-    AndroidTSF_VideoAbort();
-    IphoneTSF_FlushAbort();
+        m_job->cancel();
 }

@@ -1,5 +1,7 @@
 #include "screenshottour.h"
 
+#include "kind.h"
+
 #include "MyPushButton.h"
 #include "TransferDataProgress.h"
 #include "UserItemWidget.h"
@@ -100,9 +102,11 @@ void ScreenshotTour::tick() {
             save(QStringLiteral("2-%1").arg(QLatin1String(page)), m_window);
             w->hide();
         }
-        for (int i = 0; i < 8; ++i) {
-            auto* item = m_window->findChild<UserItemWidget*>(QStringLiteral("category%1").arg(i));
-            item->setTicked(item->isEnabled() && (i == 0 || i == 4));
+        for (kestrova::Kind kind : kestrova::kAllKinds) {
+            auto* item = m_window->findChild<UserItemWidget*>(
+                QStringLiteral("category%1").arg(kestrova::indexOf(kind)));
+            item->setTicked(item->isEnabled() &&
+                            (kind == kestrova::Kind::Contacts || kind == kestrova::Kind::Photos));
         }
         advance(WaitForProgress, kStepBoundMs);
         // Runs the progress window modally; this timer goes on inside its loop.

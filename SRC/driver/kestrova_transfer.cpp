@@ -23,22 +23,12 @@
 #include "jukelink.h"
 #include "transfer_cli.h"
 
-using kestrova::kKindCount;
-
 namespace {
 
 // SIGINT or SIGTERM cancels the job the way the progress window's cancel
 // does; the report then says what arrived before the stop.
 volatile std::sig_atomic_t g_cancelRequested = 0;
 void requestCancel(int) { g_cancelRequested = 1; }
-
-void cancel(TransferDoingThread& job) {
-    job.m_stop = 1;
-    AndroidTSF_PhotoAbort();
-    AndroidTSF_MusicAbort();
-    AndroidTSF_VideoAbort();
-    IphoneTSF_FlushAbort();
-}
 
 bool waitFor(int seconds, const std::function<bool()>& ready) {
     QElapsedTimer timer;
@@ -93,7 +83,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, requestCancel);
     std::signal(SIGTERM, requestCancel);
     TransferDoingThread job;
-    job.prepareJob(request.kinds);
+    job.prepareJob(request);
     auto cancelledBeforeStart = [&] {
         job.cancelBeforeStart();
         AndroidTSF_UnInit();
@@ -140,13 +130,8 @@ int main(int argc, char** argv) {
 
     if (g_cancelRequested)
         return cancelledBeforeStart();
-    job.m_srcType = request.sourceType;
-    job.m_dstType = kDeviceAndroid;
-    job.m_srcIndex = request.sourceIndex;
-    job.m_dstIndex = request.destinationIndex;
-    job.m_mode = request.mode();
-    QDir().mkpath(QString::fromStdString(request.workDir));
-    job.m_workPath = QString::fromStdString(request.workDir);
+    // The positions are known only now.
+    job.prepareJob(request);
     if (request.fastSmsCountdown)
         job.setCountdownSleeper([] {});
     QObject::connect(
@@ -159,7 +144,7 @@ int main(int argc, char** argv) {
         if (g_cancelRequested && !cancelled) {
             cancelled = true;
             std::printf("cancel: stopping after the record or file in hand\n");
-            cancel(job);
+            job.cancel();
         }
         kestrova::printProgress(job, stdout);
     }

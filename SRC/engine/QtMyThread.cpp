@@ -1,0 +1,209 @@
+// The transfer job's thread: it builds the request's source and destination,
+// prepares them and hands each ticked kind, in order, to the job loop.
+#include "QtMyThread.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+
+#include "job.h"
+#include "sources.h"
+
+using kestrova::Kind;
+using kestrova::Reason;
+
+TransferDoingThread::TransferDoingThread() : QThread(nullptr) {
+    m_countdownSleep = [] { QThread::sleep(1); };
+    prepareJob(kestrova::JobRequest{});
+}
+
+TransferDoingThread::~TransferDoingThread() { wait(); }
+
+void TransferDoingThread::prepareJob(const kestrova::JobRequest& request) {
+    m_stop = 0;
+    m_request = request;
+    m_progress.reset();
+    for (kestrova::KindCounters& c : m_outcome)
+        c.reset();
+}
+
+void TransferDoingThread::setCountdownSleeper(std::function<void()> sleeper) {
+    m_countdownSleep = std::move(sleeper);
+}
+
+void TransferDoingThread::cancelBeforeStart() {
+    for (Kind k : kestrova::kAllKinds)
+        if (m_request.kinds[k])
+            m_outcome[k].cancelled = true;
+}
+
+void TransferDoingThread::cancel() {
+    m_stop = 1;
+    std::lock_guard lock(m_endsLock);
+    if (m_source)
+        m_source->abort();
+    if (m_destination)
+        m_destination->abort();
+}
+
+bool TransferDoingThread::allSucceeded() const {
+    for (Kind k : kestrova::kAllKinds)
+        if (m_request.kinds[k] &&
+            kestrova::evaluate(m_outcome[k], true) != kestrova::Outcome::Success)
+            return false;
+    return true;
+}
+
+kestrova::ProgressSnapshot TransferDoingThread::snapshot() const {
+    kestrova::ProgressSnapshot s;
+    s.mode = m_request.mode();
+    s.running = m_progress.runningKind();
+    for (Kind k : kestrova::kAllKinds) {
+        const kestrova::KindProgress& p = m_progress.kinds[k];
+        auto& v = s.kinds[k];
+        v.selected = m_request.kinds[k];
+        v.finished = p.finished;
+        v.current = p.current;
+        v.total = p.total;
+        v.totalSize = p.totalSize;
+        v.doneSize = p.doneSize;
+    }
+    s.smsCountdown = m_progress.smsCountdown;
+    s.fileDone = m_progress.fileDone;
+    s.fileSize = m_progress.fileSize;
+    return s;
+}
+
+TransferDoingThread::Routine TransferDoingThread::routineFor(Kind kind) const {
+    using T = TransferDoingThread;
+    static constexpr Routine android[kestrova::kKindCount] = {
+        &T::transfer_android2android_data_CONTACT, &T::transfer_android2android_data_MESSAGE,
+        &T::transfer_android2android_data_CALLLOG, &T::transfer_android2android_data_CALENDER,
+        &T::transfer_android2android_data_PHOTOS,  &T::transfer_android2android_data_VIDEOS,
+        &T::transfer_android2android_data_MUSICS,  &T::transfer_android2android_data_APPS};
+    static constexpr Routine iphone[kestrova::kKindCount] = {
+        &T::transfer_iphone2android_data_CONTACT, &T::transfer_iphone2android_data_MESSAGE,
+        &T::transfer_iphone2android_data_CALLLOG, &T::transfer_iphone2android_data_CALENDER,
+        &T::transfer_iphone2android_data_PHOTOS,  &T::transfer_iphone2android_data_VIDEOS,
+        &T::transfer_iphone2android_data_MUSICS,  &T::transfer_iphone2android_data_APPS};
+    static constexpr Routine itunes[kestrova::kKindCount] = {
+        &T::transfer_itunes2android_data_CONTACT, &T::transfer_itunes2android_data_MESSAGE,
+        &T::transfer_itunes2android_data_CALLLOG, &T::transfer_itunes2android_data_CALENDER,
+        &T::transfer_itunes2android_data_PHOTOS,  &T::transfer_itunes2android_data_VIDEOS,
+        &T::transfer_itunes2android_data_MUSICS,  &T::transfer_itunes2android_data_APPS};
+    const int k = kestrova::indexOf(kind);
+    switch (m_request.mode()) {
+    case kModeAndroid2Android:
+        return android[k];
+    case kModeIphone2Android:
+        return iphone[k];
+    case kModeItunes2Android:
+        return itunes[k];
+    default:
+        return nullptr;
+    }
+}
+
+void TransferDoingThread::run() {
+    // The stop flag is cleared by prepareJob, not here: a cancel that comes
+    // while the thread starts is not lost.
+    m_progress.fileSize = 0;
+    m_progress.fileDone = 0;
+
+    std::unique_ptr<kestrova::Source> source = kestrova::makeSource(m_request);
+    std::unique_ptr<kestrova::Destination> destination = kestrova::makeDestination(m_request);
+    if (!source || !destination || !routineFor(Kind::Contacts)) {
+        // No way to copy in this direction: nothing is copied, and every
+        // ticked kind says so instead of claiming success.
+        for (Kind k : kestrova::kAllKinds)
+            if (m_request.kinds[k]) {
+                m_outcome[k].started = true;
+                m_outcome[k].setReason(Reason::NotSupported);
+                m_outcome[k].finished = true;
+                m_progress.kinds[k].finished = true;
+            }
+        return;
+    }
+
+    // The job's folder holds scratch copies and extracted databases: the
+    // user's alone.
+    QDir().mkpath(m_request.workFolder);
+    ::chmod(QFile::encodeName(m_request.workFolder).constData(), 0700);
+    const kestrova::JobContext context{m_request.workFolder, [this] { return stopped(); }};
+    {
+        std::lock_guard lock(m_endsLock);
+        m_source = source.get();
+        m_destination = destination.get();
+    }
+    destination->prepare();
+    const bool prepared = source->prepare(context, m_request.kinds) && !stopped();
+
+    if (prepared) {
+        kestrova::SmsPrompt prompt;
+        prompt.countdown = &m_progress.smsCountdown;
+        prompt.stopped = [this] { return stopped(); };
+        prompt.sleepOneSecond = [this] { m_countdownSleep(); };
+        prompt.show = [this] { emit changeSMSShow(); };
+        prompt.hide = [this] { emit changeSMSHide(); };
+        kestrova::JobLoop loop(
+            *source, *destination, m_progress, m_outcome, [this] { return stopped(); }, prompt);
+        m_loop = &loop;
+        for (Kind k : kestrova::kAllKinds) {
+            if (!m_request.kinds[k])
+                continue;
+            (this->*routineFor(k))();
+            if (stopped()) {
+                // The kind in hand ends as cancelled unless it had counted
+                // what the source offered and all of it had already arrived;
+                // every later ticked kind never started.
+                if (m_outcome[k].offered < 0 ||
+                    kestrova::evaluate(m_outcome[k], true) != kestrova::Outcome::Success)
+                    m_outcome[k].cancelled = true;
+                for (Kind later : kestrova::kAllKinds)
+                    if (kestrova::indexOf(later) > kestrova::indexOf(k) && m_request.kinds[later])
+                        m_outcome[later].cancelled = true;
+                break;
+            }
+        }
+        m_loop = nullptr;
+    } else {
+        for (Kind k : kestrova::kAllKinds)
+            if (m_request.kinds[k])
+                m_outcome[k].cancelled = stopped();
+    }
+    {
+        std::lock_guard lock(m_endsLock);
+        m_source = nullptr;
+        m_destination = nullptr;
+    }
+    source->finish();
+}
+
+void TransferDoingThread::copyKind(Kind kind) { m_loop->copyKind(kind); }
+
+// One line each: the direction is the source's business, not the routine's.
+void TransferDoingThread::transfer_android2android_data_CONTACT() { copyKind(Kind::Contacts); }
+void TransferDoingThread::transfer_android2android_data_MESSAGE() { copyKind(Kind::Sms); }
+void TransferDoingThread::transfer_android2android_data_CALLLOG() { copyKind(Kind::CallLogs); }
+void TransferDoingThread::transfer_android2android_data_CALENDER() { copyKind(Kind::Calendar); }
+void TransferDoingThread::transfer_android2android_data_PHOTOS() { copyKind(Kind::Photos); }
+void TransferDoingThread::transfer_android2android_data_VIDEOS() { copyKind(Kind::Videos); }
+void TransferDoingThread::transfer_android2android_data_MUSICS() { copyKind(Kind::Music); }
+void TransferDoingThread::transfer_android2android_data_APPS() { copyKind(Kind::Apps); }
+void TransferDoingThread::transfer_iphone2android_data_CONTACT() { copyKind(Kind::Contacts); }
+void TransferDoingThread::transfer_iphone2android_data_MESSAGE() { copyKind(Kind::Sms); }
+void TransferDoingThread::transfer_iphone2android_data_CALLLOG() { copyKind(Kind::CallLogs); }
+void TransferDoingThread::transfer_iphone2android_data_CALENDER() { copyKind(Kind::Calendar); }
+void TransferDoingThread::transfer_iphone2android_data_PHOTOS() { copyKind(Kind::Photos); }
+void TransferDoingThread::transfer_iphone2android_data_VIDEOS() { copyKind(Kind::Videos); }
+void TransferDoingThread::transfer_iphone2android_data_MUSICS() { copyKind(Kind::Music); }
+void TransferDoingThread::transfer_iphone2android_data_APPS() { copyKind(Kind::Apps); }
+void TransferDoingThread::transfer_itunes2android_data_CONTACT() { copyKind(Kind::Contacts); }
+void TransferDoingThread::transfer_itunes2android_data_MESSAGE() { copyKind(Kind::Sms); }
+void TransferDoingThread::transfer_itunes2android_data_CALLLOG() { copyKind(Kind::CallLogs); }
+void TransferDoingThread::transfer_itunes2android_data_CALENDER() { copyKind(Kind::Calendar); }
+void TransferDoingThread::transfer_itunes2android_data_PHOTOS() { copyKind(Kind::Photos); }
+void TransferDoingThread::transfer_itunes2android_data_VIDEOS() { copyKind(Kind::Videos); }
+void TransferDoingThread::transfer_itunes2android_data_MUSICS() { copyKind(Kind::Music); }
+void TransferDoingThread::transfer_itunes2android_data_APPS() { copyKind(Kind::Apps); }

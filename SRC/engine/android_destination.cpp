@@ -1,0 +1,174 @@
+#include "android_destination.h"
+
+#include <vector>
+
+#include "greenlink.h"
+#include "source.h"
+
+namespace kestrova {
+
+namespace {
+
+constexpr int kAgentGreetings = 10;
+constexpr int kStreamChunk = 10240;
+
+// The library takes mutable C texts; these copies live for one call.
+std::vector<char> cText(const std::string& text) {
+    std::vector<char> bytes(text.begin(), text.end());
+    bytes.push_back('\0');
+    return bytes;
+}
+
+struct StreamCalls {
+    int (*open)(char*, int);
+    int (*write)(char*, int, int);
+    int (*close)(int, char*, int);
+};
+
+StreamCalls streamCallsFor(Kind kind) {
+    switch (kind) {
+    case Kind::Photos:
+        return {AndroidTSF_PhotoOpen, AndroidTSF_PhotoWrite, AndroidTSF_PhotoClose};
+    case Kind::Videos:
+        return {AndroidTSF_VideoOpen, AndroidTSF_VideoWrite, AndroidTSF_VideoClose};
+    default:
+        return {AndroidTSF_MusicOpen, AndroidTSF_MusicWrite, AndroidTSF_MusicClose};
+    }
+}
+
+} // namespace
+
+void AndroidDestination::prepare() {
+    // A phone's agent may need a few greetings before its channel settles.
+    for (int i = 0; i < kAgentGreetings; ++i)
+        AndroidTSF_CheckDevicesIsConnect(m_index);
+}
+
+// The agent answers a stored record with a positive value (its new row) and
+// anything else when it stored nothing; no reply at all reads as -1.
+bool AndroidDestination::addRecord(const RecordRef& record) {
+    return std::visit(
+        [this](const auto& r) {
+            using T = std::decay_t<decltype(r)>;
+            if constexpr (std::is_same_v<T, ABPerson*>)
+                return AndroidTSF_AddPerson2(r, m_index) == 0;
+            else if constexpr (std::is_same_v<T, SMessage*>)
+                return AndroidTSF_SendSMS(r, m_index) > 0;
+            else if constexpr (std::is_same_v<T, CallHistory*>)
+                return AndroidTSF_AddCallHistory(r, m_index) > 0;
+            else if constexpr (std::is_same_v<T, Calendar*>)
+                return AndroidTSF_AddCalender(r, m_index) > 0;
+            else
+                return false;
+        },
+        record);
+}
+
+AddResult AndroidDestination::addFile(Kind kind, SourceFile& file, const std::string& name,
+                                      int64_t expectedSize, FileProgress& progress) {
+    const std::string local = file.localPath();
+    if (local.empty())
+        return streamFile(kind, file, name, expectedSize, progress);
+    std::vector<char> path = cText(local);
+    std::vector<char> phoneName = cText(name);
+    int result = -1;
+    switch (kind) {
+    case Kind::Photos:
+        result = AndroidTSF_addPhoto(path.data(), phoneName.data(), m_index);
+        break;
+    case Kind::Videos:
+        result = AndroidTSF_AddVideoToDevice(path.data(), phoneName.data(), m_index);
+        break;
+    case Kind::Music:
+        result = AndroidTSF_AddMusicToDevice(path.data(), phoneName.data(), m_index);
+        break;
+    case Kind::Apps:
+        result = AndroidTSF_InstallAppToMemory(path.data(), 3, m_index);
+        break;
+    default:
+        break;
+    }
+    return result == 0 ? AddResult::Arrived : AddResult::WriteFailed;
+}
+
+AddResult AndroidDestination::streamFile(Kind kind, SourceFile& file, const std::string& name,
+                                         int64_t expectedSize, FileProgress& progress) {
+    const StreamCalls calls = streamCallsFor(kind);
+    std::vector<char> phoneName = cText(name);
+    if (calls.open(phoneName.data(), m_index) != 0)
+        return AddResult::WriteFailed;
+    std::vector<char> buffer(kStreamChunk);
+    int64_t done = 0;
+    bool aborted = true;
+    bool writeFailed = false;
+    bool interrupted = false;
+    for (;;) {
+        const int got = file.read(buffer.data(), static_cast<int>(buffer.size()));
+        if (got <= 0) {
+            // A short file means the read broke off (an unplugged iPhone
+            // gives part of the file, then nothing).
+            aborted = done != expectedSize;
+            break;
+        }
+        if (progress.stopped()) {
+            interrupted = true;
+            break;
+        }
+        if (calls.write(buffer.data(), got, m_index) < 1) {
+            writeFailed = true;
+            break;
+        }
+        done += got;
+        *progress.done += got;
+        if (progress.stopped()) {
+            interrupted = true;
+            break;
+        }
+    }
+    calls.close(aborted ? 1 : 0, phoneName.data(), m_index);
+    if (interrupted)
+        return AddResult::Interrupted;
+    if (!aborted)
+        return AddResult::Arrived;
+    return writeFailed ? AddResult::WriteFailed : AddResult::ReadFailed;
+}
+
+bool AndroidDestination::beginMessages(SmsPrompt& prompt, bool* changed) {
+    *changed = false;
+    if (AndroidTSF_CheckAndroidVersionAt44(m_index) == 1) {
+        *changed = true;
+        if (prompt.stopped())
+            return false;
+        prompt.show();
+        AndroidTSF_SetDefaultMessage(m_index);
+        *prompt.countdown = 60;
+        while (AndroidTSF_CheckDefaultMessangeOK(m_index) != 0 && !prompt.stopped()) {
+            prompt.sleepOneSecond();
+            const int before = prompt.countdown->fetch_sub(1);
+            if (before <= 0) {
+                AndroidTSF_ReSetDefaultMessage(m_index);
+                break;
+            }
+            if (before - 1 == 20)
+                AndroidTSF_SetDefaultMessage(m_index); // ask the user a second time
+        }
+        prompt.hide();
+    }
+    const int before = prompt.countdown->fetch_sub(1);
+    return before > 0;
+}
+
+void AndroidDestination::endMessages(bool changed) {
+    if (changed)
+        AndroidTSF_ReSetDefaultMessage(m_index);
+}
+
+bool AndroidDestination::alive() { return AndroidTSF_CheckDevicesIsConnect(m_index) == 0; }
+
+void AndroidDestination::abort() {
+    AndroidTSF_PhotoAbort();
+    AndroidTSF_MusicAbort();
+    AndroidTSF_VideoAbort();
+}
+
+} // namespace kestrova

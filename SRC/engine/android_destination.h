@@ -1,0 +1,30 @@
+// An Android phone as the destination, through the Android library and the
+// agent on the phone.
+#pragma once
+
+#include "destination.h"
+
+namespace kestrova {
+
+class AndroidDestination final : public Destination {
+  public:
+    explicit AndroidDestination(int index) : m_index(index) {}
+    int index() const { return m_index; }
+
+    void prepare() override;
+    bool addRecord(const RecordRef& record) override;
+    AddResult addFile(Kind kind, SourceFile& file, const std::string& name, int64_t expectedSize,
+                      FileProgress& progress) override;
+    bool beginMessages(SmsPrompt& prompt, bool* changed) override;
+    void endMessages(bool changed) override;
+    bool alive() override;
+    void abort() override;
+
+  private:
+    AddResult streamFile(Kind kind, SourceFile& file, const std::string& name, int64_t expectedSize,
+                         FileProgress& progress);
+
+    int m_index;
+};
+
+} // namespace kestrova

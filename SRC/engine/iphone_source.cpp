@@ -1,0 +1,155 @@
+// An iPhone as the source: personal records from the databases the phone
+// gives out, read by the database parser; photos, videos and music streamed
+// file by file over the phone's file service.
+#include "sources.h"
+
+#include <QDir>
+
+#include <cstring>
+
+#include "dbsifter.h"
+#include "fruitlink.h"
+#include "misc.h"
+
+namespace kestrova {
+
+namespace {
+
+// Why the iPhone's databases did not arrive: a phone that is there but
+// refuses the relay (every iPhone since iOS 8) is told apart from one that is gone.
+Reason fetchFailure(int index) {
+    if (IphoneTSF_ConnectDeviceCount() <= index)
+        return Reason::SourceGone;
+    char why[512] = {};
+    IphoneTSF_GetLastError(why, sizeof why);
+    if (std::strstr(why, "ermission") || std::strstr(why, "refuse"))
+        return Reason::RelayRefused;
+    return Reason::ReadFailed;
+}
+
+// One file on the phone, read piece by piece and closed when let go.
+class PhoneFile final : public SourceFile {
+  public:
+    PhoneFile(int handle, int index) : m_handle(handle), m_index(index) {}
+    ~PhoneFile() override { IphoneTSF_Close(m_handle, m_index); }
+    int read(char* buffer, int capacity) override {
+        return IphoneTSF_Read(m_handle, buffer, capacity, m_index);
+    }
+
+  private:
+    int m_handle;
+    int m_index;
+};
+
+} // namespace
+
+class IphoneSource final : public ParsedSource {
+  public:
+    explicit IphoneSource(int index) : m_index(index) {}
+
+    bool prepare(const JobContext& context, const KindSet& kinds) override {
+        m_extractFolder = context.workFolder + QStringLiteral("/tmp");
+        removeDirWithContent(m_extractFolder);
+        QDir(context.workFolder).mkdir(QStringLiteral("tmp"));
+        QByteArray folder = m_extractFolder.toUtf8();
+        const bool personal = kinds[Kind::Contacts] || kinds[Kind::Sms] || kinds[Kind::CallLogs] ||
+                              kinds[Kind::Calendar];
+        const bool media = kinds[Kind::Photos] || kinds[Kind::Videos] || kinds[Kind::Music];
+        if (personal) {
+            if (context.stopped())
+                return false;
+            if (IphoneTSF_GetDeviceSqliteDB(folder.data(), m_index) != 0)
+                m_failure = fetchFailure(m_index);
+        }
+        if (media) {
+            if (context.stopped())
+                return false;
+            IphoneTSF_FlushMedia(m_index);
+        }
+        return true;
+    }
+
+    Reason unavailable(Kind kind) const override {
+        // A refused relay costs the personal kinds only.
+        if (m_failure == Reason::RelayRefused && !isPersonal(kind))
+            return Reason::None;
+        return m_failure;
+    }
+
+    Count count(Kind kind) override {
+        if (kind == Kind::CallLogs || kind == Kind::Apps)
+            return {0, Reason::NotSupported}; // the window never ticks these
+        Count c = ParsedSource::count(kind);
+        if (kind == Kind::Contacts && c.why == Reason::None && c.items <= 0) {
+            IphoneTSF_FlushContact();
+            c.items = std::max(0, parsedCount(kind));
+        }
+        return c;
+    }
+
+    Count listFiles(Kind kind, std::vector<FileEntry>* files) override {
+        MediaFileNode* node = nullptr;
+        int count = 0;
+        switch (kind) {
+        case Kind::Photos:
+            count = IphoneTSF_GetDICMImage(&node);
+            break;
+        case Kind::Videos:
+            count = IphoneTSF_GetVideos(&node);
+            break;
+        case Kind::Music:
+            count = IphoneTSF_GetMusics(&node);
+            break;
+        default:
+            return {0, Reason::NotSupported};
+        }
+        for (; node; node = node->next) {
+            FileEntry entry;
+            entry.location.assign(node->path, strnlen(node->path, sizeof node->path));
+            const size_t slash = entry.location.find_last_of('/');
+            entry.name =
+                slash == std::string::npos ? entry.location : entry.location.substr(slash + 1);
+            entry.size = node->size;
+            files->push_back(std::move(entry));
+        }
+        return {count};
+    }
+
+    OpenedFile open(Kind, const FileEntry& entry) override {
+        const long long handle = IphoneTSF_Open(entry.location.c_str(), m_index);
+        if (handle <= 0)
+            return {nullptr, Reason::FileMissing};
+        return {std::make_unique<PhoneFile>(static_cast<int>(handle), m_index), Reason::None};
+    }
+
+    void abort() override { IphoneTSF_FlushAbort(); }
+    void finish() override {
+        if (!m_extractFolder.isEmpty())
+            removeDirWithContent(m_extractFolder);
+    }
+
+  protected:
+    int load(Kind kind) override {
+        switch (kind) {
+        case Kind::Contacts:
+            return IphoneTSF_FlushContact();
+        case Kind::Sms:
+            return IphoneTSF_FlushSMS();
+        case Kind::Calendar:
+            return IphoneTSF_FlushCalender();
+        default:
+            return -1;
+        }
+    }
+
+  private:
+    int m_index;
+    QString m_extractFolder;
+    Reason m_failure = Reason::None; // ends every kind it costs
+};
+
+std::unique_ptr<Source> makeIphoneSource(int index) {
+    return std::make_unique<IphoneSource>(index);
+}
+
+} // namespace kestrova
