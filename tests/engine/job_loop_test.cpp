@@ -1,0 +1,234 @@
+// The job loop between a scripted source and destination: what the report
+// says must be what arrived, whichever way a kind ends.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "job.h"
+
+using namespace kestrova;
+
+namespace {
+
+// Contacts held in memory, given out in pages of two, and files as strings.
+class ScriptedSource : public Source {
+  public:
+    explicit ScriptedSource(int contacts) {
+        for (int i = 0; i < contacts; ++i) {
+            ids.push_back(std::to_string(i + 1));
+            people.push_back(ABPerson{});
+        }
+        for (size_t i = 0; i < people.size(); ++i) {
+            people[i].contactId = ids[i].data();
+            people[i].next = i + 1 < people.size() ? &people[i + 1] : nullptr;
+        }
+    }
+
+    bool prepare(const JobContext&, const KindSet&) override { return true; }
+    Reason unavailable(Kind) const override { return Reason::None; }
+    Count count(Kind kind) override {
+        if (kind == Kind::Contacts || kind == Kind::Sms)
+            return {static_cast<int64_t>(people.size())};
+        return {0, Reason::NotSupported};
+    }
+    RecordPage page(Kind, int64_t start) override {
+        RecordPage page;
+        if (start == failPageAt)
+            return page;
+        // Pages of two: cut the list after the page and restore it later.
+        for (ABPerson& p : people)
+            p.next = nullptr;
+        const auto end = std::min<size_t>(people.size(), static_cast<size_t>(start) + 2);
+        for (size_t i = static_cast<size_t>(start); i + 1 < end; ++i)
+            people[i].next = &people[i + 1];
+        if (static_cast<size_t>(start) < end) {
+            page.head = &people[static_cast<size_t>(start)];
+            page.span = 2;
+        }
+        return page;
+    }
+    Count listFiles(Kind, std::vector<FileEntry>* out) override {
+        int position = 0;
+        for (const auto& [name, bytes] : files) {
+            FileEntry e;
+            e.name = name;
+            e.location = name;
+            e.size = static_cast<int64_t>(bytes.size());
+            e.position = position++;
+            out->push_back(e);
+        }
+        return {static_cast<int64_t>(files.size())};
+    }
+    OpenedFile open(Kind, const FileEntry& entry) override {
+        if (!files.count(entry.location))
+            return {nullptr, Reason::FileMissing};
+        return {std::make_unique<Stream>(*this, files[entry.location]), Reason::None};
+    }
+    bool alive() override { return present; }
+
+    // Streams a file in pieces; breaks off after `breakAfter` bytes.
+    struct Stream : SourceFile {
+        Stream(ScriptedSource& s, std::string b) : source(s), bytes(std::move(b)) {}
+        int read(char* buffer, int capacity) override {
+            if (source.breakAfter >= 0 && done >= static_cast<size_t>(source.breakAfter))
+                return -1;
+            const size_t n = std::min<size_t>(static_cast<size_t>(capacity), bytes.size() - done);
+            std::memcpy(buffer, bytes.data() + done, n);
+            done += n;
+            if (source.onRead)
+                source.onRead();
+            return static_cast<int>(n);
+        }
+        ScriptedSource& source;
+        std::string bytes;
+        size_t done = 0;
+    };
+
+    std::vector<std::string> ids;
+    std::deque<ABPerson> people;
+    std::map<std::string, std::string> files;
+    int64_t failPageAt = -1;
+    long breakAfter = -1;
+    bool present = true;
+    std::function<void()> onRead;
+};
+
+class ScriptedDestination : public Destination {
+  public:
+    bool addRecord(const RecordRef& record) override {
+        if (refuseAfter >= 0 && static_cast<int>(stored.size()) >= refuseAfter) {
+            present = false;
+            return false;
+        }
+        stored.push_back(std::get<ABPerson*>(record)->contactId);
+        return true;
+    }
+    AddResult addFile(Kind, SourceFile& file, const std::string& name, int64_t expected,
+                      FileProgress& progress) override {
+        std::string bytes;
+        char buffer[4];
+        for (;;) {
+            const int got = file.read(buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            if (progress.stopped())
+                return AddResult::Interrupted;
+            bytes.append(buffer, static_cast<size_t>(got));
+        }
+        if (static_cast<int64_t>(bytes.size()) != expected)
+            return AddResult::ReadFailed; // nothing partial is kept
+        files[name] = bytes;
+        return AddResult::Arrived;
+    }
+    bool beginMessages(SmsPrompt& prompt, bool* changed) override {
+        *changed = true;
+        return acceptMessages;
+    }
+    void endMessages(bool changed) override { handedBack = changed; }
+    bool alive() override { return present; }
+
+    std::vector<std::string> stored;
+    std::map<std::string, std::string> files;
+    int refuseAfter = -1;
+    bool present = true;
+    bool acceptMessages = true;
+    bool handedBack = false;
+};
+
+struct Job {
+    ScriptedSource source;
+    ScriptedDestination destination;
+    JobProgress progress;
+    PerKind<KindCounters> outcomes;
+    bool stop = false;
+    JobLoop loop;
+    explicit Job(int contacts)
+        : source(contacts),
+          loop(
+              source, destination, progress, outcomes, [this] { return stop; }, SmsPrompt{}) {}
+    std::string text(Kind kind) const { return describe(outcomes[kind], true); }
+};
+
+TEST(JobLoop, RecordsArriveAcrossPagesAndTheReportMatches) {
+    Job run(5);
+    run.source.ids[2].clear(); // a contact without an id cannot be stored
+    run.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(run.destination.stored, (std::vector<std::string>{"1", "2", "4", "5"}));
+    const KindCounters& c = run.outcomes[Kind::Contacts];
+    EXPECT_EQ(c.offered, 5);
+    EXPECT_EQ(c.copied, 4);
+    EXPECT_EQ(c.skipped, 1);
+    EXPECT_EQ(run.text(Kind::Contacts), "Failed: 1 of 5 (incomplete records)");
+    EXPECT_TRUE(run.progress.kinds[Kind::Contacts].finished);
+    EXPECT_EQ(run.progress.kinds[Kind::Contacts].current, 5u);
+}
+
+TEST(JobLoop, APageThatDoesNotComeCountsTheRestAsFailedAndAGoneSourceEndsLaterKinds) {
+    Job run(6);
+    run.source.failPageAt = 2;
+    run.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(run.destination.stored.size(), 2u);
+    EXPECT_EQ(run.text(Kind::Contacts), "Failed: 4 of 6 (could not be read)");
+
+    run.source.present = false;
+    run.source.failPageAt = 0;
+    run.loop.copyKind(Kind::Sms);
+    EXPECT_EQ(run.outcomes[Kind::Sms].firstReason(), Reason::SourceGone);
+    // The next kind does not even ask a source that is gone.
+    run.loop.copyKind(Kind::Photos);
+    EXPECT_EQ(run.text(Kind::Photos), "Failed: source phone disconnected");
+}
+
+TEST(JobLoop, ADestinationThatGoesEndsTheKindAndTheJob) {
+    Job run(5);
+    run.destination.refuseAfter = 3;
+    run.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(run.destination.stored.size(), 3u);
+    EXPECT_EQ(run.text(Kind::Contacts), "Failed: 2 of 5 (destination phone disconnected)");
+    run.source.files = {{"a.jpg", "aaaa"}};
+    run.loop.copyKind(Kind::Photos);
+    EXPECT_TRUE(run.destination.files.empty());
+    EXPECT_EQ(run.outcomes[Kind::Photos].firstReason(), Reason::DestinationGone);
+}
+
+TEST(JobLoop, MessagesWaitForTheDestinationsConsent) {
+    Job run(3);
+    run.destination.acceptMessages = false;
+    run.loop.copyKind(Kind::Sms);
+    EXPECT_TRUE(run.destination.stored.empty());
+    EXPECT_TRUE(run.destination.handedBack);
+    EXPECT_EQ(run.text(Kind::Sms), "Skipped: not accepted on the phone");
+}
+
+TEST(JobLoop, FilesArriveWholeOrAreCountedWithTheirReason) {
+    Job run(0);
+    run.source.files = {{"a.jpg", "aaaaaaaaa"}, {"b.jpg", "bbbbbbbbbbbb"}};
+    run.source.breakAfter = 8; // every file breaks off after eight bytes: b.jpg and a.jpg
+    run.loop.copyKind(Kind::Photos);
+    EXPECT_TRUE(run.destination.files.empty());
+    EXPECT_EQ(run.text(Kind::Photos), "Failed: 2 of 2 (could not be read)");
+
+    Job whole(0);
+    whole.source.files = {{"a.jpg", "aaaaaaaaa"}, {"b.jpg", ""}};
+    whole.loop.copyKind(Kind::Videos);
+    EXPECT_EQ(whole.destination.files.size(), 2u);
+    EXPECT_EQ(whole.text(Kind::Videos), "Success");
+    EXPECT_EQ(whole.progress.kinds[Kind::Videos].totalSize, 9);
+}
+
+TEST(JobLoop, ACancelDuringAFileLeavesItUncountedAndTheRestUnstarted) {
+    Job run(0);
+    run.source.files = {{"a.mp4", std::string(40, 'a')}, {"b.mp4", std::string(40, 'b')}};
+    run.source.onRead = [&] { run.stop = true; };
+    run.loop.copyKind(Kind::Videos);
+    EXPECT_TRUE(run.destination.files.empty());
+    const KindCounters& c = run.outcomes[Kind::Videos];
+    EXPECT_EQ(c.copied, 0);
+    EXPECT_EQ(c.firstReason(), Reason::Cancelled);
+}
+
+} // namespace
