@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include "greenlink.h"
 #include "job.h"
 #include "sources.h"
 
@@ -18,9 +19,20 @@ TransferDoingThread::TransferDoingThread() : QThread(nullptr) {
     prepareJob(kestrova::JobRequest{});
 }
 
-TransferDoingThread::~TransferDoingThread() { wait(); }
+namespace {
+// How long a record or file in hand may take to finish after a cancel.
+constexpr auto kCancelGrace = std::chrono::seconds(3);
+} // namespace
+
+TransferDoingThread::~TransferDoingThread() {
+    wait();
+    if (m_cancelWatch.joinable())
+        m_cancelWatch.join();
+}
 
 void TransferDoingThread::prepareJob(const kestrova::JobRequest& request) {
+    if (m_cancelWatch.joinable())
+        m_cancelWatch.join();
     m_stop = 0;
     m_request = request;
     m_progress.reset();
@@ -39,12 +51,18 @@ void TransferDoingThread::cancelBeforeStart() {
 }
 
 void TransferDoingThread::cancel() {
-    m_stop = 1;
     std::lock_guard lock(m_endsLock);
-    if (m_source)
-        m_source->abort();
-    if (m_destination)
-        m_destination->abort();
+    if (m_stop.exchange(1) != 0 || !m_source)
+        return;
+    m_source->abort();
+    m_destination->abort();
+    m_cancelWatch = std::thread([this] {
+        std::unique_lock watch(m_endsLock);
+        if (m_ended.wait_for(watch, kCancelGrace, [this] { return !m_source; }))
+            return;
+        m_source->interrupt();
+        m_destination->interrupt();
+    });
 }
 
 bool TransferDoingThread::allSucceeded() const {
@@ -176,7 +194,10 @@ void TransferDoingThread::run() {
         std::lock_guard lock(m_endsLock);
         m_source = nullptr;
         m_destination = nullptr;
+        // A cancel may have cut the phones' channels: they serve again.
+        AndroidTSF_InterruptAll(0);
     }
+    m_ended.notify_all();
     source->finish();
 }
 

@@ -7,9 +7,11 @@
 #include <QThread>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 #include "TransferOutcome.h"
 #include "job_request.h"
@@ -38,8 +40,9 @@ class TransferDoingThread : public QThread {
     // The user cancelled before the job was started: every ticked kind ends
     // as cancelled without having begun.
     void cancelBeforeStart();
-    // The user cancelled: the job stops after the record or file in hand,
-    // and a read or write in progress is cut short.
+    // The user cancelled: the job stops after the record or file in hand.
+    // A file in progress stops at its next piece; an exchange with a phone
+    // that does not end within a few seconds is cut short.
     void cancel();
     bool stopRequested() const { return m_stop.load() != 0; }
 
@@ -102,6 +105,8 @@ class TransferDoingThread : public QThread {
     // While a job runs: the loop, and its two ends for a cancel to reach.
     kestrova::JobLoop* m_loop = nullptr;
     std::mutex m_endsLock;
+    std::condition_variable m_ended; // the job let go of its source and destination
+    std::thread m_cancelWatch;       // cuts the phones short when a cancel is not taken up
     kestrova::Source* m_source = nullptr;
     kestrova::Destination* m_destination = nullptr;
 };

@@ -171,4 +171,6 @@ void AndroidDestination::abort() {
     AndroidTSF_VideoAbort();
 }
 
+void AndroidDestination::interrupt() { AndroidTSF_InterruptAll(1); }
+
 } // namespace kestrova

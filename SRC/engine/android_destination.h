@@ -19,6 +19,7 @@ class AndroidDestination final : public Destination {
     void endMessages(bool changed) override;
     bool alive() override;
     void abort() override;
+    void interrupt() override;
 
   private:
     AddResult streamFile(Kind kind, SourceFile& file, const std::string& name, int64_t expectedSize,

@@ -232,6 +232,7 @@ class AndroidSource final : public Source {
         AndroidTSF_MusicAbort();
         AndroidTSF_VideoAbort();
     }
+    void interrupt() override { AndroidTSF_InterruptAll(1); }
     void finish() override {
         QFile::remove(m_scratch);
         QFile::remove(m_scratch + QStringLiteral(".apk"));

@@ -55,8 +55,10 @@ class Destination {
     virtual void prepare() {}
     // After a failed write: true while the destination still answers.
     virtual bool alive() = 0;
-    // Cuts short a write in progress (the user cancelled).
+    // The user cancelled: stop a file write at its next piece.
     virtual void abort() {}
+    // The cancel is not taken up in time: cut the exchange in progress short.
+    virtual void interrupt() {}
 };
 
 } // namespace kestrova

@@ -42,6 +42,8 @@ int64_t JobLoop::countRecords(Kind kind) {
     if (m_stopped())
         return 0;
     const Count count = m_source.count(kind);
+    if (m_stopped())
+        return 0;
     if (count.why != Reason::None) {
         m_outcomes[kind].setReason(count.why);
         return 0;
@@ -77,6 +79,8 @@ void JobLoop::copyMessages() {
 void JobLoop::writePages(Kind kind, int64_t total) {
     for (int64_t start = 0; start < total;) {
         const RecordPage page = m_source.page(kind, start);
+        if (m_stopped())
+            return;
         if (isEmpty(page.head) || page.span <= 0) {
             // A page that should hold records came back empty or cut short:
             // the rest of the kind cannot be read.
@@ -97,6 +101,8 @@ void JobLoop::writePages(Kind kind, int64_t total) {
                 skipped(kind, Reason::NotTransferable);
             } else if (m_destination.addRecord(record)) {
                 copied(kind);
+            } else if (m_stopped()) {
+                return; // the cancel cut the write short: it counts as cancelled
             } else {
                 failed(kind, Reason::WriteFailed);
                 if (!destinationAlive(kind))
@@ -117,6 +123,8 @@ void JobLoop::copyFiles(Kind kind) {
     m_progress.fileDone = 0;
     std::vector<FileEntry> files;
     const Count count = m_source.listFiles(kind, &files);
+    if (m_stopped())
+        return;
     if (count.why != Reason::None)
         return m_outcomes[kind].setReason(count.why);
     // The sizes first, so the bar can move by bytes.
@@ -164,6 +172,8 @@ void JobLoop::copyOneFile(Kind kind, const FileEntry& entry) {
         FileProgress progress{&m_progress.fileDone, m_stopped};
         result = m_destination.addFile(kind, *opened.file, entry.name, entry.size, progress);
     }
+    if (result != AddResult::Arrived && m_stopped())
+        result = AddResult::Interrupted;
     switch (result) {
     case AddResult::Arrived:
         copied(kind);

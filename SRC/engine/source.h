@@ -97,8 +97,11 @@ class Source {
 
     // After a failed read: true while the source still answers.
     virtual bool alive() { return true; }
-    // Cuts short a read in progress (the user cancelled).
+    // The user cancelled: stop a file read at its next piece.
     virtual void abort() {}
+    // The cancel is not taken up in time (a phone stopped answering): cut
+    // the exchange in progress short, whatever it is.
+    virtual void interrupt() {}
     // The job has ended: remove whatever the source extracted.
     virtual void finish() {}
 };

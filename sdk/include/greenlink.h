@@ -22,6 +22,10 @@
 TSF_API int AndroidTSF_Init(void);
 /* Stops and uninstalls the agent on the phone at position 0. */
 TSF_API int AndroidTSF_UnInit(void);
+/* With 1: cuts short every exchange with the agents and every adb child in
+ * progress, and refuses new ones, so that a cancelled job ends at once even
+ * when a phone has stopped answering. With 0: exchanges work again. */
+TSF_API int AndroidTSF_InterruptAll(int on);
 /* Known Android phones on USB (0-10), from the getusb tool. */
 TSF_API int AndroidTSF_CheckConnectDeviceToPC_Count(void);
 /* 0 ready; -2 waiting for the user's authorisation ("unauthorized", or

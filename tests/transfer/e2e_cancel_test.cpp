@@ -7,6 +7,8 @@
 // destination is half-written.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include <QDir>
 #include <QJsonDocument>
 #include <QProcess>
@@ -49,12 +51,13 @@ struct CancelledRun {
     QJsonObject report;
     QString output;
     int exitCode = -1;
+    qint64 cancelToExitMs = -1;
 };
 
 // Starts the driver, sends SIGTERM (the window's cancel) once `marker` shows
 // in its progress, and returns its last line as the report.
-CancelledRun cancelWhen(const LabSession& lab, const QStringList& arguments,
-                        const QString& marker) {
+CancelledRun cancelWhen(const LabSession& lab, const QStringList& arguments, const QString& marker,
+                        int hangGuardMs = 120000) {
     CancelledRun result;
     auto driver = lab.start("kestrova-transfer", arguments);
     for (int i = 0; i < 1200 && !result.output.contains(marker); ++i) {
@@ -68,10 +71,14 @@ CancelledRun cancelWhen(const LabSession& lab, const QStringList& arguments,
         driver->waitForFinished(10000);
         return result;
     }
+    QElapsedTimer sinceCancel;
+    sinceCancel.start();
     driver->terminate();
     // Only a guard against a hang: the checks below tell an early stop from
     // a kind that ran to its end.
-    if (!waitForExit(*driver, 120000))
+    if (waitForExit(*driver, hangGuardMs))
+        result.cancelToExitMs = sinceCancel.elapsed();
+    else
         driver->kill();
     result.output += QString::fromUtf8(driver->readAllStandardOutput());
     result.exitCode = driver->exitStatus() == QProcess::NormalExit ? driver->exitCode() : -1;
@@ -110,6 +117,32 @@ void expectArrivedAsReported(const CancelCase& c, const QJsonObject& source,
     EXPECT_EQ(there.size(), copied) << c.kind;
     for (const QString& item : there)
         EXPECT_TRUE(offered.contains(item)) << "half-written: " << item.toStdString();
+}
+
+// A phone that stops answering altogether must not hold a cancel: the job
+// ends, with its report, long before the phone's own time-outs (a minute per
+// exchange) would have run out.
+TEST(CancelWhileStalled, TheJobEndsWithItsReportWithoutWaitingForThePhone) {
+    LabSession lab({"--android", "2", "--seed", "31"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", QString::number(kSource), "--records", "6"}).exitCode, 0);
+    ASSERT_TRUE(lab.agentFaults(kDestination, {"stall=600", "only=AddPerson"}));
+    const CancelledRun run =
+        cancelWhen(lab,
+                   {"--from", lab.androidPhone(kSource), "--to", lab.androidPhone(kDestination),
+                    "--kinds", "contacts,sms", "--work", lab.dir() + "/work"},
+                   "progress contacts 1/", 30000);
+    ASSERT_TRUE(lab.agentFaults(kDestination, {}));
+    ASSERT_GE(run.cancelToExitMs, 0) << "the cancel waited for the stalled phone";
+    ::testing::Test::RecordProperty("cancel_to_exit_ms", static_cast<int>(run.cancelToExitMs));
+    ASSERT_FALSE(run.report.isEmpty()) << run.output.toStdString();
+    const QJsonObject contacts = kindReport(run.report, "contacts");
+    EXPECT_EQ(contacts.value("outcome").toString(), "cancelled");
+    EXPECT_EQ(contacts.value("reason").toString(), "cancelled")
+        << "a cut exchange was reported as a lost phone";
+    EXPECT_EQ(kindReport(run.report, "sms").value("text").toString(),
+              "Cancelled before it started");
+    EXPECT_EQ(run.exitCode, 1);
 }
 
 class CancelDuring : public ::testing::TestWithParam<CancelCase> {};

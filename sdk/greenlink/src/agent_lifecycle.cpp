@@ -159,6 +159,12 @@ int AndroidTSF_CheckDefaultMessangeOK(int deviceindex) {
 
 int AndroidTSF_CheckSupportEnabled(int type) { return type >= 0 && type <= 7 ? 0 : -1; }
 
+int AndroidTSF_InterruptAll(int on) {
+    WriteLog("Call Function: %s(%d)\n", "AndroidTSF_InterruptAll", on);
+    interruptChannels(on != 0);
+    return 0;
+}
+
 int AndroidTSF_UnInit(void) {
     WriteLog("Call Function: %s\n", "AndroidTSF_UnInit");
     if (!deviceSerial(0).empty()) {

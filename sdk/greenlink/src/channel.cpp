@@ -28,6 +28,8 @@ std::atomic<long long> g_sendTimeoutMs{20000};
 
 constexpr uint16_t kPortOffsetOnPhone = 10000;
 constexpr int kMaxAttempts = 3;
+// Raised by a cancel: no exchange starts or goes on until it is lowered.
+std::atomic<bool> g_interrupted{false};
 
 // The start of a command for the log: commands can carry kilobytes of hex.
 std::string logText(const char* command) {
@@ -253,8 +255,15 @@ bool TCPConnect::connectSocket() {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     setTimeout(fd, SO_RCVTIMEO, g_receiveTimeoutMs);
     setTimeout(fd, SO_SNDTIMEO, g_sendTimeoutMs);
+    std::lock_guard fdLock(m_fdLock);
     m_sockSrv = fd;
     return true;
+}
+
+void TCPConnect::interrupt() {
+    std::lock_guard fdLock(m_fdLock);
+    if (m_sockSrv > 0)
+        shutdown(m_sockSrv, SHUT_RDWR);
 }
 
 // adb accepts a connection on the forwarded port even when nothing answers on
@@ -281,6 +290,7 @@ int TCPConnect::Socket_startup() {
 }
 
 void TCPConnect::closeSocket() {
+    std::lock_guard fdLock(m_fdLock);
     if (m_sockSrv > 0)
         close(m_sockSrv);
     m_sockSrv = 0;
@@ -349,7 +359,7 @@ int TCPConnect::SendCommandToAndroidServices(const char* command, char* reply, i
     }
     std::lock_guard lock(m_lock);
     bool repeatable = isRepeatableCommand(command);
-    for (int a = attempt; a < kMaxAttempts; ++a) {
+    for (int a = attempt; a < kMaxAttempts && !g_interrupted; ++a) {
         if (!ensureConnected()) {
             WriteLog("error SendCommandToAndroidServices cmd = %s: no connection to %s (try %d)\n",
                      logText(command).c_str(), m_serial, a);
@@ -385,7 +395,7 @@ std::vector<int32_t> TCPConnect::sendPipelined(const std::vector<std::string>& c
         return values;
     }
     std::lock_guard lock(m_lock);
-    if (!ensureConnected()) {
+    if (g_interrupted || !ensureConnected()) {
         WriteLog("pipelined commands: no connection to %s\n", m_serial);
         return values;
     }
@@ -526,6 +536,16 @@ std::string sendTextCommand(const std::string& command, int deviceindex, int cap
     if (n <= 0)
         return {};
     return std::string(reply.data(), strnlen(reply.data(), static_cast<size_t>(n)));
+}
+
+void interruptChannels(bool on) {
+    g_interrupted = on;
+    if (!on)
+        return;
+    for (int device : {0, 1})
+        if (TCPConnect* channel = channelFor(device))
+            channel->interrupt();
+    abortRunningChildren();
 }
 
 } // namespace greenlink

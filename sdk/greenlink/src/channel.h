@@ -73,6 +73,9 @@ class TCPConnect {
     std::vector<int32_t> sendPipelined(const std::vector<std::string>& commands, bool* complete);
 
     bool connected() const { return m_sockSrv > 0; }
+    // Cuts short an exchange in progress from another thread: the blocked
+    // read or write returns at once.
+    void interrupt();
     // Points the channel at a local port directly, without adb (tests).
     void setLocalPortForTests(uint16_t port) { m_localPort = port; }
     uint16_t localPort() const { return m_localPort; }
@@ -81,6 +84,7 @@ class TCPConnect {
     int m_sockSrv = 0;       // connected socket, 0 when not connected
     char m_serial[256] = {}; // the phone's serial
     std::mutex m_lock;       // held for a whole exchange
+    std::mutex m_fdLock;     // closing or interrupting the socket; never held for an exchange
 
   private:
     ExchangeStatus exchangeOnce(const char* command, size_t commandLength, char* reply,
@@ -100,6 +104,9 @@ void setChannelTimeouts(std::chrono::milliseconds receive, std::chrono::millisec
 // The connection of phone position 0 or 1, created on first use (nullptr for
 // other positions).
 TCPConnect* channelFor(int deviceindex);
+// Raised: every exchange in progress ends at once and none starts, and adb
+// children are killed; lowered: channels work again.
+void interruptChannels(bool on);
 int AndroidConnectInit(int deviceindex);
 void AndroidConnectUnInit(int deviceindex);
 
