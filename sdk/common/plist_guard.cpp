@@ -120,8 +120,11 @@ class XmlScanner {
         }
         if (n != "plist" && ++m_nodes > m_limits.maxNodes)
             return PlistVerdict::TooManyNodes;
-        if ((n == "array" || n == "dict") && !empty && ++m_depth > m_limits.maxDepth)
+        // An empty container is a level too, as in the binary form.
+        if ((n == "array" || n == "dict") && m_depth + 1 > m_limits.maxDepth)
             return PlistVerdict::TooDeep;
+        if ((n == "array" || n == "dict") && !empty)
+            ++m_depth;
         return PlistVerdict::Ok;
     }
 
@@ -326,10 +329,46 @@ PlistVerdict parsePlistBounded(const char* data, size_t size, plist_t* out,
     return *out != nullptr ? PlistVerdict::Ok : PlistVerdict::NotAPlist;
 }
 
+bool plistWithinDepth(plist_t root, unsigned maxDepth) {
+    struct Item {
+        plist_t node;
+        unsigned depth;
+    };
+    std::vector<Item> todo;
+    if (root != nullptr)
+        todo.push_back({root, 1});
+    while (!todo.empty()) {
+        Item it = todo.back();
+        todo.pop_back();
+        if (!isContainer(it.node))
+            continue;
+        if (it.depth > maxDepth)
+            return false;
+        if (plist_get_node_type(it.node) == PLIST_ARRAY) {
+            uint32_t n = plist_array_get_size(it.node);
+            for (uint32_t i = 0; i < n; ++i)
+                todo.push_back({plist_array_get_item(it.node, i), it.depth + 1});
+            continue;
+        }
+        plist_dict_iter iter = nullptr;
+        plist_dict_new_iter(it.node, &iter);
+        for (plist_t val = nullptr;;) {
+            plist_dict_next_item(it.node, iter, nullptr, &val);
+            if (val == nullptr)
+                break;
+            todo.push_back({val, it.depth + 1});
+            val = nullptr;
+        }
+        free(iter);
+    }
+    return true;
+}
+
 namespace {
 
-// Subtrees no taller than this are freed by libplist itself.
-constexpr uint32_t kRecursiveFreeHeight = 32;
+// Trees no taller than this are freed by libplist itself; in taller ones the
+// children taller than this are replaced by plain values first.
+constexpr uint32_t kRecursiveFreeHeight = 256;
 
 // One container being walked by freePlistFlat.
 struct FreeFrame {
@@ -338,11 +377,10 @@ struct FreeFrame {
     uint32_t index = 0; // arrays: the next item
     uint32_t count = 0;
     plist_dict_iter iter = nullptr;
-    std::string slotInParent; // dictionaries: this node's key in its parent
-    uint32_t slotIndex = 0;   // arrays: this node's index in its parent
-    uint32_t height = 0;      // of the children kept
+    uint32_t slotIndex = 0; // arrays: this node's index in its parent
+    uint32_t height = 0;    // of the children kept
     std::vector<uint32_t> tallItems;
-    std::vector<std::string> tallKeys;
+    std::vector<plist_t> tallValues;
 };
 
 FreeFrame frameFor(plist_t node) {
@@ -356,31 +394,34 @@ FreeFrame frameFor(plist_t node) {
     return f;
 }
 
-// The next child of f, with its key or index; null when there is none.
-plist_t nextChild(FreeFrame& f, std::string* key, uint32_t* index) {
+// The next child of f and its index; null when there is none. Keys are not
+// read here: libplist aborts on a key with a NUL inside when asked for it.
+plist_t nextChild(FreeFrame& f, uint32_t* index) {
     if (!f.dict) {
         if (f.index >= f.count)
             return nullptr;
         *index = f.index;
         return plist_array_get_item(f.node, f.index++);
     }
-    char* k = nullptr;
     plist_t val = nullptr;
-    plist_dict_next_item(f.node, f.iter, &k, &val);
-    *key = k != nullptr ? k : "";
-    free(k);
+    plist_dict_next_item(f.node, f.iter, nullptr, &val);
     return val;
 }
 
 // Replaces the tall children by plain values: each of them has already had
-// its own tall children replaced, so freeing it recurses only a few levels.
+// its own tall children replaced, so freeing it recurses only so far.
 void dropTallChildren(FreeFrame& f) {
     free(f.iter);
     f.iter = nullptr;
     for (uint32_t i : f.tallItems)
         plist_array_set_item(f.node, plist_new_bool(0), i);
-    for (const std::string& k : f.tallKeys)
-        plist_dict_set_item(f.node, k.c_str(), plist_new_bool(0));
+    for (plist_t val : f.tallValues) {
+        char* key = nullptr;
+        plist_get_key_val(plist_dict_item_get_key(val), &key);
+        if (key != nullptr)
+            plist_dict_set_item(f.node, key, plist_new_bool(0));
+        free(key);
+    }
 }
 
 } // namespace
@@ -388,7 +429,7 @@ void dropTallChildren(FreeFrame& f) {
 void freePlistFlat(plist_t root) {
     if (root == nullptr)
         return;
-    if (!isContainer(root)) {
+    if (plistWithinDepth(root, kRecursiveFreeHeight)) {
         plist_free(root);
         return;
     }
@@ -396,13 +437,11 @@ void freePlistFlat(plist_t root) {
     stack.push_back(frameFor(root));
     while (!stack.empty()) {
         FreeFrame& f = stack.back();
-        std::string key;
         uint32_t index = 0;
-        plist_t child = nextChild(f, &key, &index);
+        plist_t child = nextChild(f, &index);
         if (child != nullptr) {
             if (isContainer(child)) {
                 FreeFrame c = frameFor(child);
-                c.slotInParent = std::move(key);
                 c.slotIndex = index;
                 stack.push_back(std::move(c));
             } else {
@@ -417,14 +456,12 @@ void freePlistFlat(plist_t root) {
         if (stack.empty())
             break;
         FreeFrame& parent = stack.back();
-        if (height > kRecursiveFreeHeight) {
-            if (parent.dict)
-                parent.tallKeys.push_back(std::move(done.slotInParent));
-            else
-                parent.tallItems.push_back(done.slotIndex);
-        } else {
+        if (height <= kRecursiveFreeHeight)
             parent.height = std::max(parent.height, height);
-        }
+        else if (parent.dict)
+            parent.tallValues.push_back(done.node);
+        else
+            parent.tallItems.push_back(done.slotIndex);
     }
     plist_free(root);
 }

@@ -45,6 +45,11 @@ PlistVerdict checkPlist(const char* data, size_t size, const PlistLimits& limits
 PlistVerdict parsePlistBounded(const char* data, size_t size, plist_t* out,
                                const PlistLimits& limits = {});
 
+// True when a tree that came from elsewhere nests containers no deeper than
+// maxDepth. Walks without recursion and stops at the first container too deep,
+// so the answer costs at most one pass over the tree.
+bool plistWithinDepth(plist_t root, unsigned maxDepth);
+
 // Frees a tree whatever its depth: a tree that came from elsewhere (a library
 // that parsed it without these limits) may be arbitrarily deep. Shallow trees
 // go straight to plist_free.
