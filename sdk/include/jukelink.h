@@ -8,7 +8,12 @@
  * one folder per device).
  *
  * The library never writes into a backup folder. Personal data is loaded into
- * libdbsifter from copies made in the folder given to iTunesTSF_SetTempPath.
+ * libdbsifter from copies made in a private folder (mode 0700, files 0600)
+ * that it creates inside the folder given to iTunesTSF_SetTempPath.
+ *
+ * A backup folder is treated as written by a stranger: below it no link is
+ * followed and only regular files are opened; every property list is checked
+ * for size and nesting before it is parsed.
  *
  * Every operation that fails writes one line with the reason to standard
  * error ("jukelink: ..."). All calls of a transfer come from one thread; the
@@ -65,19 +70,26 @@ TSF_API int iTunesTSF_SetOtherBackupPath(char* folder);
  * 5 videos, 6 music) can come from a backup; -1 for 7 (apps) and anything else. */
 TSF_API int iTunesTSF_CheckSupportEnabled(int kind);
 
-/* The folder the database copies go to. 0, or -1 when the text is NULL, empty
- * or longer than 1,023 bytes. */
+/* The folder inside which the library makes its private folder for copies
+ * (see iTunesTSF_CleanTemp). 0, or -1 when the text is NULL, empty or longer
+ * than 1,023 bytes. */
 TSF_API int iTunesTSF_SetTempPath(char* folder);
 
 /* Makes the backup at index of the last listing current: reads its manifest
- * and builds the media lists. 0 on success; -1 when the index is out of range,
- * the backup is encrypted (decryption is not supported) or its manifest cannot
- * be read. On -1 the media lists are empty and the flushes load empty lists. */
+ * and builds the media lists. 0 on success (also for a backup that was not
+ * finished: see iTunesTSF_IsBackupComplete); -1 when the index is out of
+ * range (INVALID_ARGUMENT), the node's `problem` is set (TOO_LARGE,
+ * UNSAFE_FILE), the backup is encrypted (ENCRYPTED; decryption is not
+ * supported), or its manifest cannot be read (NOT_FOUND, CORRUPT,
+ * UNSAFE_FILE). On -1 the media lists answer -1 and the flushes load empty
+ * lists. */
 TSF_API int iTunesTSF_ScanBackupDeviceByIndex(int index);
 
 /* Load the current backup's database of that kind into libdbsifter (its list
  * is replaced, and left empty when the backup has no such database). 0 on
- * success, -1 otherwise; the reason is logged. */
+ * success, -1 otherwise (NOT_FOUND when the backup has no such database or
+ * lacks its file, UNSAFE_FILE, CORRUPT when the parser cannot read it, or the
+ * scan's category). */
 TSF_API int iTunesTSF_FlushPerson(void);
 TSF_API int iTunesTSF_FlushSMS(void);
 TSF_API int iTunesTSF_FlushCallLog(void);
