@@ -40,27 +40,31 @@ const char* kindText(mode_t mode) {
     return "not a regular file";
 }
 
-bool fromErrno(Error* err, const char* what, const std::string& name) {
+// Each refusal returns -1, the descriptor callers get.
+int refuse(Error* err, Category c, std::string why) {
+    err->fail(c, std::move(why));
+    return -1;
+}
+
+// ELOOP: O_NOFOLLOW met a link; ENOTDIR: a link or file where a folder was.
+int refuseErrno(Error* err, const char* what, const std::string& name) {
     int e = errno;
     Category c = e == ENOENT                  ? Category::NotFound
                  : e == ELOOP || e == ENOTDIR ? Category::UnsafeFile
                                               : Category::Io;
-    return err->fail(c, std::string(what) + " " + name + ": " + strerror(e));
+    return refuse(err, c, std::string(what) + " " + name + ": " + strerror(e));
 }
 
 // Steps from dir into the folder name, refusing links and anything else.
 int enterFolder(int dir, const std::string& name, const std::string& shown, Error* err) {
     struct stat st;
     if (fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return fromErrno(err, "cannot find", shown), -1;
+        return refuseErrno(err, "cannot find", shown);
     if (!S_ISDIR(st.st_mode))
-        return err->fail(S_ISREG(st.st_mode) ? Category::NotFound : Category::UnsafeFile,
-                         shown + " is " + kindText(st.st_mode) + ", not a folder"),
-               -1;
+        return refuse(err, S_ISREG(st.st_mode) ? Category::NotFound : Category::UnsafeFile,
+                      shown + " is " + kindText(st.st_mode) + ", not a folder");
     int fd = openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        fromErrno(err, "cannot open", shown);
-    return fd;
+    return fd >= 0 ? fd : refuseErrno(err, "cannot open", shown);
 }
 
 } // namespace
@@ -78,10 +82,10 @@ bool isSafeRelativeName(const std::string& relative) {
 
 int openInside(const std::string& folder, const std::string& relative, int64_t* size, Error* err) {
     if (!isSafeRelativeName(relative))
-        return err->fail(Category::InvalidArgument, "not a name inside a backup: " + relative), -1;
+        return refuse(err, Category::InvalidArgument, "not a name inside a backup: " + relative);
     Fd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0)
-        return fromErrno(err, "cannot open the backup folder", folder), -1;
+        return refuseErrno(err, "cannot open the backup folder", folder);
     std::vector<std::string> parts = components(relative);
     std::string shown = folder;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -95,21 +99,21 @@ int openInside(const std::string& folder, const std::string& relative, int64_t* 
     // Looked at before it is opened: opening a device may already act.
     struct stat st;
     if (fstatat(dir.get(), parts.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return fromErrno(err, "cannot find", shown), -1;
+        return refuseErrno(err, "cannot find", shown);
     if (!S_ISREG(st.st_mode))
-        return err->fail(Category::UnsafeFile, shown + " is " + kindText(st.st_mode)), -1;
+        return refuse(err, Category::UnsafeFile, shown + " is " + kindText(st.st_mode));
     // Non-blocking, so a FIFO put there meanwhile cannot hold the open.
     Fd fd(openat(dir.get(), parts.back().c_str(),
                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0)
-        return fromErrno(err, "cannot open", shown), -1;
+        return refuseErrno(err, "cannot open", shown);
     if (fstat(fd.get(), &st) != 0)
-        return fromErrno(err, "cannot read the state of", shown), -1;
+        return refuseErrno(err, "cannot read the state of", shown);
     if (!S_ISREG(st.st_mode))
-        return err->fail(Category::UnsafeFile, shown + " is " + kindText(st.st_mode)), -1;
+        return refuse(err, Category::UnsafeFile, shown + " is " + kindText(st.st_mode));
     int flags = fcntl(fd.get(), F_GETFL);
     if (flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return fromErrno(err, "cannot prepare", shown), -1;
+        return refuseErrno(err, "cannot prepare", shown);
     if (size != nullptr)
         *size = static_cast<int64_t>(st.st_size);
     return fd.release();
