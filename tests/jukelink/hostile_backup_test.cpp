@@ -300,6 +300,16 @@ TEST(HostileBackup, AnUnreadableManifestDbIsAnErrorNotAnEmptyBackup) {
     }
 }
 
+TEST(HostileBackup, AnOversizedManifestIsRefusedBeforeItIsRead) {
+    Planted p(backupfix::Format::Mbdb);
+    // Sparse: the size is refused from the file's state, nothing is read.
+    ASSERT_EQ(truncate(p.path("Manifest.mbdb").c_str(), off_t(300) << 20), 0);
+    ASSERT_EQ(p.reader.list(), 1);
+    EXPECT_EQ(p.reader.scan(0), -1);
+    EXPECT_EQ(jukelink::lastFailureCategory(), Category::TooLarge);
+    EXPECT_EQ(p.reader.usableMedia(MediaKind::Music), nullptr);
+}
+
 TEST(HostileBackup, UnfinishedBackupsAreReportedAsSuch) {
     Planted p;
     ASSERT_EQ(p.reader.list(), 1);
