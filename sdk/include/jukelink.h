@@ -57,8 +57,8 @@ TSF_API int iTunesTSF_GetLastError(char* buf, int size);
 TSF_API int iTunesTSF_BackupCount(void);
 
 /* *out = the backup at index of the last listing, or NULL when index is out of
- * range (then -1). 0 on success. An incomplete or encrypted backup is listed
- * too: see isComplete and isEncrypted. */
+ * range (then -1). 0 on success. An incomplete, encrypted or unreadable
+ * backup is listed too: see isComplete, isEncrypted and problem. */
 TSF_API int iTunesTSF_GetBackupDeviceByIndex(int index, BackupDeviceNode** out);
 
 /* Adds a user-chosen folder (UTF-8, at most 1,023 bytes) to the search. An
