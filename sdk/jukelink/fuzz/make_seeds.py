@@ -79,6 +79,9 @@ def file_blobs():
     write("file_blob", "nest-20.bin", plistlib.dumps({"$top": {"root": plistlib.UID(1)},
                                                       "$objects": nested(20)},
                                                      fmt=plistlib.FMT_BINARY))
+    # libplist aborts when asked for a key with a NUL inside; freeing once did.
+    write("file_blob", "nul-key.bin", plistlib.dumps({"$objects": [{"Si\x00ze": 1}], "a\x00": [[1]]},
+                                                     fmt=plistlib.FMT_BINARY))
     write("file_blob", "shared-30.bin", plistlib.dumps({"$objects": shared(30)},
                                                        fmt=plistlib.FMT_BINARY))
 
