@@ -198,6 +198,37 @@ TEST(HostileBackup, LinksAndSpecialFilesInPlaceOfMediaAreRefusedWithoutBlocking)
     EXPECT_EQ(jukelink::lastFailureCategory(), Category::None);
 }
 
+// The generator's hostile shapes, which whole-copy tests start from.
+TEST(HostileBackup, TheGeneratorsUnsafeFilesAndDeepPlistAreRefused) {
+    TempFolder t;
+    std::string root = t.sub("Backup");
+    backupfix::Options o;
+    o.seed = 95;
+    o.count = 3;
+    o.mediaCount = 2;
+    o.unsafeFiles = true;
+    backupfix::Result r;
+    ASSERT_TRUE(backupfix::writeBackup(root, o, &r));
+    BackupReader reader([root] { return std::vector<std::string>{root}; });
+    ASSERT_EQ(reader.list(), 1);
+    ASSERT_EQ(reader.scan(0), 0);
+    int unsafe = 0;
+    for (const backupfix::MediaFile& m : r.media) {
+        Category got = Category::None;
+        int fd = openWithin(reader, m.backupName, r.folder + "/" + m.backupName, &got);
+        if (fd >= 0)
+            close(fd);
+        EXPECT_EQ(fd < 0, m.unsafe) << m.backupName;
+        EXPECT_EQ(got, m.unsafe ? Category::UnsafeFile : Category::None) << m.backupName;
+        unsafe += m.unsafe ? 1 : 0;
+    }
+    EXPECT_EQ(unsafe, 2);
+    o.deepPlist = true;
+    ASSERT_TRUE(backupfix::writeBackup(root, o, &r));
+    ASSERT_EQ(reader.list(), 1);
+    EXPECT_EQ(reader.node(0)->problem, static_cast<int>(Category::TooLarge));
+}
+
 TEST(HostileBackup, NamesThatLeadOutOfTheBackupAreRefusedBeforeAnythingIsOpened) {
     Planted p;
     ASSERT_EQ(p.reader.list(), 1);
