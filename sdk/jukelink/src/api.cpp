@@ -29,7 +29,8 @@ int setterResult(int rc, const char* what) {
     if (rc == 0)
         jukelink::reportSuccess();
     else
-        jukelink::reportFailure(what, {jukelink::Category::InvalidArgument, "folder refused"});
+        jukelink::reportFailure(what, {jukelink::Category::InvalidArgument,
+                                       "the folder is empty or longer than 1,023 bytes"});
     return rc;
 }
 
