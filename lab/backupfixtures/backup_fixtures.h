@@ -26,8 +26,13 @@ struct Options {
     bool incomplete = false;   // Status.plist SnapshotState other than "finished"
     bool missingFiles = false; // sms.db and every third media file left out
     bool walTail = false;      // databases keep their last records in -wal files
-    std::string deviceName;    // default "Test iPhone <seed>"
-    int64_t dateUnix = 0;      // last backup date; default from the seed
+    // The second media file a link to /etc/passwd, the third a FIFO: what a
+    // backup folder someone else could write may hold.
+    bool unsafeFiles = false;
+    // Status.plist of 200,000 nested arrays: the backup cannot be read.
+    bool deepPlist = false;
+    std::string deviceName; // default "Test iPhone <seed>"
+    int64_t dateUnix = 0;   // last backup date; default from the seed
     // When > 0, one more video whose file is sparse and this many bytes long.
     int64_t hugeVideoBytes = 0;
 };
@@ -47,6 +52,7 @@ struct MediaFile {
     std::string backupName; // "xx/fileID" or "fileID"
     int64_t size = 0;
     bool present = true; // false when left out by missingFiles
+    bool unsafe = false; // a link or FIFO planted by unsafeFiles
 };
 
 struct Result {

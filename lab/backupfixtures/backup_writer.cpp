@@ -278,6 +278,29 @@ void removeSome(Context& c, const std::string& dir) {
     }
 }
 
+void plantUnsafe(Context& c, const std::string& dir) {
+    for (size_t i = 1; i < 3 && i < c.r.media.size(); ++i) {
+        MediaFile& m = c.r.media[i];
+        std::string at = dir + "/" + m.backupName;
+        fs::remove(at);
+        if (i == 1)
+            fs::create_symlink("/etc/passwd", at);
+        else
+            mkfifo(at.c_str(), 0600);
+        m.unsafe = true;
+    }
+}
+
+std::string deepNesting(size_t levels) {
+    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">";
+    s.reserve(s.size() + levels * 15 + 8);
+    for (size_t i = 0; i < levels; ++i)
+        s += "<array>";
+    for (size_t i = 0; i < levels; ++i)
+        s += "</array>";
+    return s + "</plist>\n";
+}
+
 } // namespace
 
 bool writeBackup(const std::string& parent, const Options& optIn, Result* out, std::string* err) {
@@ -317,6 +340,10 @@ bool writeBackup(const std::string& parent, const Options& optIn, Result* out, s
     }
     if (opt.missingFiles)
         removeSome(c, dir);
+    if (opt.unsafeFiles)
+        plantUnsafe(c, dir);
+    if (opt.deepPlist && !writeBytes(dir + "/Status.plist", deepNesting(200000)))
+        return fail("cannot write Status.plist");
     if (out)
         *out = std::move(c.r);
     return true;

@@ -14,7 +14,7 @@ namespace {
 int usage() {
     fprintf(stderr, "usage: kestrova-backupfixture --format db|mbdb --ios V --seed S --count N "
                     "--out DIR [--media M] [--encrypted] [--incomplete] [--missing-files] "
-                    "[--wal] [--huge-video BYTES]\n");
+                    "[--wal] [--unsafe-files] [--deep-plist] [--huge-video BYTES]\n");
     return 2;
 }
 
@@ -45,6 +45,10 @@ int main(int argc, char** argv) {
             opt.missingFiles = true;
         } else if (a == "--wal") {
             opt.walTail = true;
+        } else if (a == "--unsafe-files") {
+            opt.unsafeFiles = true;
+        } else if (a == "--deep-plist") {
+            opt.deepPlist = true;
         } else if (v == nullptr) {
             return usage();
         } else if (a == "--format" && (!strcmp(v, "db") || !strcmp(v, "mbdb"))) {

@@ -23,7 +23,9 @@ typedef struct BackupDeviceNode {
     int32_t isEncrypted;     /* 1536: 1 when the backup is encrypted */
     int32_t isComplete;      /* 1540: 1 when Status.plist says "finished" */
     int32_t manifestFormat;  /* 1544: 1 Manifest.db, 2 Manifest.mbdb, 0 unknown */
-    int32_t reserved;        /* 1548 */
+    int32_t problem;         /* 1548: 0, or the iTunesTSF_ErrorCategory that keeps the backup
+                                from being read (a property list over the limits, a link or
+                                special file in its place); such a backup cannot be scanned */
 } BackupDeviceNode;
 
 /* One media file of a backup. */

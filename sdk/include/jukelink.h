@@ -8,7 +8,12 @@
  * one folder per device).
  *
  * The library never writes into a backup folder. Personal data is loaded into
- * libdbsifter from copies made in the folder given to iTunesTSF_SetTempPath.
+ * libdbsifter from copies made in a private folder (mode 0700, files 0600)
+ * that it creates inside the folder given to iTunesTSF_SetTempPath.
+ *
+ * A backup folder is treated as written by a stranger: below it no link is
+ * followed and only regular files are opened; every property list is checked
+ * for size and nesting before it is parsed.
  *
  * Every operation that fails writes one line with the reason to standard
  * error ("jukelink: ..."). All calls of a transfer come from one thread; the
@@ -22,13 +27,38 @@
 #include "backup_nodes.h"
 #include "tsf_export.h"
 
+/* What kind of failure the calling thread's latest failed operation met.
+ * Every operation below that can fail sets it (NONE on success), beside the
+ * reason text of iTunesTSF_GetLastError, so callers decide by the category
+ * and show the text. */
+typedef enum iTunesTSF_ErrorCategory {
+    ITUNESTSF_ERR_NONE = 0,
+    ITUNESTSF_ERR_NOT_FOUND = 1,      /* no such backup, file or database */
+    ITUNESTSF_ERR_CORRUPT = 2,        /* unreadable or damaged data */
+    ITUNESTSF_ERR_ENCRYPTED = 3,      /* an encrypted backup */
+    ITUNESTSF_ERR_UNSAFE_FILE = 4,    /* a link, folder, FIFO or device where a file belongs */
+    ITUNESTSF_ERR_INCOMPLETE = 5,     /* the backup was never finished */
+    ITUNESTSF_ERR_TOO_LARGE = 6,      /* over a size, nesting or count limit */
+    ITUNESTSF_ERR_IO = 7,             /* the file system refused (permissions, full disk) */
+    ITUNESTSF_ERR_INVALID_ARGUMENT = 8 /* a bad index, name or missing call order */
+} iTunesTSF_ErrorCategory;
+
+/* The category of the calling thread's latest operation: ITUNESTSF_ERR_NONE
+ * when it succeeded. */
+TSF_API int iTunesTSF_GetLastErrorCategory(void);
+
+/* Copies the reason of the calling thread's latest failure (NUL-terminated,
+ * cut to size at a character boundary) and returns its full length in bytes;
+ * 0 (and an empty text) when the latest operation succeeded. */
+TSF_API int iTunesTSF_GetLastError(char* buf, int size);
+
 /* Searches the backup folders again and returns the number of backups found
  * (newest first). */
 TSF_API int iTunesTSF_BackupCount(void);
 
 /* *out = the backup at index of the last listing, or NULL when index is out of
- * range (then -1). 0 on success. An incomplete or encrypted backup is listed
- * too: see isComplete and isEncrypted. */
+ * range (then -1). 0 on success. An incomplete, encrypted or unreadable
+ * backup is listed too: see isComplete, isEncrypted and problem. */
 TSF_API int iTunesTSF_GetBackupDeviceByIndex(int index, BackupDeviceNode** out);
 
 /* Adds a user-chosen folder (UTF-8, at most 1,023 bytes) to the search. An
@@ -40,27 +70,37 @@ TSF_API int iTunesTSF_SetOtherBackupPath(char* folder);
  * 5 videos, 6 music) can come from a backup; -1 for 7 (apps) and anything else. */
 TSF_API int iTunesTSF_CheckSupportEnabled(int kind);
 
-/* The folder the database copies go to. 0, or -1 when the text is NULL, empty
- * or longer than 1,023 bytes. */
+/* The folder inside which the library makes its private folder for copies
+ * (see iTunesTSF_CleanTemp). 0, or -1 when the text is NULL, empty or longer
+ * than 1,023 bytes. */
 TSF_API int iTunesTSF_SetTempPath(char* folder);
 
 /* Makes the backup at index of the last listing current: reads its manifest
- * and builds the media lists. 0 on success; -1 when the index is out of range,
- * the backup is encrypted (decryption is not supported) or its manifest cannot
- * be read. On -1 the media lists are empty and the flushes load empty lists. */
+ * and builds the media lists. 0 on success (also for a backup that was not
+ * finished: see iTunesTSF_IsBackupComplete); -1 when the index is out of
+ * range (INVALID_ARGUMENT), the node's `problem` is set (TOO_LARGE,
+ * UNSAFE_FILE), the backup is encrypted (ENCRYPTED; decryption is not
+ * supported), or its manifest cannot be read (NOT_FOUND, CORRUPT,
+ * UNSAFE_FILE). On -1 the media lists answer -1 and the flushes load empty
+ * lists. */
 TSF_API int iTunesTSF_ScanBackupDeviceByIndex(int index);
 
 /* Load the current backup's database of that kind into libdbsifter (its list
  * is replaced, and left empty when the backup has no such database). 0 on
- * success, -1 otherwise; the reason is logged. */
+ * success, -1 otherwise (NOT_FOUND when the backup has no such database or
+ * lacks its file, UNSAFE_FILE, CORRUPT when the parser cannot read it, or the
+ * scan's category). */
 TSF_API int iTunesTSF_FlushPerson(void);
 TSF_API int iTunesTSF_FlushSMS(void);
 TSF_API int iTunesTSF_FlushCallLog(void);
 TSF_API int iTunesTSF_FlushCalender(void);
 
 /* Media lists of the current backup: the number of entries, and *out (when out
- * is not NULL) = the head of the list, NULL when empty. Only files present in
- * the backup folder are listed. The lists stay valid until the next scan. */
+ * is not NULL) = the head of the list, NULL when empty. Every file the
+ * manifest lists is listed, also one missing from the folder (opening it then
+ * fails with ITUNESTSF_ERR_NOT_FOUND). -1 (and *out = NULL) when no backup was
+ * scanned or the scan failed (encrypted backup, unreadable manifest): the
+ * category tells why. The lists stay valid until the next scan. */
 TSF_API int iTunesTSF_GetDICMImage(DicmImageList** out);
 TSF_API int iTunesTSF_GetVideos(DicmImageList** out);
 TSF_API int iTunesTSF_GetMusics(DicmImageList** out);
@@ -73,5 +113,28 @@ TSF_API int iTunesTSF_GetMusics_TotalSize(void);
 TSF_API int64_t iTunesTSF_GetDICMImage_TotalSize64(void);
 TSF_API int64_t iTunesTSF_GetVideos_TotalSize64(void);
 TSF_API int64_t iTunesTSF_GetMusics_TotalSize64(void);
+
+/* 1 when the backup at index of the last listing was finished (its
+ * Status.plist says so), 0 when it was not (an interrupted backup: files may
+ * be missing or half written; category ITUNESTSF_ERR_INCOMPLETE), -1 when
+ * there is no backup at index. */
+TSF_API int iTunesTSF_IsBackupComplete(int index);
+
+/* Opens a file of the backup at index of the last listing for reading.
+ * relativeName is the name inside the backup folder, as in the `name` field
+ * of a media entry ("xx/fileID"); it may not be absolute or hold "." or ".."
+ * components. No link is followed at any step below the backup folder, and
+ * only a regular file is opened: a link, folder, FIFO, socket or device is
+ * refused without blocking. Returns a read-only descriptor (close-on-exec,
+ * blocking) that the caller closes, and *size (when size is not NULL) = the
+ * file's size in bytes; -1 on failure, with the category (NOT_FOUND,
+ * UNSAFE_FILE, IO, INVALID_ARGUMENT). */
+TSF_API int iTunesTSF_OpenBackupFile(int backupIndex, const char* relativeName, int64_t* size);
+
+/* Removes everything the library created below the folder of
+ * iTunesTSF_SetTempPath (copies of databases and manifests, kept in one
+ * private folder, mode 0700, files 0600). The parser's lists loaded from
+ * them stay. 0, or -1 when something could not be removed (category IO). */
+TSF_API int iTunesTSF_CleanTemp(void);
 
 #endif

@@ -71,6 +71,19 @@ TEST(Framing, RepliesAreReadWholeOrRefused) {
     EXPECT_NE(error.find("too large"), std::string::npos);
 }
 
+TEST(Framing, AReplyNestedTooDeeplyIsRefusedBeforeItIsParsed) {
+    std::string body = "<plist>";
+    for (int i = 0; i < 200000; ++i)
+        body += "<array>";
+    for (int i = 0; i < 200000; ++i)
+        body += "</array>";
+    body += "</plist>";
+    Canned deep{frame(body, static_cast<uint32_t>(body.size())), 0, 1 << 20};
+    std::string error;
+    EXPECT_EQ(fruitlink::readFrame(std::ref(deep), &error, 16u << 20), nullptr);
+    EXPECT_NE(error.find("nested too deeply"), std::string::npos) << error;
+}
+
 TEST(ArchiveRules, EntryNamesAndLinks) {
     std::string why;
     EXPECT_EQ(fruitlink::safeEntryPath("./var/mobile//Library/./sms.db", &why),

@@ -4,10 +4,12 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "backup_fixtures.h"
 #include "backup_reader.h"
 #include "fsutil.h"
+#include "log.h"
 #include "test_folder.h"
 
 using backupfix::Format;
@@ -61,16 +63,25 @@ jukelink::DbLoader recorder(std::vector<LoadCall>* calls) {
     };
 }
 
-// The media entries of kind k the generator left in place, as (device path,
-// backup name, size), in the order written.
+// The media entries of kind k the manifest lists (also those the generator
+// left out of the folder), as (device path, backup name, size), in the order
+// written.
 std::vector<std::tuple<std::string, std::string, int64_t>> expectedMedia(const backupfix::Result& r,
                                                                          int k) {
     std::vector<std::tuple<std::string, std::string, int64_t>> out;
     for (const backupfix::MediaFile& m : r.media) {
-        if (m.kind == k && m.present)
+        if (m.kind == k)
             out.emplace_back(m.devicePath, m.backupName, m.size);
     }
     return out;
+}
+
+// The reader's private folder inside temp, where it put the copy at path.
+std::string privateFolderOf(const std::string& temp, const std::string& path) {
+    std::string dir = path.substr(0, path.rfind('/'));
+    EXPECT_EQ(dir.substr(0, dir.rfind('/')), temp) << path;
+    EXPECT_EQ(dir.substr(dir.rfind('/') + 1, 9), "jukelink-") << path;
+    return dir;
 }
 
 std::vector<std::tuple<std::string, std::string, int64_t>> listed(jukelink::MediaList& l) {
@@ -137,7 +148,8 @@ TEST_P(WholeBackup, ListsScansAndHandsEachDatabaseOverUnderItsOwnName) {
                                        iosfix::DbKind::CallHistory, iosfix::DbKind::Calendar};
     for (size_t i = 0; i < 4; ++i) {
         iosfix::DbLocation loc = iosfix::dbLocation(fixKinds[i], ios);
-        EXPECT_EQ(calls[i].path, temp + "/" + loc.fileName);
+        std::string dir = privateFolderOf(temp, calls[i].path);
+        EXPECT_EQ(calls[i].path, dir + "/" + loc.fileName);
         std::string id = backupfix::fileID(loc.domain, loc.relativePath);
         std::string name = format == Format::Db ? id.substr(0, 2) + "/" + id : id;
         EXPECT_EQ(calls[i].bytes, readFile(r.folder + "/" + name)) << loc.fileName;
@@ -275,7 +287,7 @@ TEST(BackupScan, IncompleteBackupIsMarkedAndStillRead) {
     expectMediaMatch(reader, r);
 }
 
-TEST(BackupScan, MissingFilesGiveWhatExists) {
+TEST(BackupScan, MissingFilesStayListedAndAMissingDatabaseFailsItsLoad) {
     for (Format f : {Format::Db, Format::Mbdb}) {
         TempFolder t;
         std::string root = t.sub("Backup");
@@ -288,13 +300,28 @@ TEST(BackupScan, MissingFilesGiveWhatExists) {
         reader.setTempPath(temp.c_str());
         ASSERT_EQ(reader.scan(0), 0);
         expectMediaMatch(reader, r);
-        EXPECT_LT(reader.media(MediaKind::Photo).count(), 5);
+        EXPECT_EQ(reader.media(MediaKind::Photo).count(), 5);
+        int missing = 0;
+        for (const backupfix::MediaFile& m : r.media) {
+            int64_t size = 0;
+            int fd = reader.openFile(0, m.backupName.c_str(), &size);
+            if (fd >= 0)
+                close(fd);
+            EXPECT_EQ(fd >= 0, m.present) << m.backupName;
+            if (!m.present) {
+                ++missing;
+                EXPECT_EQ(jukelink::lastFailureCategory(), jukelink::Category::NotFound);
+            }
+        }
+        EXPECT_GT(missing, 0);
         std::vector<LoadCall> calls;
         EXPECT_EQ(reader.flush(DbKind::Sms, recorder(&calls)), -1);
         EXPECT_EQ(reader.flush(DbKind::Contacts, recorder(&calls)), 0);
         ASSERT_EQ(calls.size(), 2u);
         EXPECT_FALSE(calls[0].existed);
         EXPECT_TRUE(calls[1].existed);
+        EXPECT_EQ(reader.flush(DbKind::Sms, recorder(&calls)), -1);
+        EXPECT_EQ(jukelink::lastFailureCategory(), jukelink::Category::NotFound);
     }
 }
 

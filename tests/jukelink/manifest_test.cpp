@@ -48,8 +48,8 @@ TEST(Manifest, DbAndMbdbGiveTheSameRegularFilesWithSizesAndIds) {
     writeFile(mbdbDir + "/Manifest.mbdb", backupfix::encodeMbdb(kFiles));
     for (const std::string& dir : {dbDir, mbdbDir}) {
         Manifest m;
-        std::string err;
-        ASSERT_TRUE(jukelink::readManifest(dir, t.path(), all(), &m, &err)) << err;
+        jukelink::Error err;
+        ASSERT_TRUE(jukelink::readManifest(dir, t.path(), all(), &m, &err)) << err.text;
         EXPECT_EQ(m.format, dir == dbDir ? jukelink::kFormatDb : jukelink::kFormatMbdb);
         ASSERT_EQ(m.files.size(), 3u) << "the folder is not a file";
         for (size_t i = 0; i < 3; ++i) {
@@ -69,30 +69,31 @@ TEST(Manifest, FilterDecidesWhatIsKept) {
     TempFolder t;
     ASSERT_TRUE(backupfix::writeManifestDb(t.path() + "/Manifest.db", kFiles));
     Manifest m;
-    std::string err;
+    jukelink::Error err;
     auto onlyCameraRoll = [](const std::string& d, const std::string&) {
         return d == "CameraRollDomain";
     };
-    ASSERT_TRUE(jukelink::readManifest(t.path(), "", onlyCameraRoll, &m, &err)) << err;
+    ASSERT_TRUE(jukelink::readManifest(t.path(), "", onlyCameraRoll, &m, &err)) << err.text;
     EXPECT_EQ(m.files.size(), 2u);
 }
 
 TEST(Manifest, DamagedManifestsFailWithAReasonAndCutMbdbKeepsItsHead) {
     TempFolder t;
     Manifest m;
-    std::string err;
+    jukelink::Error err;
     EXPECT_FALSE(jukelink::readManifest(t.path(), "", all(), &m, &err));
-    EXPECT_NE(err.find("no Manifest"), std::string::npos);
+    EXPECT_NE(err.text.find("no Manifest"), std::string::npos);
+    EXPECT_EQ(err.category, jukelink::Category::NotFound);
 
     writeFile(t.path() + "/Manifest.db", "this is not a database at all, just text");
-    err.clear();
+    err = {};
     EXPECT_FALSE(jukelink::readManifest(t.path(), "", all(), &m, &err));
-    EXPECT_FALSE(err.empty());
+    EXPECT_EQ(err.category, jukelink::Category::Corrupt) << err.text;
 
     std::string mbdbDir = t.sub("cut");
     std::string whole = backupfix::encodeMbdb(kFiles);
     writeFile(mbdbDir + "/Manifest.mbdb", whole.substr(0, whole.size() - 10));
-    ASSERT_TRUE(jukelink::readManifest(mbdbDir, "", all(), &m, &err)) << err;
+    ASSERT_TRUE(jukelink::readManifest(mbdbDir, "", all(), &m, &err)) << err.text;
     EXPECT_EQ(m.files.size(), 2u); // the last record was cut
 
     writeFile(mbdbDir + "/Manifest.mbdb", "mbdb");
@@ -109,9 +110,9 @@ TEST(Manifest, DbWithWalIsReadFromACopyAndTheBackupStaysUntouched) {
     chmod(dir.c_str(), 0555);
     auto before = snapshot(dir);
     Manifest m;
-    std::string err;
+    jukelink::Error err;
     EXPECT_FALSE(jukelink::readManifest(dir, "", all(), &m, &err)) << "no scratch folder";
-    ASSERT_TRUE(jukelink::readManifest(dir, scratch, all(), &m, &err)) << err;
+    ASSERT_TRUE(jukelink::readManifest(dir, scratch, all(), &m, &err)) << err.text;
     EXPECT_EQ(m.files.size(), 3u);
     EXPECT_EQ(snapshot(dir), before);
     EXPECT_TRUE(snapshot(scratch).empty()) << "the copy is removed after reading";
@@ -128,7 +129,11 @@ TEST(Manifest, BackupFilesAreFoundInEitherLayoutAndNamesAreHexOnly) {
               id.substr(0, 2) + "/" + id);
     writeFile(t.path() + "/" + id, "y");
     EXPECT_EQ(jukelink::locateBackupFile(t.path(), jukelink::kFormatMbdb, id), id);
-    EXPECT_EQ(jukelink::locateBackupFile(t.path(), jukelink::kFormatDb, "ffff"), "");
+    bool present = true;
+    EXPECT_EQ(jukelink::locateBackupFile(t.path(), jukelink::kFormatDb, "ffff", &present),
+              "ff/ffff")
+        << "a missing file is named where it belongs";
+    EXPECT_FALSE(present);
     // A manifest cannot lead outside the backup folder.
     writeFile(t.path() + "/Manifest.plist", "x");
     EXPECT_EQ(jukelink::locateBackupFile(t.sub("sub"), jukelink::kFormatMbdb, "../Manifest.plist"),
@@ -183,8 +188,8 @@ TEST(Manifest, AHotJournalIsRolledBackInTheCopyNotInTheBackup) {
     ASSERT_FALSE(readFile(db + "-journal").empty());
     auto before = snapshot(dir);
     Manifest m;
-    std::string err;
-    ASSERT_TRUE(jukelink::readManifest(dir, scratch, all(), &m, &err)) << err;
+    jukelink::Error err;
+    ASSERT_TRUE(jukelink::readManifest(dir, scratch, all(), &m, &err)) << err.text;
     EXPECT_EQ(m.files.size(), 3u);
     EXPECT_EQ(snapshot(dir), before);
 }

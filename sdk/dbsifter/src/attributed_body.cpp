@@ -2,6 +2,8 @@
 
 #include <plist/plist.h>
 
+#include "plist_guard.h"
+
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -158,11 +160,13 @@ std::optional<std::string> decodeTypedStream(const uint8_t* data, size_t size) {
 std::optional<std::string> decodeKeyedArchive(const uint8_t* data, size_t size) {
     if (!data || size < 8 || size > kMaxArchiveBytes || std::memcmp(data, "bplist00", 8) != 0)
         return std::nullopt;
+    kestrova::PlistLimits limits;
+    limits.maxBytes = kMaxArchiveBytes;
     plist_t root = nullptr;
-    plist_from_bin(reinterpret_cast<const char*>(data), uint32_t(size), &root);
+    kestrova::parsePlistBounded(reinterpret_cast<const char*>(data), size, &root, limits);
     if (!root)
         return std::nullopt;
-    std::unique_ptr<void, void (*)(plist_t)> guard(root, plist_free);
+    kestrova::PlistHolder guard(root);
     if (plist_get_node_type(root) != PLIST_DICT)
         return std::nullopt;
     plist_t objects = plist_dict_get_item(root, "$objects");

@@ -1,5 +1,6 @@
 #include "afc_access.h"
 
+#include "plist_guard.h"
 #include "trace.h"
 
 #include <algorithm>
@@ -347,8 +348,7 @@ AFCApplicationDirectory::create(const std::shared_ptr<AMDevice>& dev, const std:
         free(err);
         ok = false;
     }
-    if (reply)
-        plist_free(reply);
+    kestrova::freePlistFlat(reply);
     if (!ok || afc_client_new_from_house_arrest_client(ha, &d->afc_) != AFC_E_SUCCESS) {
         house_arrest_client_free(ha);
         return nullptr;

@@ -1,5 +1,6 @@
 #include "am_device.h"
 
+#include "plist_guard.h"
 #include "trace.h"
 
 #include <cstdlib>
@@ -194,8 +195,7 @@ std::optional<std::string> AMDevice::copyValue(const char* key, const char* doma
     std::optional<std::string> out;
     if (checkStatus(st, "lockdownd_get_value"))
         out = plistText(v);
-    if (v)
-        plist_free(v);
+    kestrova::freePlistFlat(v);
     return out;
 }
 

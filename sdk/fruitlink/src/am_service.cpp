@@ -1,5 +1,6 @@
 #include "am_service.h"
 
+#include "plist_guard.h"
 #include "trace.h"
 
 #include <cstdlib>
@@ -59,9 +60,11 @@ plist_t readFrame(const std::function<int64_t(char*, uint32_t)>& recv, std::stri
         got += static_cast<uint32_t>(n);
     }
     plist_t out = nullptr;
-    plist_from_memory(body.data(), len, &out);
-    if (!out)
-        *error = "Reply is not a property list";
+    kestrova::PlistLimits limits;
+    limits.maxBytes = maxBytes;
+    kestrova::PlistVerdict v = kestrova::parsePlistBounded(body.data(), len, &out, limits);
+    if (v != kestrova::PlistVerdict::Ok)
+        *error = std::string("Reply refused: ") + kestrova::plistVerdictText(v);
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include "afc_access.h"
 #include "file_relay.h"
+#include "plist_guard.h"
 #include "trace.h"
 
 #include <cstdlib>
@@ -77,11 +78,14 @@ std::vector<AMApplication> AMInstallationProxy::browse(const std::string& applic
     instproxy_client_options_add(opts, "ApplicationType", applicationType.c_str(), nullptr);
     plist_t result = nullptr;
     if (finish(instproxy_browse(proxy_, opts, &result), "Browse") && result) {
-        for (uint32_t i = 0; i < plist_array_get_size(result); ++i)
-            apps.emplace_back(plist_array_get_item(result, i));
+        // Each entry is copied, and plist_copy recurses once per level.
+        for (uint32_t i = 0; i < plist_array_get_size(result); ++i) {
+            plist_t app = plist_array_get_item(result, i);
+            if (kestrova::plistWithinDepth(app, kestrova::PlistLimits().maxDepth))
+                apps.emplace_back(app);
+        }
     }
-    if (result)
-        plist_free(result);
+    kestrova::freePlistFlat(result);
     instproxy_client_options_free(opts);
     return apps;
 }
@@ -131,8 +135,7 @@ std::vector<std::string> AMInstallationProxy::archivedAppBundleIds() {
         }
         free(it);
     }
-    if (result)
-        plist_free(result);
+    kestrova::freePlistFlat(result);
     return ids;
 }
 

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fwrite(data, 1, size, f);
     fclose(f);
     jukelink::Manifest m;
-    std::string err;
+    jukelink::Error err;
     jukelink::readManifest(
         dir, "", [](const std::string&, const std::string&) { return true; }, &m, &err);
     return 0;

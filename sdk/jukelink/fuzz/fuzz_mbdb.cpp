@@ -1,4 +1,5 @@
-// libFuzzer target: the Manifest.mbdb parser on arbitrary bytes.
+// libFuzzer target: the Manifest.mbdb parser on arbitrary bytes; records
+// read before an error must lie inside the input.
 #include <cstddef>
 #include <cstdint>
 
@@ -9,5 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t total = 0;
     for (const jukelink::MbdbRecord& rec : r.records)
         total += rec.domain.size() + rec.path.size() + rec.linkTarget.size();
-    return total > 0 && !r.ok ? 0 : 0;
+    if (total > size || (!r.ok && r.errorOffset > size))
+        __builtin_trap();
+    return 0;
 }

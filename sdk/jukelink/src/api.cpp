@@ -3,6 +3,7 @@
 
 #include "backup_reader.h"
 #include "dbsifter.h"
+#include "fsutil.h"
 #include "log.h"
 
 using jukelink::BackupReader;
@@ -17,32 +18,72 @@ BackupReader& reader() {
 }
 
 int getList(MediaKind kind, DicmImageList** out) {
-    jukelink::MediaList& list = reader().media(kind);
+    jukelink::MediaList* list = reader().usableMedia(kind);
     if (out != nullptr)
-        *out = list.head();
-    return list.count();
+        *out = list != nullptr ? list->head() : nullptr;
+    return list != nullptr ? list->count() : -1;
+}
+
+// Reports a refused argument of a setter; 0 or -1 as the setter returned.
+int setterResult(int rc, const char* what) {
+    if (rc == 0)
+        jukelink::reportSuccess();
+    else
+        jukelink::reportFailure(what, {jukelink::Category::InvalidArgument,
+                                       "the folder is empty or longer than 1,023 bytes"});
+    return rc;
 }
 
 } // namespace
 
-TSF_API int iTunesTSF_BackupCount(void) { return reader().list(); }
+TSF_API int iTunesTSF_GetLastErrorCategory(void) {
+    return static_cast<int>(jukelink::lastFailureCategory());
+}
+
+TSF_API int iTunesTSF_GetLastError(char* buf, int size) {
+    std::string text = jukelink::lastFailureText();
+    if (buf != nullptr && size > 0)
+        jukelink::copyText(buf, static_cast<size_t>(size), text);
+    return static_cast<int>(text.size());
+}
+
+TSF_API int iTunesTSF_BackupCount(void) {
+    int n = reader().list();
+    jukelink::reportSuccess();
+    return n;
+}
 
 TSF_API int iTunesTSF_GetBackupDeviceByIndex(int index, BackupDeviceNode** out) {
     BackupDeviceNode* node = reader().node(index);
     if (out != nullptr)
         *out = node;
     if (node == nullptr) {
-        jukelink::logLine("GetBackupDeviceByIndex: no backup at index %d", index);
+        jukelink::reportFailure(
+            "GetBackupDeviceByIndex",
+            {jukelink::Category::InvalidArgument, "no backup at index " + std::to_string(index)});
         return -1;
     }
+    jukelink::reportSuccess();
     return 0;
 }
 
-TSF_API int iTunesTSF_SetOtherBackupPath(char* folder) { return reader().setUserFolder(folder); }
+TSF_API int iTunesTSF_IsBackupComplete(int index) { return reader().isComplete(index); }
+
+TSF_API int iTunesTSF_OpenBackupFile(int backupIndex, const char* relativeName, int64_t* size) {
+    return reader().openFile(backupIndex, relativeName, size);
+}
+
+TSF_API int iTunesTSF_CleanTemp(void) { return reader().cleanTemp(); }
+
+TSF_API int iTunesTSF_SetOtherBackupPath(char* folder) {
+    return setterResult(reader().setUserFolder(folder), "SetOtherBackupPath");
+}
 
 TSF_API int iTunesTSF_CheckSupportEnabled(int kind) { return kind >= 0 && kind <= 6 ? 0 : -1; }
 
-TSF_API int iTunesTSF_SetTempPath(char* folder) { return reader().setTempPath(folder); }
+TSF_API int iTunesTSF_SetTempPath(char* folder) {
+    return setterResult(reader().setTempPath(folder), "SetTempPath");
+}
 
 TSF_API int iTunesTSF_ScanBackupDeviceByIndex(int index) { return reader().scan(index); }
 

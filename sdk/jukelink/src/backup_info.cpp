@@ -5,12 +5,13 @@
 #include "fsutil.h"
 #include "log.h"
 #include "plist_reader.h"
+#include "safe_file.h"
 
 namespace jukelink {
 
 bool isBackupFolder(const std::string& dir) {
     for (const char* name : {"Info.plist", "Manifest.plist", "Manifest.db", "Manifest.mbdb"}) {
-        if (isRegularFile(joinPath(dir, name)))
+        if (entryInside(dir, name) != EntryKind::Missing)
             return true;
     }
     return false;
@@ -18,17 +19,21 @@ bool isBackupFolder(const std::string& dir) {
 
 namespace {
 
-PlistPtr readOptional(const std::string& dir, const char* name) {
-    std::string path = joinPath(dir, name);
-    if (!isRegularFile(path)) {
+PlistPtr readOptional(const std::string& dir, const char* name, BackupInfo* info) {
+    Error err;
+    PlistPtr root = readPlistInside(dir, name, &err);
+    if (root)
+        return root;
+    if (err.category == Category::NotFound) {
         logLine("backup %s has no %s", dir.c_str(), name);
-        return nullptr;
+    } else {
+        logLine("%s", err.text.c_str());
+        if (err.category != Category::Corrupt && info->problem == Category::None) {
+            info->problem = err.category;
+            info->problemText = err.text;
+        }
     }
-    std::string err;
-    PlistPtr root = readPlistFile(path, &err);
-    if (!root)
-        logLine("%s", err.c_str());
-    return root;
+    return nullptr;
 }
 
 std::string lastComponent(const std::string& dir) {
@@ -75,17 +80,20 @@ BackupInfo describeBackup(const std::string& dir, plist_t ip, plist_t manifest, 
 }
 
 BackupInfo readBackupInfo(const std::string& dir) {
-    PlistPtr infoPlist = readOptional(dir, "Info.plist");
-    PlistPtr manifest = readOptional(dir, "Manifest.plist");
-    PlistPtr status = readOptional(dir, "Status.plist");
+    BackupInfo refused;
+    PlistPtr infoPlist = readOptional(dir, "Info.plist", &refused);
+    PlistPtr manifest = readOptional(dir, "Manifest.plist", &refused);
+    PlistPtr status = readOptional(dir, "Status.plist", &refused);
     BackupInfo info = describeBackup(dir, infoPlist.get(), manifest.get(), status.get());
+    info.problem = refused.problem;
+    info.problemText = refused.problemText;
     if (info.dateUnix == 0) {
         info.dateUnix = fileMtime(dir);
         info.date = isoDate(info.dateUnix);
     }
-    if (isRegularFile(joinPath(dir, "Manifest.db")))
+    if (entryInside(dir, "Manifest.db") != EntryKind::Missing)
         info.manifestFormat = kFormatDb;
-    else if (isRegularFile(joinPath(dir, "Manifest.mbdb")))
+    else if (entryInside(dir, "Manifest.mbdb") != EntryKind::Missing)
         info.manifestFormat = kFormatMbdb;
     return info;
 }
@@ -103,6 +111,7 @@ bool fillBackupNode(const BackupInfo& info, BackupDeviceNode* node) {
     node->isEncrypted = info.encrypted ? 1 : 0;
     node->isComplete = info.complete ? 1 : 0;
     node->manifestFormat = info.manifestFormat;
+    node->problem = static_cast<int32_t>(info.problem);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <plist/plist.h>
 
 #include "backup_nodes.h"
+#include "log.h"
 
 namespace jukelink {
 
@@ -23,6 +24,10 @@ struct BackupInfo {
     bool encrypted = false;
     bool complete = false;
     int manifestFormat = kFormatUnknown;
+    // Why the backup cannot be read safely, None when it can: a property list
+    // over the limits, or a link or special file in place of one.
+    Category problem = Category::None;
+    std::string problemText;
 };
 
 // A folder is taken for a backup when it holds Info.plist, Manifest.plist or
@@ -30,8 +35,10 @@ struct BackupInfo {
 bool isBackupFolder(const std::string& dir);
 
 // Reads Info.plist, Manifest.plist and Status.plist of dir. Never fails: what
-// is missing or unreadable is logged and filled from the other lists, then
-// from the folder itself (its name as identifier, its mtime as date).
+// is missing or damaged is logged and filled from the other lists, then from
+// the folder itself (its name as identifier, its mtime as date). A list over
+// the limits, or a link or special file in its place, is not read and sets
+// problem: the backup is listed, but cannot be scanned.
 BackupInfo readBackupInfo(const std::string& dir);
 
 // The part of readBackupInfo that reads the three parsed lists (any may be

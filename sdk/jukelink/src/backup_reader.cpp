@@ -5,6 +5,7 @@
 #include "backup_finder.h"
 #include "fsutil.h"
 #include "log.h"
+#include "safe_file.h"
 
 namespace jukelink {
 
@@ -74,10 +75,32 @@ int BackupReader::setTempPath(const char* folder) {
     return 0;
 }
 
+std::string BackupReader::tempBase() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_tempPath;
+}
+
+int BackupReader::isComplete(int index) {
+    BackupDeviceNode* n = node(index);
+    if (n == nullptr) {
+        reportFailure("IsBackupComplete",
+                      {Category::InvalidArgument, "no backup at index " + std::to_string(index)});
+        return -1;
+    }
+    if (n->isComplete == 0) {
+        reportFailure("IsBackupComplete",
+                      {Category::Incomplete,
+                       std::string("backup ") + n->path + " was not finished (Status.plist)"});
+        return 0;
+    }
+    reportSuccess();
+    return 1;
+}
+
 void BackupReader::clearCurrent() {
     m_haveCurrent = false;
     m_currentUsable = false;
-    m_currentError.clear();
+    m_currentError = Error();
     m_current = BackupInfo();
     m_manifest = Manifest();
     m_photos.clear();
@@ -93,6 +116,23 @@ MediaList& BackupReader::media(MediaKind kind) {
     return m_photos;
 }
 
+MediaList* BackupReader::usableMedia(MediaKind kind) {
+    if (!m_currentUsable) {
+        Error e = m_haveCurrent ? m_currentError
+                                : Error{Category::InvalidArgument, "no backup was scanned"};
+        reportFailure("media list", e);
+        return nullptr;
+    }
+    reportSuccess();
+    return &media(kind);
+}
+
+int BackupReader::failScan(const Error& e) {
+    m_currentError = e;
+    reportFailure("ScanBackupDeviceByIndex", e);
+    return -1;
+}
+
 int BackupReader::scan(int index) {
     clearCurrent();
     bool listed;
@@ -106,78 +146,76 @@ int BackupReader::scan(int index) {
     // Taken once: a listing on another thread may shorten the list meanwhile,
     // and a node handed out stays readable.
     BackupDeviceNode* picked = node(index);
-    if (picked == nullptr) {
-        m_currentError = "no backup at index " + std::to_string(index);
-        logLine("ScanBackupDeviceByIndex: %s", m_currentError.c_str());
-        return -1;
-    }
+    if (picked == nullptr)
+        return failScan({Category::InvalidArgument, "no backup at index " + std::to_string(index)});
     std::string folder = picked->path;
-    std::string tempPath;
-    {
-        std::lock_guard<std::mutex> g(m_lock);
-        tempPath = m_tempPath;
-    }
+    m_temp.setBase(tempBase());
     m_haveCurrent = true;
     m_current = readBackupInfo(folder);
-    if (m_current.encrypted) {
-        m_currentError = "backup " + folder + " is encrypted; encrypted backups cannot be read";
-        logLine("ScanBackupDeviceByIndex: %s", m_currentError.c_str());
-        return -1;
-    }
+    if (m_current.problem != Category::None)
+        return failScan({m_current.problem, m_current.problemText});
+    if (m_current.encrypted)
+        return failScan({Category::Encrypted,
+                         "backup " + folder + " is encrypted; encrypted backups cannot be read"});
     if (!m_current.complete)
         logLine("backup %s was not finished; reading what it holds", folder.c_str());
     auto wanted = [](const std::string& domain, const std::string& path) {
         return isDatabaseFile(domain, path) || classifyMedia(domain, path) != MediaKind::None;
     };
-    std::string err;
-    if (!readManifest(folder, tempPath, wanted, &m_manifest, &err)) {
-        m_currentError = err;
-        logLine("ScanBackupDeviceByIndex: %s", err.c_str());
-        return -1;
-    }
+    // Only a manifest with a -wal needs the temp folder; the error comes then.
+    std::string scratch;
+    Error noScratch;
+    m_temp.folder(&scratch, &noScratch);
+    Error err;
+    if (!readManifest(folder, scratch, wanted, &m_manifest, &err))
+        return failScan(err);
     m_currentUsable = true;
     size_t missing = 0;
     for (const ManifestEntry& e : m_manifest.files) {
         MediaKind kind = classifyMedia(e.domain, e.relativePath);
         if (kind == MediaKind::None)
             continue;
-        std::string name = locateBackupFile(folder, m_manifest.format, e.fileID);
-        if (name.empty()) {
+        // A file the manifest lists stays in the list even when the folder
+        // lacks it: the caller counts it as missing instead of never hearing
+        // of it. A name that is not a file ID is replaced by the one the
+        // file would have.
+        bool present = false;
+        std::string name = locateBackupFile(folder, m_manifest.format, e.fileID, &present);
+        if (name.empty())
+            name = locateBackupFile(folder, m_manifest.format,
+                                    sha1Hex(e.domain + "-" + e.relativePath), &present);
+        int64_t size = e.size;
+        if (!present)
             ++missing;
-            continue;
-        }
-        int64_t size = e.size >= 0 ? e.size : fileSize(joinPath(folder, name));
+        else if (size < 0)
+            entryInside(folder, name, &size);
         media(kind).add(devicePath(e.relativePath), name, std::max<int64_t>(size, 0));
     }
     if (missing > 0)
         logLine("backup %s: %zu media files listed in the manifest are missing", folder.c_str(),
                 missing);
+    reportSuccess();
     return 0;
 }
 
 int BackupReader::flush(DbKind kind, const DbLoader& load) {
-    std::string tempPath;
-    {
-        std::lock_guard<std::mutex> g(m_lock);
-        tempPath = m_tempPath;
-    }
     std::string copy;
-    std::string err;
+    std::string dir;
+    Error err;
     bool copied = false;
     if (!m_haveCurrent)
-        err = "no backup was scanned";
+        err.fail(Category::InvalidArgument, "no backup was scanned");
     else if (!m_currentUsable)
         err = m_currentError;
-    else
-        copied = copyDatabase(m_current.folder, m_manifest, kind, tempPath, &copy, &err);
+    else if (m_temp.folder(&dir, &err))
+        copied = copyDatabase(m_current.folder, m_manifest, kind, dir, &copy, &err);
     if (!copied) {
-        logLine("loading %s: %s", dbKindName(kind), err.c_str());
+        reportFailure((std::string("loading ") + dbKindName(kind)).c_str(), err);
         // The parser still holds the list of an earlier load (perhaps another
         // phone's): hand it a file that is not there, so its list is emptied.
-        if (!tempPath.empty())
-            removeDatabaseCopies(tempPath, kind);
-        copy =
-            joinPath(tempPath.empty() ? "/nonexistent" : tempPath, dbPlaces(kind).front().fileName);
+        if (!dir.empty())
+            removeDatabaseCopies(dir, kind);
+        copy = joinPath(dir.empty() ? "/nonexistent" : dir, dbPlaces(kind).front().fileName);
         std::vector<char> path(copy.begin(), copy.end());
         path.push_back('\0');
         load(path.data(), 0);
@@ -187,10 +225,40 @@ int BackupReader::flush(DbKind kind, const DbLoader& load) {
     path.push_back('\0');
     int rc = load(path.data(), 0);
     if (rc != 0) {
-        logLine("loading %s: the parser could not read %s (%d)", dbKindName(kind), copy.c_str(),
-                rc);
+        reportFailure((std::string("loading ") + dbKindName(kind)).c_str(),
+                      {Category::Corrupt,
+                       "the parser could not read " + copy + " (" + std::to_string(rc) + ")"});
         return -1;
     }
+    reportSuccess();
+    return 0;
+}
+
+int BackupReader::openFile(int index, const char* relativeName, int64_t* size) {
+    BackupDeviceNode* n = node(index);
+    Error err;
+    int fd = -1;
+    if (n == nullptr)
+        err.fail(Category::InvalidArgument, "no backup at index " + std::to_string(index));
+    else if (relativeName == nullptr)
+        err.fail(Category::InvalidArgument, "no file name");
+    else
+        fd = openInside(n->path, relativeName, size, &err);
+    if (fd < 0) {
+        reportFailure("OpenBackupFile", err);
+        return -1;
+    }
+    reportSuccess();
+    return fd;
+}
+
+int BackupReader::cleanTemp() {
+    Error err;
+    if (!m_temp.clean(&err)) {
+        reportFailure("CleanTemp", err);
+        return -1;
+    }
+    reportSuccess();
     return 0;
 }
 

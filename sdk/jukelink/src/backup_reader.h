@@ -14,6 +14,7 @@
 #include "databases.h"
 #include "manifest.h"
 #include "media.h"
+#include "temp_area.h"
 
 namespace jukelink {
 
@@ -33,13 +34,25 @@ class BackupReader {
     int setUserFolder(const char* folder);
     int setTempPath(const char* folder);
 
+    // 1 finished, 0 not finished, -1 no backup at index.
+    int isComplete(int index);
+
+    // Each of these reports its outcome (reportFailure / reportSuccess).
     int scan(int index);
     int flush(DbKind kind, const DbLoader& load);
     MediaList& media(MediaKind kind);
+    // The media list of kind, or null when no backup was scanned or the scan
+    // failed (reported with the scan's reason).
+    MediaList* usableMedia(MediaKind kind);
+    // A descriptor of a file of the backup at index (see openInside), or -1.
+    int openFile(int index, const char* relativeName, int64_t* size);
+    int cleanTemp();
 
   private:
     static std::vector<std::string> standardRoots();
     void clearCurrent();
+    int failScan(const Error& e);
+    std::string tempBase();
 
     RootsFn m_roots;
     std::mutex m_lock; // guards the listing and the two folders
@@ -52,7 +65,8 @@ class BackupReader {
     // Transfer state: used by one thread.
     bool m_haveCurrent = false;
     bool m_currentUsable = false;
-    std::string m_currentError;
+    Error m_currentError;
+    TempArea m_temp;
     BackupInfo m_current;
     Manifest m_manifest;
     MediaList m_photos;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "fsutil.h"
+#include "safe_file.h"
 
 namespace jukelink {
 
@@ -75,39 +76,42 @@ void removeDatabaseCopies(const std::string& tempDir, DbKind kind) {
 }
 
 bool copyDatabase(const std::string& dir, const Manifest& manifest, DbKind kind,
-                  const std::string& tempDir, std::string* copy, std::string* err) {
+                  const std::string& tempDir, std::string* copy, Error* err) {
     const std::vector<DbPlace>& places = dbPlaces(kind);
-    err->clear();
+    *err = Error();
     *copy = joinPath(tempDir, places.front().fileName);
-    if (tempDir.empty() || !isDirectory(tempDir)) {
-        *err = "the temp folder is not set or is not a folder";
-        return false;
-    }
+    if (tempDir.empty() || !isDirectory(tempDir))
+        return err->fail(Category::InvalidArgument,
+                         "the temp folder is not set or is not a folder");
     removeDatabaseCopies(tempDir, kind);
     for (const DbPlace& p : places) {
         const ManifestEntry* db = findEntry(manifest, p.domain, p.relativePath);
         if (db == nullptr)
             continue;
-        std::string name = locateBackupFile(dir, manifest.format, db->fileID);
-        if (name.empty()) {
-            *err = std::string("the backup lists ") + p.relativePath + " but its file " +
-                   db->fileID + " is missing";
+        bool present = false;
+        std::string name = locateBackupFile(dir, manifest.format, db->fileID, &present);
+        if (!present) {
+            err->fail(Category::NotFound, std::string("the backup lists ") + p.relativePath +
+                                              " but its file " + db->fileID + " is missing");
             continue;
         }
         *copy = joinPath(tempDir, p.fileName);
-        if (!copyFile(joinPath(dir, name), *copy, err))
+        if (!copyInside(dir, name, *copy, err))
             return false;
         const ManifestEntry* wal =
             findEntry(manifest, p.domain, std::string(p.relativePath) + "-wal");
-        std::string walName = wal ? locateBackupFile(dir, manifest.format, wal->fileID) : "";
-        if (!walName.empty() && !copyFile(joinPath(dir, walName), *copy + "-wal", err)) {
+        bool walPresent = false;
+        std::string walName =
+            wal ? locateBackupFile(dir, manifest.format, wal->fileID, &walPresent) : "";
+        if (walPresent && !copyInside(dir, walName, *copy + "-wal", err)) {
             unlink(copy->c_str());
             return false;
         }
         return true;
     }
-    if (err->empty())
-        *err = std::string("the backup holds no ") + dbKindName(kind) + " database";
+    if (!err->failed())
+        err->fail(Category::NotFound,
+                  std::string("the backup holds no ") + dbKindName(kind) + " database");
     return false;
 }
 

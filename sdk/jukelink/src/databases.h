@@ -34,9 +34,10 @@ void removeDatabaseCopies(const std::string& tempDir, DbKind kind);
 // the backup has one) into tempDir under its own name, and sets *copy to the
 // copy's path. Stale copies of every possible name (and their -wal and -shm)
 // are removed first, so a -wal of an earlier backup is never applied to this
-// one. False with the reason when the backup has no such database or the copy
-// fails; *copy then names a file that does not exist.
+// one. False with the reason when the backup has no such database (NotFound),
+// it is a link or special file (UnsafeFile) or the copy fails; *copy then
+// names a file that does not exist.
 bool copyDatabase(const std::string& dir, const Manifest& manifest, DbKind kind,
-                  const std::string& tempDir, std::string* copy, std::string* err);
+                  const std::string& tempDir, std::string* copy, Error* err);
 
 } // namespace jukelink

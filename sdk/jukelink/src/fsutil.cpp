@@ -41,30 +41,16 @@ int64_t fileMtime(const std::string& path) {
     return static_cast<int64_t>(st.st_mtime);
 }
 
+void Fd::reset(int fd) {
+    if (m_fd >= 0)
+        close(m_fd);
+    m_fd = fd;
+}
+
 namespace {
 
-class Fd {
-  public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    int release() {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-  private:
-    int m_fd;
-};
-
-std::string errnoText(const char* what, const std::string& path) {
-    return std::string(what) + " " + path + ": " + strerror(errno);
+bool errnoFail(Error* err, const char* what, const std::string& path) {
+    return err->fail(Category::Io, std::string(what) + " " + path + ": " + strerror(errno));
 }
 
 bool writeAll(int fd, const char* p, size_t n) {
@@ -82,78 +68,48 @@ bool writeAll(int fd, const char* p, size_t n) {
 
 } // namespace
 
-bool readFileCapped(const std::string& path, size_t maxBytes, std::string* out, std::string* err) {
-    Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        *err = errnoText("cannot open", path);
-        return false;
-    }
+bool readFdCapped(int fd, size_t maxBytes, const std::string& name, std::string* out, Error* err) {
     struct stat st;
-    if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        *err = "not a regular file: " + path;
-        return false;
-    }
-    if (static_cast<uint64_t>(st.st_size) > maxBytes) {
-        *err = "file too large (" + std::to_string(st.st_size) + " bytes): " + path;
-        return false;
-    }
+    if (fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > maxBytes)
+        return err->fail(Category::TooLarge,
+                         name + " is too large (" + std::to_string(st.st_size) + " bytes)");
     out->clear();
-    out->reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
     for (;;) {
-        ssize_t n = read(fd.get(), buf, sizeof buf);
+        ssize_t n = read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            *err = errnoText("cannot read", path);
-            return false;
-        }
+        if (n < 0)
+            return errnoFail(err, "cannot read", name);
         if (n == 0)
-            break;
-        if (out->size() + static_cast<size_t>(n) > maxBytes) {
-            *err = "file grew beyond the limit while read: " + path;
-            return false;
-        }
+            return true;
+        if (out->size() + static_cast<size_t>(n) > maxBytes)
+            return err->fail(Category::TooLarge, name + " grew beyond the limit while read");
         out->append(buf, static_cast<size_t>(n));
     }
-    return true;
 }
 
-bool copyFile(const std::string& src, const std::string& dst, std::string* err) {
-    Fd in(open(src.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) {
-        *err = errnoText("cannot open", src);
-        return false;
-    }
-    if (unlink(dst.c_str()) != 0 && errno != ENOENT) {
-        *err = errnoText("cannot replace", dst);
-        return false;
-    }
+bool copyFromFd(int in, const std::string& name, const std::string& dst, Error* err) {
+    if (unlink(dst.c_str()) != 0 && errno != ENOENT)
+        return errnoFail(err, "cannot replace", dst);
     Fd out(open(dst.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (out.get() < 0) {
-        *err = errnoText("cannot create", dst);
-        return false;
-    }
+    if (out.get() < 0)
+        return errnoFail(err, "cannot create", dst);
     char buf[65536];
     for (;;) {
-        ssize_t n = read(in.get(), buf, sizeof buf);
+        ssize_t n = read(in, buf, sizeof buf);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            *err = errnoText("cannot read", src);
+        if (n < 0 || (n > 0 && !writeAll(out.get(), buf, static_cast<size_t>(n)))) {
+            errnoFail(err, n < 0 ? "cannot read" : "cannot write", n < 0 ? name : dst);
             unlink(dst.c_str());
             return false;
         }
         if (n == 0)
             break;
-        if (!writeAll(out.get(), buf, static_cast<size_t>(n))) {
-            *err = errnoText("cannot write", dst);
-            unlink(dst.c_str());
-            return false;
-        }
     }
     if (close(out.release()) != 0) {
-        *err = errnoText("cannot finish", dst);
+        errnoFail(err, "cannot finish", dst);
         unlink(dst.c_str());
         return false;
     }

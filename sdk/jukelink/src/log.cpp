@@ -7,7 +7,8 @@ namespace jukelink {
 
 namespace {
 thread_local std::string t_lastLine;
-}
+thread_local Error t_lastFailure;
+} // namespace
 
 void logLine(const char* fmt, ...) {
     char buf[2048];
@@ -21,5 +22,18 @@ void logLine(const char* fmt, ...) {
 }
 
 std::string lastLogLine() { return t_lastLine; }
+
+void reportFailure(const char* context, const Error& e) {
+    t_lastFailure = e;
+    if (t_lastFailure.category == Category::None)
+        t_lastFailure.category = Category::Io;
+    logLine("%s: %s", context, e.text.c_str());
+}
+
+void reportSuccess() { t_lastFailure = Error(); }
+
+Category lastFailureCategory() { return t_lastFailure.category; }
+
+std::string lastFailureText() { return t_lastFailure.text; }
 
 } // namespace jukelink

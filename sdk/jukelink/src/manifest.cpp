@@ -8,6 +8,7 @@
 #include "log.h"
 #include "mbdb.h"
 #include "plist_reader.h"
+#include "safe_file.h"
 
 namespace jukelink {
 
@@ -33,14 +34,12 @@ class Db {
     }
     // immutable: the user's file, opened so that nothing is written beside it;
     // otherwise a private copy, which SQLite may recover in place.
-    bool open(const std::string& path, bool immutable, std::string* err) {
+    bool open(const std::string& path, bool immutable, Error* err) {
         std::string uri = sqliteFileUri(path) + (immutable ? "?immutable=1" : "");
         int flags = SQLITE_OPEN_URI | (immutable ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
         int rc = sqlite3_open_v2(uri.c_str(), &m_db, flags, nullptr);
-        if (rc != SQLITE_OK) {
-            *err = "cannot open " + path + ": " + sqlite3_errstr(rc);
-            return false;
-        }
+        if (rc != SQLITE_OK)
+            return err->fail(Category::Corrupt, "cannot open " + path + ": " + sqlite3_errstr(rc));
         return true;
     }
     sqlite3* get() const { return m_db; }
@@ -49,13 +48,13 @@ class Db {
     sqlite3* m_db = nullptr;
 };
 
-bool readRows(sqlite3* db, const EntryFilter& wanted, Manifest* out, std::string* err) {
+bool readRows(sqlite3* db, const EntryFilter& wanted, Manifest* out, Error* err) {
     sqlite3_stmt* st = nullptr;
     const char* sql = "SELECT fileID, domain, relativePath, flags, file FROM Files";
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
-        *err = std::string("Manifest.db has no readable Files table: ") + sqlite3_errmsg(db);
-        return false;
-    }
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
+        return err->fail(Category::Corrupt,
+                         std::string("Manifest.db has no readable Files table: ") +
+                             sqlite3_errmsg(db));
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         auto text = [st](int col) {
@@ -78,37 +77,54 @@ bool readRows(sqlite3* db, const EntryFilter& wanted, Manifest* out, std::string
     }
     bool done = rc == SQLITE_DONE;
     if (!done)
-        *err = std::string("Manifest.db read failed: ") + sqlite3_errmsg(db);
+        err->fail(Category::Corrupt, std::string("Manifest.db read failed: ") + sqlite3_errmsg(db));
     sqlite3_finalize(st);
     return done;
 }
 
+// The name SQLite is given for a file this reader opened itself: the
+// descriptor's entry in /proc, so what SQLite reads is the regular file that
+// was checked, not whatever the name points to a moment later.
+std::string pinnedPath(int fd, const std::string& path) {
+    std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    return access(proc.c_str(), F_OK) == 0 ? proc : path;
+}
+
 bool readManifestDb(const std::string& dir, const std::string& scratchDir,
-                    const EntryFilter& wanted, Manifest* out, std::string* err) {
-    std::string path = joinPath(dir, "Manifest.db");
+                    const EntryFilter& wanted, Manifest* out, Error* err) {
     const char* const sidecars[] = {"-wal", "-journal"};
     bool withSidecar = false;
-    for (const char* s : sidecars)
-        withSidecar = withSidecar || isRegularFile(path + s);
+    for (const char* s : sidecars) {
+        EntryKind k = entryInside(dir, std::string("Manifest.db") + s);
+        if (k == EntryKind::Other)
+            return err->fail(Category::UnsafeFile, "Manifest.db" + std::string(s) + " of " + dir +
+                                                       " is not a regular file");
+        withSidecar = withSidecar || k == EntryKind::Regular;
+    }
     if (!withSidecar) {
         // Nothing changes the backup while it is read: immutable keeps SQLite
         // from creating lock or -shm files beside it.
+        Fd fd(openInside(dir, "Manifest.db", nullptr, err));
+        if (fd.get() < 0)
+            return false;
         Db db;
-        return db.open(path, true, err) && readRows(db.get(), wanted, out, err);
+        return db.open(pinnedPath(fd.get(), joinPath(dir, "Manifest.db")), true, err) &&
+               readRows(db.get(), wanted, out, err);
     }
     // A -wal holds rows the main file lacks, and a hot -journal must be rolled
     // back before the file is consistent: both need SQLite's own handling,
     // which writes beside the database, so it works on a copy.
-    if (scratchDir.empty() || !isDirectory(scratchDir)) {
-        *err = "Manifest.db comes with a -wal or -journal file and no temp folder is set";
-        return false;
-    }
+    if (scratchDir.empty() || !isDirectory(scratchDir))
+        return err->fail(
+            Category::InvalidArgument,
+            "Manifest.db comes with a -wal or -journal file and no temp folder is set");
     std::string copy = joinPath(scratchDir, "Manifest.db");
-    bool ok = copyFile(path, copy, err);
+    bool ok = copyInside(dir, "Manifest.db", copy, err);
     for (const char* s : sidecars) {
         unlink((copy + s).c_str());
-        if (ok && isRegularFile(path + s))
-            ok = copyFile(path + s, copy + s, err);
+        std::string name = std::string("Manifest.db") + s;
+        if (ok && entryInside(dir, name) == EntryKind::Regular)
+            ok = copyInside(dir, name, copy + s, err);
     }
     if (ok) {
         Db db;
@@ -120,17 +136,15 @@ bool readManifestDb(const std::string& dir, const std::string& scratchDir,
 }
 
 bool readManifestMbdb(const std::string& dir, const EntryFilter& wanted, Manifest* out,
-                      std::string* err) {
+                      Error* err) {
     std::string bytes;
-    if (!readFileCapped(joinPath(dir, "Manifest.mbdb"), kMaxMbdbBytes, &bytes, err))
+    if (!readInside(dir, "Manifest.mbdb", kMaxMbdbBytes, &bytes, err))
         return false;
     MbdbResult r =
         parseMbdb(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), kMaxMbdbRecords);
     if (!r.ok) {
-        if (r.records.empty()) {
-            *err = "Manifest.mbdb of " + dir + ": " + r.error;
-            return false;
-        }
+        if (r.records.empty())
+            return err->fail(Category::Corrupt, "Manifest.mbdb of " + dir + ": " + r.error);
         logLine("Manifest.mbdb of %s: %s (offset %zu); using the %zu records before it",
                 dir.c_str(), r.error.c_str(), r.errorOffset, r.records.size());
     }
@@ -150,9 +164,12 @@ bool readManifestMbdb(const std::string& dir, const EntryFilter& wanted, Manifes
 } // namespace
 
 std::optional<int64_t> sizeFromFileBlob(const void* blob, size_t size) {
-    if (size > kMaxFileBlobBytes)
-        return std::nullopt;
-    PlistPtr root = parsePlist(static_cast<const char*>(blob), size);
+    // A file's record is a keyed archive of a few dozen objects.
+    kestrova::PlistLimits limits;
+    limits.maxBytes = kMaxFileBlobBytes;
+    limits.maxDepth = 16;
+    limits.maxNodes = 10'000;
+    PlistPtr root = parsePlist(static_cast<const char*>(blob), size, limits);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return std::nullopt;
     plist_t objects = plist_dict_get_item(root.get(), "$objects");
@@ -167,7 +184,10 @@ std::optional<int64_t> sizeFromFileBlob(const void* blob, size_t size) {
     return value;
 }
 
-std::string locateBackupFile(const std::string& dir, int format, const std::string& fileID) {
+std::string locateBackupFile(const std::string& dir, int format, const std::string& fileID,
+                             bool* present) {
+    if (present != nullptr)
+        *present = false;
     // The name comes from the manifest: only hexadecimal digits may reach a path.
     if (fileID.size() < 3 || fileID.size() > 64 ||
         fileID.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
@@ -175,27 +195,29 @@ std::string locateBackupFile(const std::string& dir, int format, const std::stri
     std::string nested = fileID.substr(0, 2) + "/" + fileID;
     const std::string& first = format == kFormatMbdb ? fileID : nested;
     const std::string& second = format == kFormatMbdb ? nested : fileID;
-    if (isRegularFile(joinPath(dir, first)))
-        return first;
-    if (isRegularFile(joinPath(dir, second)))
-        return second;
-    return {};
+    // A link or special file counts as there: opening it is refused, with
+    // the reason, rather than the file being called missing.
+    const std::string* found = entryInside(dir, first) != EntryKind::Missing    ? &first
+                               : entryInside(dir, second) != EntryKind::Missing ? &second
+                                                                                : nullptr;
+    if (present != nullptr)
+        *present = found != nullptr;
+    return found != nullptr ? *found : first;
 }
 
 bool readManifest(const std::string& dir, const std::string& scratchDir, const EntryFilter& wanted,
-                  Manifest* out, std::string* err) {
+                  Manifest* out, Error* err) {
     out->files.clear();
-    if (isRegularFile(joinPath(dir, "Manifest.db"))) {
+    if (entryInside(dir, "Manifest.db") != EntryKind::Missing) {
         out->format = kFormatDb;
         return readManifestDb(dir, scratchDir, wanted, out, err);
     }
-    if (isRegularFile(joinPath(dir, "Manifest.mbdb"))) {
+    if (entryInside(dir, "Manifest.mbdb") != EntryKind::Missing) {
         out->format = kFormatMbdb;
         return readManifestMbdb(dir, wanted, out, err);
     }
     out->format = kFormatUnknown;
-    *err = "no Manifest.db or Manifest.mbdb in " + dir;
-    return false;
+    return err->fail(Category::NotFound, "no Manifest.db or Manifest.mbdb in " + dir);
 }
 
 } // namespace jukelink

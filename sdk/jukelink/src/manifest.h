@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "log.h"
+
 namespace jukelink {
 
 struct ManifestEntry {
@@ -31,9 +33,10 @@ using EntryFilter = std::function<bool(const std::string& domain, const std::str
 // Reads the manifest of the backup folder dir. A Manifest.db that comes with a
 // -wal file is copied into scratchDir first, so nothing is created beside the
 // backup's own files. A Manifest.mbdb that is cut short gives the records
-// before the cut (logged). False with the reason when no file list can be read.
+// before the cut (logged). False with the reason when no file list can be read
+// (NotFound, Corrupt, UnsafeFile for a link or special file, TooLarge, Io).
 bool readManifest(const std::string& dir, const std::string& scratchDir, const EntryFilter& wanted,
-                  Manifest* out, std::string* err);
+                  Manifest* out, Error* err);
 
 // Size recorded in a Manifest.db `file` blob: a keyed archive (binary property
 // list) whose root object holds "Size".
@@ -41,8 +44,10 @@ std::optional<int64_t> sizeFromFileBlob(const void* blob, size_t size);
 
 // Where a file of the backup lies, relative to the backup folder: "xx/fileID"
 // in Manifest.db backups, "fileID" in older ones. Tools that convert backups
-// move files between the two, so the other place is tried when the first is
-// empty. Empty when the file is in neither.
-std::string locateBackupFile(const std::string& dir, int format, const std::string& fileID);
+// move files between the two, so the other place is tried when nothing is in
+// the first. When neither holds anything, the format's own place, with
+// *present false. Empty when fileID is not hexadecimal (it reaches a path).
+std::string locateBackupFile(const std::string& dir, int format, const std::string& fileID,
+                             bool* present = nullptr);
 
 } // namespace jukelink

@@ -38,7 +38,9 @@ struct MbdbResult {
 // A real manifest holds some hundred thousand records; far more means a
 // damaged or hostile file.
 constexpr size_t kMaxMbdbRecords = 4'000'000;
-constexpr size_t kMaxMbdbBytes = 1u << 30;
+// Some hundred bytes a record: a real manifest stays far below this, and the
+// whole file is held in memory while it is parsed.
+constexpr size_t kMaxMbdbBytes = 256u << 20;
 
 MbdbResult parseMbdb(const uint8_t* data, size_t size, size_t maxRecords = kMaxMbdbRecords);
 

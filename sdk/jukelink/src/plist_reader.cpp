@@ -4,24 +4,29 @@
 #include <ctime>
 
 #include "fsutil.h"
+#include "safe_file.h"
 
 namespace jukelink {
 
-PlistPtr parsePlist(const char* data, size_t size) {
-    if (data == nullptr || size < 8 || size > kMaxPlistBytes)
-        return nullptr;
+PlistPtr parsePlist(const char* data, size_t size, const kestrova::PlistLimits& limits,
+                    Error* err) {
     plist_t root = nullptr;
-    plist_from_memory(data, static_cast<uint32_t>(size), &root);
+    kestrova::PlistVerdict v = kestrova::parsePlistBounded(data, size, &root, limits);
+    if (v != kestrova::PlistVerdict::Ok && err != nullptr) {
+        bool over = v == kestrova::PlistVerdict::TooLarge || v == kestrova::PlistVerdict::TooDeep ||
+                    v == kestrova::PlistVerdict::TooManyNodes;
+        err->fail(over ? Category::TooLarge : Category::Corrupt, kestrova::plistVerdictText(v));
+    }
     return PlistPtr(root);
 }
 
-PlistPtr readPlistFile(const std::string& path, std::string* err) {
+PlistPtr readPlistInside(const std::string& folder, const std::string& relative, Error* err) {
     std::string bytes;
-    if (!readFileCapped(path, kMaxPlistBytes, &bytes, err))
+    if (!readInside(folder, relative, kMaxPlistBytes, &bytes, err))
         return nullptr;
-    PlistPtr root = parsePlist(bytes.data(), bytes.size());
+    PlistPtr root = parsePlist(bytes.data(), bytes.size(), {}, err);
     if (!root)
-        *err = "not a property list: " + path;
+        err->text = joinPath(folder, relative) + ": " + err->text;
     return root;
 }
 

@@ -9,21 +9,24 @@
 #include <plist/plist.h>
 #include <string>
 
+#include "log.h"
+#include "plist_guard.h"
+
 namespace jukelink {
 
-struct PlistFree {
-    void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using PlistPtr = std::unique_ptr<void, PlistFree>;
+using PlistPtr = kestrova::PlistHolder;
 
 // Property lists of a backup are small; Info.plist with app icons reaches a
-// few megabytes.
+// few megabytes. Nesting and size are bounded before libplist sees a byte.
 constexpr size_t kMaxPlistBytes = 64u << 20;
 
-// Parses a binary or XML property list; null when it is neither.
-PlistPtr parsePlist(const char* data, size_t size);
-// Reads and parses a file; null with the reason in err.
-PlistPtr readPlistFile(const std::string& path, std::string* err);
+// Parses a binary or XML property list within limits; null when it is
+// neither or over a limit, with the reason in err when err is given.
+PlistPtr parsePlist(const char* data, size_t size, const kestrova::PlistLimits& limits = {},
+                    Error* err = nullptr);
+// Reads and parses the file relative below folder (see openInside); null
+// with the reason in err.
+PlistPtr readPlistInside(const std::string& folder, const std::string& relative, Error* err);
 
 // Values of dict[key]; empty when the key is missing or of another type.
 std::optional<std::string> plistString(plist_t dict, const char* key);
