@@ -34,6 +34,8 @@ const char* reasonText(Reason reason) {
         return "source not available";
     case Reason::UnsafeFile:
         return "not a plain file of the backup";
+    case Reason::BackupIncomplete:
+        return "the backup was not finished";
     }
     return "";
 }
@@ -68,6 +70,8 @@ const char* reasonKey(Reason reason) {
         return "source_unavailable";
     case Reason::UnsafeFile:
         return "unsafe_file";
+    case Reason::BackupIncomplete:
+        return "backup_incomplete";
     }
     return "none";
 }
@@ -160,6 +164,9 @@ std::string describe(const KindCounters& c, bool selected) {
         return "Failed: " + std::to_string(c.offered.load() - c.copied.load()) + " of " + offered +
                withWhy;
     case Outcome::Partial:
+        // All that the source listed arrived, but the source itself is short.
+        if (c.failed.load() == 0 && c.skipped.load() == 0 && c.copied.load() >= c.offered.load())
+            return "Copied " + std::to_string(c.copied.load()) + " of " + offered + withWhy;
         return "Failed: " + std::to_string(c.offered.load() - c.copied.load()) + " of " + offered +
                withWhy;
     case Outcome::Cancelled:

@@ -30,6 +30,7 @@ enum class Reason : int {
     Cancelled,            // the user cancelled
     SourceUnavailable,    // the source could not be opened for this kind
     UnsafeFile,           // a link, folder or device where the source lists a plain file
+    BackupIncomplete,     // the backup was never finished: more may be missing than it lists
 };
 
 // Short words for a reason, as shown after "Failed:" or "Skipped:".

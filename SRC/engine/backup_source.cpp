@@ -31,6 +31,23 @@ std::string fieldText(const char* field, size_t size) {
     return std::string(field, strnlen(field, size));
 }
 
+// The reason the job reports for the reader's last failure.
+Reason readerFailure() {
+    switch (iTunesTSF_GetLastErrorCategory()) {
+    case ITUNESTSF_ERR_NOT_FOUND:
+        return Reason::FileMissing;
+    case ITUNESTSF_ERR_ENCRYPTED:
+        return Reason::BackupEncrypted;
+    case ITUNESTSF_ERR_UNSAFE_FILE:
+        return Reason::UnsafeFile;
+    case ITUNESTSF_ERR_CORRUPT:
+    case ITUNESTSF_ERR_TOO_LARGE:
+        return Reason::SourceUnavailable;
+    default:
+        return Reason::ReadFailed;
+    }
+}
+
 } // namespace
 
 class BackupSource final : public ParsedSource {
@@ -47,21 +64,25 @@ class BackupSource final : public ParsedSource {
         iTunesTSF_ScanBackupDeviceByIndex(m_index);
         BackupDeviceNode* backup = nullptr;
         iTunesTSF_GetBackupDeviceByIndex(m_index, &backup);
-        if (!backup)
+        if (!backup || backup->problem != ITUNESTSF_ERR_NONE)
             m_failure = Reason::SourceUnavailable;
         else if (backup->isEncrypted)
             m_failure = Reason::BackupEncrypted; // encrypted media is unreadable too
-        else
-            m_root = fieldText(backup->path, sizeof backup->path);
+        else if (iTunesTSF_IsBackupComplete(m_index) == 0)
+            m_incomplete = true;
         return true;
     }
 
     Reason unavailable(Kind) const override { return m_failure; }
+    bool incomplete() const override { return m_incomplete; }
 
     Count count(Kind kind) override {
         if (kind == Kind::Apps)
             return {0, Reason::NotSupported};
-        return ParsedSource::count(kind);
+        Count c = ParsedSource::count(kind);
+        if (c.why == Reason::SourceUnavailable && readerFailure() == Reason::BackupEncrypted)
+            c.why = Reason::BackupEncrypted;
+        return c;
     }
 
     Count listFiles(Kind kind, std::vector<FileEntry>* files) override {
@@ -80,6 +101,10 @@ class BackupSource final : public ParsedSource {
         default:
             return {0, Reason::NotSupported};
         }
+        // An unreadable manifest is no empty backup.
+        if (count < 0)
+            return {0, readerFailure() == Reason::FileMissing ? Reason::SourceUnavailable
+                                                              : readerFailure()};
         for (; node && node->entry; node = node->next) {
             const DicmImageInfo* info = node->entry;
             FileEntry entry;
@@ -94,19 +119,21 @@ class BackupSource final : public ParsedSource {
     }
 
     OpenedFile open(Kind, const FileEntry& entry) override {
-        const SafeFile file = openInside(m_root, entry.location);
-        if (file.state == SafeOpen::Missing)
-            return {nullptr, Reason::FileMissing};
-        if (file.state == SafeOpen::Unsafe)
-            return {nullptr, Reason::UnsafeFile};
-        const bool copied = copyToPrivateFile(file.fd, m_scratch);
-        ::close(file.fd);
+        // The reader opens it without following a link at any step and only
+        // as a plain file; the copy then goes by the descriptor, not the name.
+        int64_t size = 0;
+        const int fd = iTunesTSF_OpenBackupFile(m_index, entry.location.c_str(), &size);
+        if (fd < 0)
+            return {nullptr, readerFailure()};
+        const bool copied = copyToPrivateFile(fd, m_scratch);
+        ::close(fd);
         if (!copied)
             return {nullptr, Reason::ReadFailed};
         return {std::make_unique<CopiedFile>(m_scratch), Reason::None};
     }
 
     void finish() override {
+        iTunesTSF_CleanTemp();
         if (!m_extractFolder.isEmpty())
             removeDirWithContent(m_extractFolder);
         ::unlink(m_scratch.c_str());
@@ -132,8 +159,8 @@ class BackupSource final : public ParsedSource {
     int m_index;
     QString m_extractFolder;
     std::string m_scratch;
-    std::string m_root;
     Reason m_failure = Reason::None;
+    bool m_incomplete = false;
 };
 
 std::unique_ptr<Source> makeBackupSource(int index) {

@@ -31,6 +31,8 @@ void JobLoop::copyKind(Kind kind) {
         copyFiles(kind);
     }
     settle(kind, m_stopped() ? Reason::Cancelled : Reason::ReadFailed);
+    if (m_source.incomplete())
+        out.setReason(Reason::BackupIncomplete);
     out.elapsedMs = clock.elapsed();
     out.finished = true;
     m_progress.kinds[kind].finished = true;

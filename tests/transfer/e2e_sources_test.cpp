@@ -146,6 +146,47 @@ TEST(HostileBackup, ALinkedMediaFileIsRefusedAndCountedAsFailed) {
         EXPECT_FALSE(file.contains(QString::number(key.size()) + " ")) << file.toStdString();
 }
 
+// A manifest that cannot be read is no empty backup, and a backup that was
+// never finished is not reported as a whole copy.
+TEST(HostileBackup, AnUnreadableManifestOrAnUnfinishedBackupIsNeverASuccess) {
+    LabSession lab({"--android", "2", "--seed", "5"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_TRUE(lab.makeBackup({"--format", "db", "--ios", "14", "--seed", "9", "--count", "3"}));
+    QDirIterator manifests(lab.backupDir(), {"Manifest.db"}, QDir::Files,
+                           QDirIterator::Subdirectories);
+    ASSERT_TRUE(manifests.hasNext());
+    QFile manifest(manifests.next());
+    ASSERT_TRUE(manifest.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    manifest.write(QByteArray(4096, '\x5a'));
+    manifest.close();
+    ProgramRun run;
+    QJsonObject report =
+        lab.transfer({"--from", "backup:0", "--to", lab.androidPhone(1), "--backup-dir",
+                      lab.backupDir(), "--kinds", "contacts,photos,videos,music"},
+                     &run);
+    ASSERT_FALSE(report.isEmpty()) << run.out.toStdString() << run.err.toStdString();
+    for (const char* kind : {"contacts", "photos", "videos", "music"})
+        EXPECT_EQ(outcomeOf(report, kind), "failed") << kind;
+    EXPECT_EQ(run.exitCode, 1);
+
+    const QString unfinished = lab.dir() + "/unfinished";
+    QDir().mkpath(unfinished);
+    ASSERT_EQ(
+        lab.run("kestrova-backupfixture", {"--format", "db", "--ios", "14", "--seed", "9",
+                                           "--count", "3", "--incomplete", "--out", unfinished})
+            .exitCode,
+        0);
+    report = lab.transfer({"--from", "backup:0", "--to", lab.androidPhone(1), "--backup-dir",
+                           unfinished, "--kinds", "contacts,photos"},
+                          &run);
+    ASSERT_FALSE(report.isEmpty()) << run.out.toStdString() << run.err.toStdString();
+    for (const char* kind : {"contacts", "photos"}) {
+        EXPECT_NE(outcomeOf(report, kind), "success") << kind;
+        EXPECT_EQ(kindReport(report, kind).value("reason").toString(), "backup_incomplete");
+    }
+    EXPECT_EQ(run.exitCode, 1);
+}
+
 TEST(SmsPrompt, NeverAcceptedSkipsTheMessagesAndSaysSo) {
     LabSession lab({"--android", "2", "--seed", "6", "--scenario", "sms-never"});
     ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
