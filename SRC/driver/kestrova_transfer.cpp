@@ -64,10 +64,13 @@ bool prepareAndroid(int index, int seconds) {
     return AndroidTSF_ReadyTodoing(index) == 0;
 }
 
-int fail(const char* message) {
+int usage(const char* message) {
     std::fprintf(stderr, "kestrova-transfer: %s\n", message);
     return 2;
 }
+
+// Exit status when a source or destination was not found or not ready.
+constexpr int kNotFound = 3;
 
 } // namespace
 
@@ -76,7 +79,7 @@ int main(int argc, char** argv) {
     kestrova::TransferRequest request;
     std::string error;
     if (!kestrova::parseTransferArgs(argc, argv, &request, &error))
-        return fail(error.c_str());
+        return usage(error.c_str());
 
     // A cancel while the phones are still being prepared ends the run with a
     // report in which nothing was started.
@@ -92,9 +95,21 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         return 1;
     };
-    // A preparation step that gave up because of the cancel is no failure.
-    auto failOrCancel = [&](const char* message) {
-        return g_cancelRequested ? cancelledBeforeStart() : fail(message);
+    // A preparation step that gave up because of the cancel is no failure;
+    // any other ends with the report too, every kind saying why.
+    auto failOrCancel = [&](const char* message,
+                            kestrova::Reason why = kestrova::Reason::SourceUnavailable) {
+        if (g_cancelRequested)
+            return cancelledBeforeStart();
+        std::fprintf(stderr, "kestrova-transfer: %s\n", message);
+        job.failBeforeStart(why);
+        AndroidTSF_UnInit();
+        std::fflush(stdout);
+        if (request.summary)
+            kestrova::printSummary(job, stdout);
+        std::printf("%s\n", kestrova::outcomeJson(job, request).c_str());
+        std::fflush(stdout);
+        return kNotFound;
     };
 
     AndroidTSF_Init();
@@ -111,7 +126,8 @@ int main(int argc, char** argv) {
     if (!request.destinationSerial.empty() &&
         (request.destinationIndex =
              positionOfSerial(request.destinationSerial, request.waitSeconds)) < 0)
-        return failOrCancel("no Android phone with the destination's serial");
+        return failOrCancel("no Android phone with the destination's serial",
+                            kestrova::Reason::DestinationUnavailable);
     if (request.sourceType == kDeviceAndroid && request.sourceIndex == request.destinationIndex)
         return failOrCancel("source and destination are the same phone");
 
@@ -120,7 +136,8 @@ int main(int argc, char** argv) {
         !prepareAndroid(request.sourceIndex, request.waitSeconds))
         return failOrCancel("the source Android phone is not ready");
     if (!prepareAndroid(request.destinationIndex, request.waitSeconds))
-        return failOrCancel("the destination Android phone is not ready");
+        return failOrCancel("the destination Android phone is not ready",
+                            kestrova::Reason::DestinationUnavailable);
     if (request.sourceType == kDeviceIphone && !waitFor(request.waitSeconds, [&] {
             return IphoneTSF_ConnectDeviceCount() > request.sourceIndex;
         }))

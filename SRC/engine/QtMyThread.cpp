@@ -50,6 +50,16 @@ void TransferDoingThread::cancelBeforeStart() {
             m_outcome[k].cancelled = true;
 }
 
+void TransferDoingThread::failBeforeStart(Reason why) {
+    for (Kind k : kestrova::kAllKinds)
+        if (m_request.kinds[k]) {
+            m_outcome[k].started = true;
+            m_outcome[k].setReason(why);
+            m_outcome[k].finished = true;
+            m_progress.kinds[k].finished = true;
+        }
+}
+
 void TransferDoingThread::cancel() {
     std::lock_guard lock(m_endsLock);
     if (m_stop.exchange(1) != 0 || !m_source)

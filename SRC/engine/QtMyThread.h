@@ -40,6 +40,9 @@ class TransferDoingThread : public QThread {
     // The user cancelled before the job was started: every ticked kind ends
     // as cancelled without having begun.
     void cancelBeforeStart();
+    // The job could not start (a phone not found or not ready): every ticked
+    // kind ends with this reason, nothing begun.
+    void failBeforeStart(kestrova::Reason why);
     // The user cancelled: the job stops after the record or file in hand.
     // A file in progress stops at its next piece; an exchange with a phone
     // that does not end within a few seconds is cut short.

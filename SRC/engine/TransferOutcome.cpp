@@ -36,6 +36,8 @@ const char* reasonText(Reason reason) {
         return "not a plain file of the backup";
     case Reason::BackupIncomplete:
         return "the backup was not finished";
+    case Reason::DestinationUnavailable:
+        return "destination not available";
     }
     return "";
 }
@@ -72,6 +74,8 @@ const char* reasonKey(Reason reason) {
         return "unsafe_file";
     case Reason::BackupIncomplete:
         return "backup_incomplete";
+    case Reason::DestinationUnavailable:
+        return "destination_unavailable";
     }
     return "none";
 }

@@ -17,20 +17,21 @@ namespace kestrova {
 // for a kind is kept; later ones are usually consequences of it.
 enum class Reason : int {
     None = 0,
-    SmsPromptNotAccepted, // the destination's user never made us the SMS app
-    BackupEncrypted,      // the backup needs a password we do not have
-    RelayRefused,         // the iPhone refuses to hand out its databases
-    SourceGone,           // the source phone vanished or stopped answering
-    DestinationGone,      // the destination phone vanished or stopped answering
-    FileMissing,          // a file listed by the source is not there
-    ReadFailed,           // the source could not give a record or file
-    WriteFailed,          // the destination refused a record or file
-    NotTransferable,      // the record lacks what the destination needs (no id, no number, ...)
-    NotSupported,         // the source cannot give this kind at all
-    Cancelled,            // the user cancelled
-    SourceUnavailable,    // the source could not be opened for this kind
-    UnsafeFile,           // a link, folder or device where the source lists a plain file
-    BackupIncomplete,     // the backup was never finished: more may be missing than it lists
+    SmsPromptNotAccepted,   // the destination's user never made us the SMS app
+    BackupEncrypted,        // the backup needs a password we do not have
+    RelayRefused,           // the iPhone refuses to hand out its databases
+    SourceGone,             // the source phone vanished or stopped answering
+    DestinationGone,        // the destination phone vanished or stopped answering
+    FileMissing,            // a file listed by the source is not there
+    ReadFailed,             // the source could not give a record or file
+    WriteFailed,            // the destination refused a record or file
+    NotTransferable,        // the record lacks what the destination needs (no id, no number, ...)
+    NotSupported,           // the source cannot give this kind at all
+    Cancelled,              // the user cancelled
+    SourceUnavailable,      // the source could not be opened for this kind
+    UnsafeFile,             // a link, folder or device where the source lists a plain file
+    BackupIncomplete,       // the backup was never finished: more may be missing than it lists
+    DestinationUnavailable, // the destination could not be found or made ready
 };
 
 // Short words for a reason, as shown after "Failed:" or "Skipped:".
