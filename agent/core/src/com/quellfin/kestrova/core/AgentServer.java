@@ -13,7 +13,6 @@ import java.util.Collections;
 import java.util.HashSet;
 import java.util.List;
 import java.util.Set;
-import java.util.function.Consumer;
 
 /**
  * The agent's listening side: one server socket per port (the desktop
@@ -25,12 +24,12 @@ public final class AgentServer implements AutoCloseable {
     public static final int[] PORTS = {15531, 15532};
 
     private final Phone phone;
-    private final Consumer<String> log;
+    private final AgentLog log;
     private final List<ServerSocket> servers = new ArrayList<>();
     private final Set<Socket> connections = Collections.synchronizedSet(new HashSet<>());
     private volatile boolean closed;
 
-    public AgentServer(Phone phone, Consumer<String> log) {
+    public AgentServer(Phone phone, AgentLog log) {
         this.phone = phone;
         this.log = log;
     }
@@ -71,7 +70,7 @@ public final class AgentServer implements AutoCloseable {
                 socket = server.accept();
             } catch (IOException e) {
                 if (!closed)
-                    log.accept("accept failed: " + e.getMessage());
+                    log.line("accept failed: " + e.getMessage());
                 return;
             }
             Thread t = new Thread(() -> serve(socket), "agent-connection");
@@ -89,7 +88,7 @@ public final class AgentServer implements AutoCloseable {
                     s.getOutputStream());
         } catch (IOException e) {
             if (!closed)
-                log.accept("connection ended: " + e.getMessage());
+                log.line("connection ended: " + e.getMessage());
         } finally {
             connections.remove(socket);
         }

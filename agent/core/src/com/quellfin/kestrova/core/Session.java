@@ -3,7 +3,6 @@ package com.quellfin.kestrova.core;
 import java.io.IOException;
 import java.util.HashMap;
 import java.util.Map;
-import java.util.function.Consumer;
 
 /**
  * One connection's command table. Every command gets exactly one reply; a
@@ -27,10 +26,10 @@ public final class Session implements AutoCloseable {
     }
 
     private final Map<String, Handler> handlers = new HashMap<>();
-    private final Consumer<String> log;
+    private final AgentLog log;
     private final MediaCommands media;
 
-    public Session(Phone phone, CommandReader reader, Consumer<String> log) {
+    public Session(Phone phone, CommandReader reader, AgentLog log) {
         this.log = log;
         new PersonalCommands(phone).register(handlers);
         media = new MediaCommands(phone.media, reader);
@@ -45,7 +44,7 @@ public final class Session implements AutoCloseable {
         String args = colon < 0 ? "" : command.substring(colon + 1);
         Handler handler = handlers.get(verb);
         if (handler == null) {
-            log.accept("unknown command " + shorten(verb));
+            log.line("unknown command " + shorten(verb));
             return Replies.int32(-1);
         }
         try {
@@ -55,7 +54,7 @@ public final class Session implements AutoCloseable {
         } catch (IOException | RuntimeException e) {
             // The phone refused (provider error, full storage, revoked
             // permission): the desktop sees a failed write or an empty read.
-            log.accept(verb + " failed: " + e);
+            log.line(verb + " failed: " + e);
             return Replies.int32(-1);
         }
     }

@@ -1,5 +1,6 @@
 package com.quellfin.kestrova.host;
 
+import com.quellfin.kestrova.core.AgentLog;
 import com.quellfin.kestrova.core.AgentServer;
 import com.quellfin.kestrova.core.Phone;
 import java.io.IOException;
@@ -7,7 +8,6 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
-import java.util.function.Consumer;
 
 /**
  * The agent's core on the host JVM, inside a virtual phone:
@@ -49,7 +49,7 @@ public final class LabAgentMain {
         }
         if (dir == null || argv.length % 2 != 0)
             usage("--dir is needed");
-        Consumer<String> log = line -> System.err.println("agent: " + line);
+        AgentLog log = line -> System.err.println("agent: " + line);
         LabStore store = new LabStore(dir);
         Phone phone = labPhone(store, dir, sdk, accept);
         AgentServer server = new AgentServer(phone, log);
@@ -60,7 +60,7 @@ public final class LabAgentMain {
         StringBuilder line = new StringBuilder();
         for (int p : bound)
             line.append(line.length() == 0 ? "" : " ").append(p);
-        log.accept("listening on " + line);
+        log.line("listening on " + line);
         if (ready != null)
             writeAtomically(Path.of(ready), line + "\n");
         Thread.currentThread().join(); // the server threads do the work
