@@ -1,7 +1,7 @@
 package com.quellfin.kestrova.core;
 
-import java.io.ByteArrayOutputStream;
 import java.nio.charset.StandardCharsets;
+import java.util.Arrays;
 
 /**
  * Builds a listing reply: items KEY ":" HEX ";" and a "." after each record.
@@ -10,20 +10,27 @@ import java.nio.charset.StandardCharsets;
  */
 public final class RecordWriter {
     private static final byte[] DIGITS = "0123456789ABCDEF".getBytes(StandardCharsets.US_ASCII);
-    private final ByteArrayOutputStream out = new ByteArrayOutputStream(1024);
+    private byte[] out = new byte[1024];
+    private int length;
+
+    private void room(int more) {
+        if (length + more > out.length)
+            out = Arrays.copyOf(out, Math.max(out.length * 2, length + more));
+    }
 
     public RecordWriter item(String key, String value) {
         if (value == null || value.isEmpty())
             return this;
         byte[] bytes = value.getBytes(StandardCharsets.UTF_8);
-        byte[] k = key.getBytes(StandardCharsets.US_ASCII);
-        out.write(k, 0, k.length);
-        out.write(':');
+        room(key.length() + 2 + 2 * bytes.length);
+        for (int i = 0; i < key.length(); i++)
+            out[length++] = (byte) key.charAt(i);
+        out[length++] = ':';
         for (byte b : bytes) {
-            out.write(DIGITS[(b >> 4) & 15]);
-            out.write(DIGITS[b & 15]);
+            out[length++] = DIGITS[(b >> 4) & 15];
+            out[length++] = DIGITS[b & 15];
         }
-        out.write(';');
+        out[length++] = ';';
         return this;
     }
 
@@ -32,11 +39,12 @@ public final class RecordWriter {
     }
 
     public RecordWriter endRecord() {
-        out.write('.');
+        room(1);
+        out[length++] = '.';
         return this;
     }
 
     public byte[] bytes() {
-        return out.toByteArray();
+        return Arrays.copyOf(out, length);
     }
 }

@@ -33,6 +33,7 @@ final class LabStore implements AutoCloseable {
     };
 
     private final Connection db;
+    private final java.util.Map<String, PreparedStatement> prepared = new java.util.HashMap<>();
 
     LabStore(String phoneDir) throws IOException {
         try {
@@ -53,9 +54,22 @@ final class LabStore implements AutoCloseable {
         return db;
     }
 
+    /**
+     * A statement compiled once and kept: paging runs the same few queries
+     * thousands of times. The caller holds the store and must not close it.
+     */
+    synchronized PreparedStatement prepared(String sql) throws SQLException {
+        PreparedStatement s = prepared.get(sql);
+        if (s == null) {
+            s = db.prepareStatement(sql);
+            prepared.put(sql, s);
+        }
+        return s;
+    }
+
     /** Changes whenever another connection commits to the file. */
     synchronized long dataVersion() throws SQLException {
-        try (Statement s = db.createStatement(); ResultSet r = s.executeQuery("PRAGMA data_version")) {
+        try (ResultSet r = prepared("PRAGMA data_version").executeQuery()) {
             return r.next() ? r.getLong(1) : 0;
         }
     }

@@ -21,6 +21,8 @@ class LabTable<F extends Enum<F> & Field> implements RecordStore<F> {
     private final Class<F> fields;
     private final String table;
     private final String[] columns;
+    private final F[] constants;
+    private final String pageSql;
     private long[] ids;
     private long seenVersion = -1;
 
@@ -29,8 +31,11 @@ class LabTable<F extends Enum<F> & Field> implements RecordStore<F> {
         this.fields = fields;
         this.table = table;
         this.columns = columns;
-        if (columns.length != fields.getEnumConstants().length)
+        this.constants = fields.getEnumConstants();
+        if (columns.length != constants.length)
             throw new IllegalArgumentException(table + ": one column per field");
+        this.pageSql = "SELECT id, " + String.join(", ", columns) + " FROM " + table
+                + " WHERE id BETWEEN ? AND ? ORDER BY id";
     }
 
     private long[] ids() throws SQLException {
@@ -72,18 +77,15 @@ class LabTable<F extends Enum<F> & Field> implements RecordStore<F> {
                 if (start < 0 || start >= all.length || limit <= 0)
                     return rows;
                 int last = Math.min(all.length, start + limit) - 1;
-                try (PreparedStatement s = store.connection().prepareStatement("SELECT id, "
-                        + String.join(", ", columns) + " FROM " + table + " WHERE id BETWEEN ? AND ? ORDER BY id")) {
-                    s.setLong(1, all[start]);
-                    s.setLong(2, all[last]);
-                    try (ResultSet r = s.executeQuery()) {
-                        F[] f = fields.getEnumConstants();
-                        while (r.next()) {
-                            Record<F> row = new Record<>(fields, r.getLong(1));
-                            for (int i = 0; i < f.length; i++)
-                                row.set(f[i], r.getString(i + 2));
-                            rows.add(row);
-                        }
+                PreparedStatement s = store.prepared(pageSql);
+                s.setLong(1, all[start]);
+                s.setLong(2, all[last]);
+                try (ResultSet r = s.executeQuery()) {
+                    while (r.next()) {
+                        Record<F> row = new Record<>(fields, r.getLong(1));
+                        for (int i = 0; i < constants.length; i++)
+                            row.set(constants[i], r.getString(i + 2));
+                        rows.add(row);
                     }
                 }
                 return rows;
