@@ -92,15 +92,14 @@ final class ProviderCalendar extends ProviderTable<EventField> {
         ContentValues v = new ContentValues();
         long start = parse(r.get(EventField.START)), end = parse(r.get(EventField.END));
         String zone = r.get(EventField.TIME_ZONE).isEmpty() ? TimeZone.getDefault().getID() : r.get(EventField.TIME_ZONE);
-        boolean allDay = ("UTC".equals(zone) || "GMT".equals(zone)) && start % DAY == 0 && end > start
-                && (end - start) % DAY == 0;
+        boolean allDay = isAllDay(zone, start, end);
         v.put(Events.TITLE, r.get(EventField.TITLE));
         v.put(Events.DTSTART, Long.valueOf(start));
         if (r.get(EventField.RRULE).isEmpty()) {
             v.put(Events.DTEND, Long.valueOf(end > start ? end : start));
         } else {
             v.put(Events.RRULE, r.get(EventField.RRULE));
-            v.put(Events.DURATION, allDay ? "P" + (end - start) / DAY + "D" : "P" + Math.max(0, end - start) / 1000 + "S");
+            v.put(Events.DURATION, duration(allDay, start, end));
         }
         v.put(Events.EVENT_TIMEZONE, allDay ? "UTC" : zone);
         v.put(Events.ALL_DAY, Integer.valueOf(allDay ? 1 : 0));
@@ -108,6 +107,20 @@ final class ProviderCalendar extends ProviderTable<EventField> {
         putText(v, Events.DESCRIPTION, r.get(EventField.DESCRIPTION));
         v.put(Events.HAS_ALARM, Integer.valueOf("1".equals(r.get(EventField.HAS_ALARM)) ? 1 : 0));
         return v;
+    }
+
+    /**
+     * The record has no all-day flag: an event that runs from midnight to
+     * midnight in UTC is one, which is how the provider stores all-day events.
+     */
+    static boolean isAllDay(String zone, long start, long end) {
+        return ("UTC".equals(zone) || "GMT".equals(zone) || "Etc/UTC".equals(zone)) && start % DAY == 0
+                && end > start && (end - start) % DAY == 0;
+    }
+
+    /** The length of a recurring event as the provider wants it: whole days, else seconds. */
+    static String duration(boolean allDay, long start, long end) {
+        return allDay ? "P" + (end - start) / DAY + "D" : "P" + Math.max(0, end - start) / 1000 + "S";
     }
 
     private static long parse(String text) {

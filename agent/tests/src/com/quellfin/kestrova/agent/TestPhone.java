@@ -48,6 +48,38 @@ final class TestPhone implements AutoCloseable {
         this(29, 0);
     }
 
+    /** One more connection to the same agent. */
+    Client newClient() throws IOException {
+        return new Client(server.boundPorts()[0]);
+    }
+
+    /** A connection of its own, for tests with several at once. */
+    static final class Client implements AutoCloseable {
+        private final Socket socket;
+        private final DataInputStream in;
+        private final OutputStream out;
+
+        Client(int port) throws IOException {
+            socket = new Socket(InetAddress.getLoopbackAddress(), port);
+            socket.setSoTimeout(20000);
+            in = new DataInputStream(socket.getInputStream());
+            out = socket.getOutputStream();
+        }
+
+        byte[] send(String command, byte[] payload) throws IOException {
+            return exchange(in, out, command, payload);
+        }
+
+        int integer(String command) throws IOException {
+            return TestPhone.integer(send(command, null));
+        }
+
+        @Override
+        public void close() throws IOException {
+            socket.close();
+        }
+    }
+
     void connect() throws IOException {
         if (socket != null)
             socket.close();
@@ -67,6 +99,10 @@ final class TestPhone implements AutoCloseable {
 
     /** Sends a command (and attached bytes) and returns the reply body. */
     byte[] send(String command, byte[] payload) throws IOException {
+        return exchange(in, out, command, payload);
+    }
+
+    static byte[] exchange(DataInputStream in, OutputStream out, String command, byte[] payload) throws IOException {
         out.write(command.getBytes(StandardCharsets.UTF_8));
         if (payload != null)
             out.write(payload);
