@@ -6,6 +6,8 @@
 // window. No library call that can wait on a device runs on its thread.
 #pragma once
 
+#include <string>
+
 #include <QPixmap>
 #include <QWidget>
 
@@ -142,6 +144,10 @@ class KestrovaMainWidget : public QWidget {
     bool m_prepareIdle = true;
     char m_leftId[128] = {};
     char m_rightId[128] = {};
+    // A phone whose agent could not be put on it for a reason the user must
+    // act on (install refused, no answer): the reason stays on its pane and
+    // the phone is not prepared again until Retry or until it is unplugged.
+    std::string m_preparationFailedSerial;
     bool m_leftReady = false;
     bool m_rightReady = false;
     SkinDeviceInfo m_leftSkin{};
