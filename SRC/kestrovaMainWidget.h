@@ -113,6 +113,9 @@ class KestrovaMainWidget : public QWidget {
     bool setOtherBackupFolder(const QString& folder);
     void showReady(bool source, const QString& name, const char* id);
     void showConnecting(Pane& pane);
+    // A reason in words takes the phone picture's place, above Retry.
+    void showPreparationFailure(Pane& pane, const QString& why);
+    void restoreWaitingMessage(Pane& pane);
     void hidePages();
     void applySupport(bool force);
     bool startFailed(bool sourceGone);

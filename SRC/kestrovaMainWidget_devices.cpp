@@ -189,9 +189,23 @@ void KestrovaMainWidget::androidReadyScanThread_start(int index) {
 }
 
 void KestrovaMainWidget::showConnecting(Pane& pane) {
-    pane.message->setWordWrap(false);
+    restoreWaitingMessage(pane);
     pane.message->setText(tr("Connecting..."));
     pane.retry->hide();
+}
+
+void KestrovaMainWidget::showPreparationFailure(Pane& pane, const QString& why) {
+    pane.waitingPicture->hide();
+    pane.message->setWordWrap(true);
+    pane.message->setGeometry(24, 90, 297, 240);
+    pane.message->setText(why);
+    pane.retry->show();
+}
+
+void KestrovaMainWidget::restoreWaitingMessage(Pane& pane) {
+    pane.message->setWordWrap(false);
+    KestrovaMainWidgetLayout();
+    pane.waitingPicture->show();
 }
 
 void KestrovaMainWidget::androidReadyScanThread_Finished() {
@@ -206,11 +220,8 @@ void KestrovaMainWidget::androidReadyScanThread_Finished() {
                why && *why) {
         m_preparationFailedSerial = androidInfo(m_readyThread->index).serial;
         Pane* pane = !m_rightReady ? &m_right : (!m_leftReady ? &m_left : nullptr);
-        if (pane) {
-            pane->message->setWordWrap(true);
-            pane->message->setText(QString::fromUtf8(why));
-            pane->retry->show();
-        }
+        if (pane)
+            showPreparationFailure(*pane, QString::fromUtf8(why));
     }
     checkStartCopyEnableFlags();
     m_prepareIdle = true;
@@ -251,6 +262,7 @@ void KestrovaMainWidget::hidePages() {
 
 void KestrovaMainWidget::leftNoDevices_skinshow(const QString& message) {
     m_preparationFailedSerial.clear();
+    restoreWaitingMessage(m_left);
     m_leftId[0] = 0;
     m_leftReady = false;
     m_left.waitingTitle->setText(tr("Source: "));
@@ -287,6 +299,7 @@ void KestrovaMainWidget::tooManyDevices_skinshow(bool tooMany) {
 
 void KestrovaMainWidget::rightNoDevices_skinshow() {
     m_preparationFailedSerial.clear();
+    restoreWaitingMessage(m_right);
     m_rightId[0] = 0;
     m_rightReady = false;
     m_right.waitingTitle->setText(tr("Destination: "));
