@@ -1,7 +1,8 @@
 // Pages per second from the agent's real core (agent/, on the host JVM) and
 // from the lab's own agent, on the same phone store in the same run: both
-// serve the store over loopback TCP, one client pages through every kind
-// on each in turn, and the ratio is printed. A program, not a test.
+// serve the store over loopback TCP, one client pages through every kind,
+// alternating whole passes between the two, and the ratio is printed. A
+// program, not a test.
 //
 //   agent_pages_bench [--records N] [--seconds S] [--dir DIR]
 #include <arpa/inet.h>
@@ -54,26 +55,44 @@ int32_t intReply(int fd, const std::string& command) {
     return v;
 }
 
-// Pages through one kind again and again for `seconds`; pages per second.
-double pagesPerSecond(int fd, const Kind& kind, double seconds, long long* bytes) {
-    int count = intReply(fd, kind.count);
-    if (count <= 0)
-        return 0;
-    using clock = std::chrono::steady_clock;
-    auto start = clock::now();
+// One pass through every page of a kind; the number of pages, 0 when the
+// channel broke. Adds the seconds it took to *elapsed.
+long long onePass(int fd, const Kind& kind, int count, double* elapsed, long long* bytes) {
+    auto start = std::chrono::steady_clock::now();
     long long pages = 0;
     std::string body;
-    for (;;) {
-        for (int at = 0; at < count; at += 5) {
-            if (!exchange(fd, kind.page + std::to_string(at) + ";", body))
-                return 0;
-            ++pages;
-            *bytes += static_cast<long long>(body.size());
-        }
-        double elapsed = std::chrono::duration<double>(clock::now() - start).count();
-        if (elapsed >= seconds)
-            return static_cast<double>(pages) / elapsed;
+    for (int at = 0; at < count; at += 5) {
+        if (!exchange(fd, kind.page + std::to_string(at) + ";", body))
+            return 0;
+        ++pages;
+        *bytes += static_cast<long long>(body.size());
     }
+    *elapsed += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return pages;
+}
+
+// Pages per second of both agents on one kind. The passes alternate between
+// them, so a machine that gets busier or quieter meanwhile weighs on both.
+void compare(int labFd, int javaFd, const Kind& kind, double seconds, double* lab, double* java) {
+    int count = intReply(labFd, kind.count);
+    *lab = *java = 0;
+    if (count <= 0 || intReply(javaFd, kind.count) != count)
+        return;
+    double labTime = 0, javaTime = 0, warm = 0;
+    long long labPages = 0, javaPages = 0, bytes = 0;
+    // Warm-up: the JVM compiles its hot paths.
+    while (warm < seconds / 3 && onePass(javaFd, kind, count, &warm, &bytes) > 0)
+        onePass(labFd, kind, count, &warm, &bytes);
+    while (labTime + javaTime < 2 * seconds) {
+        long long l = onePass(labFd, kind, count, &labTime, &bytes);
+        long long j = onePass(javaFd, kind, count, &javaTime, &bytes);
+        if (l == 0 || j == 0)
+            return;
+        labPages += l;
+        javaPages += j;
+    }
+    *lab = static_cast<double>(labPages) / labTime;
+    *java = static_cast<double>(javaPages) / javaTime;
 }
 
 int connectTo(uint16_t port) {
@@ -146,12 +165,8 @@ int main(int argc, char** argv) {
     std::printf("%-9s %12s %12s %8s\n", "kind", "lab pages/s", "java pages/s", "ratio");
     double labTotal = 0, javaTotal = 0;
     for (const Kind& kind : kKinds) {
-        long long labBytes = 0, javaBytes = 0;
-        // A short warm-up for both (the JVM compiles its hot paths).
-        pagesPerSecond(javaFd, kind, seconds / 3, &javaBytes);
-        pagesPerSecond(labFd, kind, seconds / 3, &labBytes);
-        double lab = pagesPerSecond(labFd, kind, seconds, &labBytes);
-        double java = pagesPerSecond(javaFd, kind, seconds, &javaBytes);
+        double lab = 0, java = 0;
+        compare(labFd, javaFd, kind, seconds, &lab, &java);
         labTotal += lab;
         javaTotal += java;
         std::printf("%-9s %12.0f %12.0f %8.2f\n", kind.name, lab, java, lab > 0 ? java / lab : 0);
