@@ -5,6 +5,7 @@
 #   ./kestrova.sh demo     install what is missing, build, and run the program's main job
 #   ./kestrova.sh test     install what is missing, build, and run the whole test suite
 #   ./kestrova.sh build    install what is missing and build only
+#   ./kestrova.sh agent    build the phone agent's package (needs ANDROID_HOME; CI does not run it)
 #
 # Options for build and test: --asan (AddressSanitizer + UBSan, in build-asan/),
 # --tsan (ThreadSanitizer, in build-tsan/). Extra arguments after "--" go to ctest
@@ -19,6 +20,7 @@ PACKAGES=(
   libarchive-dev libusb-1.0-0-dev libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev
   adb fonts-lato tzdata xvfb xauth
+  default-jdk-headless junit5 libxerial-sqlite-jdbc-java
 )
 
 install_packages() {
@@ -130,6 +132,10 @@ case "$cmd" in
   demo)
     build
     demo
+    ;;
+  agent)
+    build
+    agent/package.sh "$BUILD_DIR/bin"
     ;;
   *)
     sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'

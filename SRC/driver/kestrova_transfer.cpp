@@ -61,7 +61,12 @@ bool prepareAndroid(int index, int seconds) {
         return false;
     if (!waitFor(seconds, [&] { return AndroidTSF_CheckDeviceDetected(index) == 0; }))
         return false;
-    return AndroidTSF_ReadyTodoing(index) == 0;
+    if (AndroidTSF_ReadyTodoing(index) == 0)
+        return true;
+    const char* why = AndroidTSF_GetReadyTodoFailure(index);
+    if (why && *why)
+        std::fprintf(stderr, "kestrova-transfer: phone %d: %s\n", index, why);
+    return false;
 }
 
 int usage(const char* message) {

@@ -6,6 +6,8 @@
 // window. No library call that can wait on a device runs on its thread.
 #pragma once
 
+#include <string>
+
 #include "kind.h"
 
 #include <QPixmap>
@@ -113,6 +115,9 @@ class KestrovaMainWidget : public QWidget {
     bool setOtherBackupFolder(const QString& folder);
     void showReady(bool source, const QString& name, const char* id);
     void showConnecting(Pane& pane);
+    // A reason in words takes the phone picture's place, above Retry.
+    void showPreparationFailure(Pane& pane, const QString& why);
+    void restoreWaitingMessage(Pane& pane);
     void hidePages();
     void applySupport(bool force);
     bool startFailed(bool sourceGone);
@@ -144,6 +149,10 @@ class KestrovaMainWidget : public QWidget {
     bool m_prepareIdle = true;
     char m_leftId[128] = {};
     char m_rightId[128] = {};
+    // A phone whose agent could not be put on it for a reason the user must
+    // act on (install refused, no answer): the reason stays on its pane and
+    // the phone is not prepared again until Retry or until it is unplugged.
+    std::string m_preparationFailedSerial;
     bool m_leftReady = false;
     bool m_rightReady = false;
     SkinDeviceInfo m_leftSkin{};

@@ -158,8 +158,10 @@ void KestrovaMainWidget::androidCheckDeviceDetectedThread_Finished() {
         offLine_skinshow();
     } else if (result == 0) {
         const AndroidDeviceInfo info = androidInfo(index);
-        if (info.serial[0] && std::strcmp(info.serial, m_leftId) != 0 &&
-            std::strcmp(info.serial, m_rightId) != 0) {
+        if (info.serial[0] && m_preparationFailedSerial == info.serial) {
+            // Its reason stays on screen until Retry.
+        } else if (info.serial[0] && std::strcmp(info.serial, m_leftId) != 0 &&
+                   std::strcmp(info.serial, m_rightId) != 0) {
             m_usbDebugPage->m_dismissed = false;
             m_authorisationPage->m_dismissed = false;
             hidePages();
@@ -187,8 +189,23 @@ void KestrovaMainWidget::androidReadyScanThread_start(int index) {
 }
 
 void KestrovaMainWidget::showConnecting(Pane& pane) {
+    restoreWaitingMessage(pane);
     pane.message->setText(tr("Connecting..."));
     pane.retry->hide();
+}
+
+void KestrovaMainWidget::showPreparationFailure(Pane& pane, const QString& why) {
+    pane.waitingPicture->hide();
+    pane.message->setWordWrap(true);
+    pane.message->setGeometry(24, 90, 297, 240);
+    pane.message->setText(why);
+    pane.retry->show();
+}
+
+void KestrovaMainWidget::restoreWaitingMessage(Pane& pane) {
+    pane.message->setWordWrap(false);
+    KestrovaMainWidgetLayout();
+    pane.waitingPicture->show();
 }
 
 void KestrovaMainWidget::androidReadyScanThread_Finished() {
@@ -199,6 +216,12 @@ void KestrovaMainWidget::androidReadyScanThread_Finished() {
             showReady(false, model, info.serial);
         else if (info.serial[0] && !m_leftReady && std::strcmp(info.serial, m_rightId) != 0)
             showReady(true, model, info.serial);
+    } else if (const char* why = AndroidTSF_GetReadyTodoFailure(m_readyThread->index);
+               why && *why) {
+        m_preparationFailedSerial = androidInfo(m_readyThread->index).serial;
+        Pane* pane = !m_rightReady ? &m_right : (!m_leftReady ? &m_left : nullptr);
+        if (pane)
+            showPreparationFailure(*pane, QString::fromUtf8(why));
     }
     checkStartCopyEnableFlags();
     m_prepareIdle = true;
@@ -238,6 +261,8 @@ void KestrovaMainWidget::hidePages() {
 }
 
 void KestrovaMainWidget::leftNoDevices_skinshow(const QString& message) {
+    m_preparationFailedSerial.clear();
+    restoreWaitingMessage(m_left);
     m_leftId[0] = 0;
     m_leftReady = false;
     m_left.waitingTitle->setText(tr("Source: "));
@@ -273,6 +298,8 @@ void KestrovaMainWidget::tooManyDevices_skinshow(bool tooMany) {
 }
 
 void KestrovaMainWidget::rightNoDevices_skinshow() {
+    m_preparationFailedSerial.clear();
+    restoreWaitingMessage(m_right);
     m_rightId[0] = 0;
     m_rightReady = false;
     m_right.waitingTitle->setText(tr("Destination: "));
@@ -285,12 +312,14 @@ void KestrovaMainWidget::rightNoDevices_skinshow() {
 }
 
 void KestrovaMainWidget::leftRetryButton_slots() {
+    m_preparationFailedSerial.clear();
     m_usbDebugPage->m_dismissed = false;
     m_authorisationPage->m_dismissed = false;
     showConnecting(m_left);
 }
 
 void KestrovaMainWidget::rightRetryButton_slots() {
+    m_preparationFailedSerial.clear();
     m_usbDebugPage->m_dismissed = false;
     m_authorisationPage->m_dismissed = false;
     showConnecting(m_right);

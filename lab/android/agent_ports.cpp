@@ -23,7 +23,10 @@ bool dropNow(Phone& phone, AdbStream& s, size_t n) {
 
 } // namespace
 
-AgentPorts::AgentPorts(Phone& phone) : m_phone(phone) {}
+AgentPorts::AgentPorts(Phone& phone) : m_phone(phone) {
+    if (m_phone.settings().agent == "java")
+        m_java = std::make_unique<JavaAgent>(m_phone.settings());
+}
 
 AgentPorts::~AgentPorts() { stopAll(); }
 
@@ -33,9 +36,13 @@ ServiceRunner AgentPorts::forPort(int port) {
     if (!ours || !m_phone.agentRunning())
         return {};
     const std::string& stub = m_phone.settings().agentStub;
-    return [this, stub](std::shared_ptr<AdbStream> s) {
+    size_t index = static_cast<size_t>(
+        std::find(std::begin(kAgentPorts), std::end(kAgentPorts), port) - std::begin(kAgentPorts));
+    return [this, stub, index](std::shared_ptr<AdbStream> s) {
         track(s, true);
-        if (stub == "echo")
+        if (m_java && stub.empty())
+            bridgeToJava(s, index);
+        else if (stub == "echo")
             echo(s);
         else if (stub == "rr")
             requestReply(s);
@@ -70,6 +77,10 @@ std::shared_ptr<Agent> AgentPorts::currentAgent() {
     return m_agent;
 }
 
+bool AgentPorts::starting() {
+    return !m_java || !m_phone.settings().agentStub.empty() || m_java->start();
+}
+
 void AgentPorts::stopAll() {
     std::shared_ptr<Agent> agent;
     std::set<std::shared_ptr<AdbStream>> streams;
@@ -80,6 +91,8 @@ void AgentPorts::stopAll() {
     }
     if (agent)
         agent->stop();
+    if (m_java)
+        m_java->stop();
     for (const auto& s : streams)
         s->abort();
 }
@@ -93,7 +106,20 @@ void AgentPorts::bridge(const std::shared_ptr<AdbStream>& s) {
         agent->serve(fd);
         close(fd);
     });
-    int ours = fds[1];
+    pump(s, fds[1]);
+    server.join();
+}
+
+void AgentPorts::bridgeToJava(const std::shared_ptr<AdbStream>& s, size_t portIndex) {
+    uint16_t port = m_java->port(portIndex);
+    int fd = port ? connectLoopback(port) : -1;
+    if (fd < 0)
+        return; // as a phone refuses a port nobody listens on
+    setNoDelay(fd);
+    pump(s, fd);
+}
+
+void AgentPorts::pump(const std::shared_ptr<AdbStream>& s, int ours) {
     // Host to agent on a helper thread; it ends when the stream ends.
     std::thread up([this, s, ours] {
         char buf[65536];
@@ -114,7 +140,6 @@ void AgentPorts::bridge(const std::shared_ptr<AdbStream>& s) {
     shutdown(ours, SHUT_RDWR);
     s->abort(); // ends the helper's read
     up.join();
-    server.join();
     close(ours);
 }
 

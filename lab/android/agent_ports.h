@@ -7,6 +7,7 @@
 #include <set>
 
 #include "android/adb_connection.h"
+#include "android/java_agent.h"
 
 namespace lab {
 
@@ -20,11 +21,16 @@ class AgentPorts {
 
     // The runner for tcp:PORT, or empty to refuse it.
     ServiceRunner forPort(int port);
+    // The app is starting: true once its ports are served.
+    bool starting();
     // The app stopped: end every agent stream now.
     void stopAll();
 
   private:
     void bridge(const std::shared_ptr<AdbStream>& s);
+    void bridgeToJava(const std::shared_ptr<AdbStream>& s, size_t portIndex);
+    // Carries bytes both ways between the stream and fd until either ends.
+    void pump(const std::shared_ptr<AdbStream>& s, int fd);
     void echo(const std::shared_ptr<AdbStream>& s);
     void requestReply(const std::shared_ptr<AdbStream>& s);
     std::shared_ptr<Agent> currentAgent();
@@ -34,6 +40,7 @@ class AgentPorts {
     std::mutex m_mu;
     std::shared_ptr<Agent> m_agent;
     std::set<std::shared_ptr<AdbStream>> m_streams;
+    std::unique_ptr<JavaAgent> m_java;
 };
 
 } // namespace lab

@@ -3,7 +3,7 @@
 //   kestrova-virtual-android --dir PHONEDIR [--port P] [--control-port P]
 //       [--model M] [--manufacturer M] [--release 10] [--sdk 29] [--pda X]
 //       [--product P] [--device D] [--usb VID:PID] [--sms-accept SECONDS]
-//       [--prop NAME=VALUE]... [--agent-stub echo|rr]
+//       [--prop NAME=VALUE]... [--agent-stub echo|rr] [--agent lab|java]
 //       [--state device|unauthorized|offline]
 //
 // When ready it writes PHONEDIR/phone.ports ("ADBPORT CONTROLPORT") and
@@ -61,6 +61,8 @@ bool parseArgs(int argc, char** argv, lab::PhoneSettings& s, int& port, int& ctl
             s.extraProps[v.substr(0, v.find('='))] = v.substr(v.find('=') + 1);
         else if (a == "--agent-stub")
             s.agentStub = v;
+        else if (a == "--agent" && (v == "java" || v == "lab"))
+            s.agent = v;
         else if (a == "--state")
             state = v;
         else

@@ -148,15 +148,21 @@ bool Phone::agentRunning() const {
     return m_agent;
 }
 
-void Phone::setAgentRunning(bool on) {
+bool Phone::setAgentRunning(bool on) {
     bool was;
     {
         std::lock_guard lk(m_mu);
         was = m_agent;
+    }
+    if (!was && on && onAgentStarting && !onAgentStarting())
+        return false;
+    {
+        std::lock_guard lk(m_mu);
         m_agent = on;
     }
     if (was && !on && onAgentStopped)
         onAgentStopped();
+    return true;
 }
 
 std::string Phone::statusLine() const {

@@ -35,6 +35,9 @@ struct PhoneSettings {
     // echo sends back what it gets; rr answers each 4-byte little-endian
     // count n with n bytes (0 meaning 10,240).
     std::string agentStub;
+    // "java": the agent's real core runs on the host JVM (java_agent.h);
+    // otherwise the lab's own agent, which also acts out agent faults.
+    std::string agent;
 };
 
 enum class UsbState { Device, Unauthorized, Offline };
@@ -69,12 +72,16 @@ class Phone {
     bool reserveDisk(size_t n);
 
     bool agentRunning() const;
-    void setAgentRunning(bool on);
+    // Starting an app that is not running waits until it serves its ports;
+    // false when it could not be started.
+    bool setAgentRunning(bool on);
 
     // Hooks the transport installs: drop every connection, stop agent streams,
     // answer connections waiting for authorisation.
     std::function<void()> onDropAll;
     std::function<void()> onAgentStopped;
+    // The app is starting: true once it serves its ports.
+    std::function<bool()> onAgentStarting;
     std::function<void()> onAllowed;
 
     std::string statusLine() const;

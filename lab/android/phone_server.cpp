@@ -13,6 +13,7 @@ PhoneServer::PhoneServer(Phone& phone) : m_phone(phone), m_agent(phone) {
     m_phone.onDropAll = [this] { dropAll(); };
     m_phone.onAllowed = [this] { authoriseWaiting(); };
     m_phone.onAgentStopped = [this] { m_agent.stopAll(); };
+    m_phone.onAgentStarting = [this] { return m_agent.starting(); };
 }
 
 PhoneServer::~PhoneServer() {
@@ -20,6 +21,7 @@ PhoneServer::~PhoneServer() {
     m_phone.onDropAll = nullptr;
     m_phone.onAllowed = nullptr;
     m_phone.onAgentStopped = nullptr;
+    m_phone.onAgentStarting = nullptr;
 }
 
 bool PhoneServer::listen(uint16_t adbPort, uint16_t controlPort) {

@@ -55,8 +55,8 @@ CommandResult am(Phone& phone, const std::vector<std::string>& a) {
         std::string out = "Starting: Intent { cmp=" + comp + " }\n";
         if (!pm.installed(pkg))
             return {out, "Error type 3\nError: Activity class {" + comp + "} does not exist.\n", 1};
-        if (pkg == kAgentPackage)
-            phone.setAgentRunning(true);
+        if (pkg == kAgentPackage && !phone.setAgentRunning(true))
+            return {out, "Error: the app crashed while starting (" + comp + ")\n", 1};
         return {out, {}, 0};
     }
     return fail("usage: am [start|force-stop] ...\n");

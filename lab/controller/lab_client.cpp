@@ -89,6 +89,10 @@ int labUp(const LabOptions& o, const std::string& selfPath) {
         argv.push_back("--agent-stub");
         argv.push_back(o.agentStub);
     }
+    if (!o.agent.empty()) {
+        argv.push_back("--agent");
+        argv.push_back(o.agent);
+    }
     if (o.ownerPid > 0) {
         argv.push_back("--owner-pid");
         argv.push_back(std::to_string(o.ownerPid));

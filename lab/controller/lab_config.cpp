@@ -49,7 +49,7 @@ std::vector<PhoneProfile> scenarioPhones(const std::string& scenario, int count)
 }
 
 std::vector<std::string> phoneArguments(const PhoneProfile& p, const std::string& phoneDir,
-                                        const std::string& agentStub) {
+                                        const std::string& agentStub, const std::string& agent) {
     char usb[32];
     std::snprintf(usb, sizeof usb, "0x%04X:0x%04X", p.usbVendor, p.usbProduct);
     std::vector<std::string> a = {"--dir",          phoneDir,
@@ -66,6 +66,10 @@ std::vector<std::string> phoneArguments(const PhoneProfile& p, const std::string
     if (!agentStub.empty()) {
         a.push_back("--agent-stub");
         a.push_back(agentStub);
+    }
+    if (!agent.empty()) {
+        a.push_back("--agent");
+        a.push_back(agent);
     }
     return a;
 }

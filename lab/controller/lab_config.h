@@ -25,7 +25,8 @@ std::vector<PhoneProfile> scenarioPhones(const std::string& scenario, int count)
 
 // Command-line arguments of kestrova-virtual-android for one phone.
 std::vector<std::string> phoneArguments(const PhoneProfile& p, const std::string& phoneDir,
-                                        const std::string& agentStub);
+                                        const std::string& agentStub,
+                                        const std::string& agent = {});
 
 // "export NAME=value" lines, values quoted for sh where needed.
 std::string exportLines(const std::vector<std::pair<std::string, std::string>>& env);

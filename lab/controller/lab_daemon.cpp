@@ -115,7 +115,8 @@ bool Daemon::startPhones() {
                 say("filling a phone failed:", r.err);
         }
         std::vector<std::string> argv = {exeFolder() + "kestrova-virtual-android"};
-        auto args = phoneArguments(m_profiles[static_cast<size_t>(i)], pd, m_o.agentStub);
+        auto args =
+            phoneArguments(m_profiles[static_cast<size_t>(i)], pd, m_o.agentStub, m_o.agent);
         argv.insert(argv.end(), args.begin(), args.end());
         unlink((pd + "/phone.ports").c_str());
         pid_t pid = spawnProcess(argv, {}, pd + "/phone.log");

@@ -3,9 +3,12 @@
 //   kestrova-lab up --dir DIR [--android N] [--iphone M] [--seed S]
 //                   [--scenario default|modern|legacy|unauthorized|sms-never]
 //                   [--fill RECORDS] [--agent-stub echo|rr] [--owner-pid PID]
+//                   [--agent lab|java]
 //       starts the lab in the background and prints one `export NAME=value`
 //       line per variable a client needs, once everything is ready; with
-//       --owner-pid the lab also stops by itself when that process ends
+//       --owner-pid the lab also stops by itself when that process ends;
+//       --agent java runs the agent's real core on the host JVM instead of
+//       the lab's agent (default: the variable KESTROVA_LAB_AGENT, else lab)
 //   kestrova-lab down --dir DIR
 //   kestrova-lab env --dir DIR                       the export lines again
 //   kestrova-lab status --dir DIR
@@ -70,6 +73,8 @@ bool parse(int argc, char** argv, Args& a) {
             a.lab.fillRecords = std::atoi(next().c_str());
         else if (k == "--agent-stub")
             a.lab.agentStub = next();
+        else if (k == "--agent")
+            a.lab.agent = next();
         else if (k == "--owner-pid")
             a.lab.ownerPid = std::atoi(next().c_str());
         else if (k == "--phone")
@@ -159,8 +164,17 @@ int main(int argc, char** argv) {
                              "fault|fill|dump --dir DIR ...\n");
         return 2;
     }
-    if (a.cmd == "up")
+    if (a.cmd == "up") {
+        // Test suites run unchanged against the real agent with this variable.
+        const char* agent = std::getenv("KESTROVA_LAB_AGENT");
+        if (a.lab.agent.empty() && agent)
+            a.lab.agent = agent;
+        if (!a.lab.agent.empty() && a.lab.agent != "lab" && a.lab.agent != "java") {
+            std::fprintf(stderr, "kestrova-lab: --agent is lab or java\n");
+            return 2;
+        }
         return lab::labUp(a.lab, lab::exeFolder() + "kestrova-lab");
+    }
     if (a.cmd == "daemon")
         return lab::runLabDaemon(a.lab);
     if (a.cmd == "down")

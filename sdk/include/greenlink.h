@@ -45,6 +45,10 @@ TSF_API int AndroidTSF_CheckOpenDebugType(int deviceindex);
 /* Reinstalls and starts the agent, then greets it: 0 when it answered. */
 TSF_API int AndroidTSF_ReadyTodoing(int deviceindex);
 TSF_API int AndroidTSF_GetReadyTodoProgress(void);
+/* Why the last AndroidTSF_ReadyTodoing of this position failed, in words for
+   the user (package missing or refused, agent not answering); "" after a
+   success. Valid until the next call from the same thread. */
+TSF_API const char* AndroidTSF_GetReadyTodoFailure(int deviceindex);
 /* 0 when the agent answers the greeting, -1 otherwise. */
 TSF_API int AndroidTSF_CheckDevicesIsConnect(int deviceindex);
 /* 1 when the phone runs Android 4.4 or later, else 0. */

@@ -1,6 +1,8 @@
 // Discovery and preparation of virtual phones through the real adb.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -55,6 +57,30 @@ TEST(LabDevices, ListsIdentifiesAndPreparesBothPhones) {
 
     // A position beyond the listed phones (this restarts the adb server).
     EXPECT_EQ(AndroidTSF_CheckDeviceDetected(5), -5);
+}
+
+// Without its package the agent cannot be put on the phone: preparation ends
+// within the greeting's bound and says why, instead of trying for ever.
+TEST(LabDevices, APhoneWithoutTheAgentSaysWhyWithinSeconds) {
+    LabSession lab(1);
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    ASSERT_EQ(AndroidTSF_CheckDeviceDetected(0), 0);
+    std::string apk = std::string(getenv("KESTROVA_TOOL_DIR")) + "/kestrova1.apk";
+    std::string kept = lab.scratch("apk") + "/kestrova1.apk";
+    ASSERT_EQ(std::rename(apk.c_str(), kept.c_str()), 0);
+
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(AndroidTSF_ReadyTodoing(0), -1);
+    auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started)
+            .count();
+    EXPECT_LT(seconds, 20);
+    std::string why = AndroidTSF_GetReadyTodoFailure(0);
+    EXPECT_NE(why.find("kestrova1.apk) is missing"), std::string::npos) << why;
+
+    ASSERT_EQ(std::rename(kept.c_str(), apk.c_str()), 0);
+    ASSERT_EQ(AndroidTSF_ReadyTodoing(0), 0);
+    EXPECT_STREQ(AndroidTSF_GetReadyTodoFailure(0), "");
 }
 
 TEST(LabDevices, UnauthorizedAndOfflinePhones) {

@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include "MyListWidget.h"
@@ -41,6 +42,31 @@ TEST(MainWindow, PhoneAttachedToAnEmptyWindowFillsTheDestination) {
     EXPECT_EQ(t.text("sourceMessage"), "Please connect a source \nphone by USB");
     EXPECT_FALSE(t.enabled("startCopyButton"));
     t.shot("2-ready");
+}
+
+// A phone that cannot take the agent says why on its pane, with Retry, and
+// is left alone until then instead of "Connecting..." again and again.
+TEST(MainWindow, APhoneThatCannotTakeTheAgentSaysWhyUntilRetry) {
+    LabWindow t({"--android", "1"}, "agent-missing");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    const QString apk = t.lab().dir() + "/tools/kestrova1.apk", kept = apk + ".kept";
+    ASSERT_TRUE(QFile::rename(apk, kept));
+    t.open();
+    ASSERT_TRUE(guitest::waitFor(
+        [&] { return t.text("destinationMessage").contains("is missing beside the program"); },
+        kPhoneBoundMs));
+    EXPECT_TRUE(t.visible("destinationRetry"));
+    t.shot("1-agent-missing");
+    // Several rounds of the window's timer later the reason is still there.
+    QTest::qWait(4000);
+    EXPECT_TRUE(t.text("destinationMessage").contains("is missing"))
+        << t.text("destinationMessage").toStdString();
+
+    ASSERT_TRUE(QFile::rename(kept, apk));
+    guitest::click(t.widget("destinationRetry"));
+    ASSERT_TRUE(
+        guitest::waitFor([&] { return t.visible("destinationConnectedPane"); }, kPhoneBoundMs));
+    t.shot("2-ready-after-retry");
 }
 
 TEST(MainWindow, IphoneSourceRefusesCallLogsAndAppsAndFlips) {

@@ -2,8 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "channel.h"
 #include "device_table.h"
@@ -16,6 +20,31 @@ namespace greenlink {
 namespace {
 
 std::atomic<int> st_ReadyToScanProgress{0};
+
+// How long a freshly started agent may take before it answers: on a phone
+// the app, then its service, then its listening socket come up one by one.
+constexpr auto kAgentAnswerWithin = std::chrono::seconds(10);
+
+// Why the last preparation of each position failed; the first cause wins.
+std::mutex st_failureMutex;
+std::array<std::string, 9> st_preparationFailure;
+
+void noteFailure(int deviceindex, const std::string& why) {
+    if (deviceindex < 0 || deviceindex >= static_cast<int>(st_preparationFailure.size()))
+        return;
+    std::lock_guard lock(st_failureMutex);
+    std::string& slot = st_preparationFailure[static_cast<size_t>(deviceindex)];
+    if (slot.empty())
+        slot = why;
+    WriteLog("prepare %d: %s\n", deviceindex, why.c_str());
+}
+
+void clearFailure(int deviceindex) {
+    if (deviceindex < 0 || deviceindex >= static_cast<int>(st_preparationFailure.size()))
+        return;
+    std::lock_guard lock(st_failureMutex);
+    st_preparationFailure[static_cast<size_t>(deviceindex)].clear();
+}
 
 bool fileExists(const std::string& path) {
     struct stat st {};
@@ -74,14 +103,77 @@ int UnInstallOursAndroidServices(int deviceindex) {
     return runAgentStep("uninstall", {"-s", deviceSerial(deviceindex), "uninstall", kAgentPackage});
 }
 
+std::string installFailureText(const std::string& adbOutput) {
+    if (adbOutput.find("Success") != std::string::npos)
+        return {};
+    if (adbOutput.find("INSTALL_FAILED_USER_RESTRICTED") != std::string::npos)
+        return "The phone refused to install the Kestrova app. Turn on \"Install via USB\" in "
+               "the phone's developer options (on Xiaomi phones also turn off \"MIUI "
+               "optimization\"), then press Retry.";
+    auto open = adbOutput.find("Failure [");
+    if (open != std::string::npos) {
+        std::string code = adbOutput.substr(open + 9);
+        code = code.substr(0, code.find_first_of(":] \r\n"));
+        return "The phone refused to install the Kestrova app (" + code + ").";
+    }
+    if (adbOutput.find("not found") != std::string::npos ||
+        adbOutput.find("offline") != std::string::npos)
+        return "The phone went away while the Kestrova app was being installed.";
+    return "The Kestrova app could not be installed on the phone.";
+}
+
 int InstallOursAndroidServices(int deviceindex) {
-    return runAgentStep(
-        "install", {"-s", deviceSerial(deviceindex), "install", agentPackagePath(deviceindex)});
+    std::string apk = agentPackagePath(deviceindex);
+    if (!fileExists(apk))
+        noteFailure(deviceindex, "The Kestrova app for the phone (" +
+                                     apk.substr(apk.find_last_of('/') + 1) +
+                                     ") is missing beside the program.");
+    // -g grants the runtime permissions up front, which a sideloaded app
+    // cannot otherwise get for SMS and call log from Android 13; phones
+    // before 6.0 have no runtime permissions and their pm refuses the option.
+    bool grant = androidVersionCode(deviceDisplayVersion(deviceindex).c_str()) >= 60;
+    std::string out;
+    for (bool withGrant : {grant, false}) {
+        std::vector<std::string> args = {"-s", deviceSerial(deviceindex), "install"};
+        if (withGrant)
+            args.push_back("-g");
+        args.push_back(apk);
+        RunResult r = runAdbCapture(args, 62, false, &out);
+        if (!r.started()) {
+            WriteLog("install: adb could not be started\n");
+            return -1;
+        }
+        if (r.succeeded() && installFailureText(out).empty())
+            return 0;
+        WriteLog("install: adb ended with %d: %s\n", r.exitCode, out.c_str());
+        bool optionRefused =
+            out.find("-g") != std::string::npos || out.find("nknown option") != std::string::npos;
+        if (!withGrant || !optionRefused)
+            break;
+    }
+    noteFailure(deviceindex, installFailureText(out));
+    return 0; // the greeting decides, as the agent may still run from before
 }
 
 int StartOursAndroidServices(int deviceindex) {
-    return runAgentStep("start", {"-s", deviceSerial(deviceindex), "shell", "am", "start", "-n",
-                                  std::string(kAgentPackage) + "/" + kAgentActivity});
+    std::string out;
+    RunResult r = runAdbCapture({"-s", deviceSerial(deviceindex), "shell", "am", "start", "-n",
+                                 std::string(kAgentPackage) + "/" + kAgentActivity},
+                                62, false, &out);
+    if (!r.started()) {
+        WriteLog("start: adb could not be started\n");
+        return -1;
+    }
+    if (!r.succeeded() || out.find("Error") != std::string::npos)
+        noteFailure(deviceindex, "The Kestrova app could not be started on the phone.");
+    return 0;
+}
+
+std::string preparationFailure(int deviceindex) {
+    if (deviceindex < 0 || deviceindex >= static_cast<int>(st_preparationFailure.size()))
+        return {};
+    std::lock_guard lock(st_failureMutex);
+    return st_preparationFailure[static_cast<size_t>(deviceindex)];
 }
 
 int checkIsConnectToOursAndroidServices(int deviceindex) {
@@ -104,6 +196,7 @@ int AndroidTSF_ReadyTodoing(int deviceindex) {
     WriteLog("ReadyTodoing: deviceindex=%d,id=%s ,%s\n", deviceindex,
              deviceSerial(deviceindex).c_str(), deviceState(deviceindex).c_str());
     st_ReadyToScanProgress = 10;
+    clearFailure(deviceindex);
     AndroidConnectUnInit(deviceindex);
     forgetPhoneMediaState(deviceindex);
     if (StopOursAndroidServices(deviceindex) != 0)
@@ -118,15 +211,32 @@ int AndroidTSF_ReadyTodoing(int deviceindex) {
     if (StartOursAndroidServices(deviceindex) != 0)
         return -1;
     st_ReadyToScanProgress = 70;
-    if (checkIsConnectToOursAndroidServices(deviceindex) != 0) {
-        WriteLog("checkIsConnectToOursAndroidServices failed.\n");
-        return -1;
+    // Greet until the agent answers, within a bound: an agent that is not
+    // listening yet makes each greeting fail at once.
+    auto giveUp = std::chrono::steady_clock::now() + kAgentAnswerWithin;
+    while (checkIsConnectToOursAndroidServices(deviceindex) != 0) {
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            WriteLog("checkIsConnectToOursAndroidServices failed.\n");
+            noteFailure(deviceindex, "The Kestrova app on the phone does not answer. Unlock the "
+                                     "phone, allow what it asks for, then press Retry.");
+            AndroidConnectUnInit(deviceindex);
+            return -1;
+        }
+        AndroidConnectUnInit(deviceindex);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
+    clearFailure(deviceindex);
     st_ReadyToScanProgress = 100;
     return 0;
 }
 
 int AndroidTSF_GetReadyTodoProgress(void) { return st_ReadyToScanProgress; }
+
+const char* AndroidTSF_GetReadyTodoFailure(int deviceindex) {
+    static thread_local std::string text;
+    text = preparationFailure(deviceindex);
+    return text.c_str();
+}
 
 int AndroidTSF_CheckDevicesIsConnect(int deviceindex) {
     return checkIsConnectToOursAndroidServices(deviceindex);

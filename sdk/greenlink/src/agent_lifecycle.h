@@ -16,7 +16,13 @@ long long androidVersionCode(const char* version);
 // beside the tools when the tool folder holds it, else in the program's folder.
 std::string agentPackagePath(int deviceindex);
 
+// Installs with the runtime permissions granted where the phone knows them.
+// A refusal is noted as the preparation's failure; the greeting decides.
 int InstallOursAndroidServices(int deviceindex);
+// Words for the user about an adb install output; empty for a success.
+std::string installFailureText(const std::string& adbOutput);
+// Why the last preparation of a position failed; empty after a success.
+std::string preparationFailure(int deviceindex);
 int StartOursAndroidServices(int deviceindex);
 int StopOursAndroidServices(int deviceindex);
 int UnInstallOursAndroidServices(int deviceindex);

@@ -1,0 +1,152 @@
+package com.quellfin.kestrova.core;
+
+import java.io.IOException;
+import java.util.List;
+import java.util.Map;
+
+/** Contacts, messages, call log, calendar and the default-SMS-app role. */
+final class PersonalCommands {
+    static final int PAGE_SIZE = 5;
+
+    private final Phone phone;
+
+    PersonalCommands(Phone phone) {
+        this.phone = phone;
+    }
+
+    void register(Map<String, Session.Handler> h) {
+        h.put("hello-android", a -> Replies.text("HI-PC"));
+        h.put("SetDefaultMessage", a -> Replies.int32(phone.smsRole.request()));
+        h.put("ReSetDefaultMessage", a -> Replies.int32(phone.smsRole.release()));
+        h.put("GetDefaultMessage_pkgName", a -> Replies.text(phone.smsRole.holder()));
+        kind(h, phone.contacts, ContactField.class, "getcontactCount", "getcontactpart10", "ClearPerson", "CONTACTID");
+        kind(h, phone.messages, MessageField.class, "getsmsCount", "getsmsPart10", "ClearSMS", "ID");
+        kind(h, phone.calls, CallField.class, "getcalllogcount", "getcalllogpart10", "ClearCallHistory", "ID");
+        kind(h, phone.events, EventField.class, "getcalendarcount", "getcalendarpart10", "ClearCalender", "ID");
+        h.put("SendSMS", this::sendSms);
+        h.put("AddPerson", this::addPerson);
+        h.put("UpdatePerson", this::updatePerson);
+        h.put("AddPerson3", this::addPerson3);
+        h.put("AddCallHistory", this::addCall);
+        h.put("AddCalender", this::addEvent);
+    }
+
+    private <F extends Enum<F> & Field> void kind(Map<String, Session.Handler> h, RecordStore<F> store,
+            Class<F> fields, String count, String page, String clear, String idKey) {
+        h.put(count, a -> Replies.int32(store.count()));
+        h.put(page, a -> page(store, fields, a, idKey));
+        h.put(clear, a -> Replies.int32(store.clear() ? 1 : -1));
+    }
+
+    /** Up to five records from a position: the id first, then the fields in their order. */
+    static <F extends Enum<F> & Field> byte[] page(RecordStore<F> store, Class<F> fields, String args,
+            String idKey) throws IOException {
+        Long start = Args.integer(args);
+        if (start == null || start < 0 || start > Integer.MAX_VALUE)
+            return Replies.EMPTY;
+        RecordWriter out = new RecordWriter();
+        for (Record<F> r : store.page((int) (long) start, PAGE_SIZE)) {
+            out.item(idKey, r.id);
+            for (F field : fields.getEnumConstants()) {
+                if (field == ContactField.NAME)
+                    out.item("NAME", displayName(r.get(field), r.get(fields.cast(ContactField.LAST_NAME))));
+                else if (field.replyKey() != null)
+                    out.item(field.replyKey(), r.get(field));
+            }
+            out.endRecord();
+        }
+        return out.bytes();
+    }
+
+    /** First and last name joined as the phone shows them. */
+    private static String displayName(String first, String last) {
+        if (last.isEmpty())
+            return first;
+        return first.isEmpty() ? last : first + " " + last;
+    }
+
+    private byte[] sendSms(String args) throws IOException {
+        // address - body - date - read - protocol ("-1") - type
+        List<String> f = Args.hexFields(args, 6);
+        if (f == null)
+            return Replies.int32(-1);
+        if (phone.smsRole.restrictsWriters() && !phone.smsRole.held())
+            return Replies.int32(-1);
+        Record<MessageField> m = new Record<>(MessageField.class, 0)
+                .set(MessageField.ADDRESS, f.get(0))
+                .set(MessageField.BODY, f.get(1))
+                .set(MessageField.DATE, f.get(2).isEmpty() ? Long.toString(System.currentTimeMillis()) : f.get(2))
+                .set(MessageField.READ, f.get(3))
+                .set(MessageField.TYPE, f.get(5));
+        return Replies.int32(phone.messages.add(m) > 0 ? 1 : -1);
+    }
+
+    private byte[] addPerson(String args) throws IOException {
+        List<String> parts = Args.split(args, ':');
+        String name = Hex.decodeText(parts.get(0));
+        String mobile = parts.size() > 1 ? Hex.decodeText(parts.get(1)) : "";
+        if (parts.size() > 2 || name == null || mobile == null)
+            return Replies.int64(-1);
+        Record<ContactField> c = new Record<>(ContactField.class, 0)
+                .set(ContactField.NAME, name)
+                .set(ContactField.MOBILE, mobile);
+        long id = phone.contacts.add(c);
+        return Replies.int64(id > 0 ? id : -1);
+    }
+
+    private byte[] updatePerson(String args) throws IOException {
+        List<String> parts = Args.split(args, ':');
+        if (parts.size() != 3)
+            return Replies.int32(-1);
+        Long id = Args.integer(parts.get(0));
+        String value = Hex.decodeText(parts.get(1));
+        ContactField field = ContactField.byUpdateKey(parts.get(2));
+        if (id == null || value == null || field == null)
+            return Replies.int32(-1);
+        return Replies.int32(phone.contacts.update(id, field, value));
+    }
+
+    private byte[] addPerson3(String args) throws IOException {
+        // name, eighteen fields by position, then a closing blank
+        List<String> f = Args.hexFields(args, 19);
+        if (f == null)
+            return Replies.int64(-1);
+        Record<ContactField> c = new Record<>(ContactField.class, 0).set(ContactField.NAME, f.get(0));
+        for (int i = 0; i < ContactField.ONE_COMMAND_ORDER.length; i++)
+            if (ContactField.ONE_COMMAND_ORDER[i] != null)
+                c.set(ContactField.ONE_COMMAND_ORDER[i], f.get(i + 1));
+        long id = phone.contacts.add(c);
+        return Replies.int64(id > 0 ? id : -1);
+    }
+
+    private byte[] addCall(String args) throws IOException {
+        List<String> f = Args.hexFields(args, 4); // number - date - type - duration
+        if (f == null)
+            return Replies.int32(-1);
+        Record<CallField> c = new Record<>(CallField.class, 0)
+                .set(CallField.NUMBER, f.get(0))
+                .set(CallField.DATE, f.get(1))
+                .set(CallField.TYPE, f.get(2))
+                .set(CallField.DURATION, f.get(3));
+        return Replies.int32(phone.calls.add(c) > 0 ? 1 : -1);
+    }
+
+    private byte[] addEvent(String args) throws IOException {
+        // title - start - end - location - time zone - description - alarm
+        // flag - alarm minutes - recurrence (a single blank when there is none)
+        List<String> f = Args.hexFields(args, 9);
+        if (f == null)
+            return Replies.int32(-1);
+        Record<EventField> e = new Record<>(EventField.class, 0)
+                .set(EventField.TITLE, f.get(0))
+                .set(EventField.START, f.get(1))
+                .set(EventField.END, f.get(2))
+                .set(EventField.LOCATION, f.get(3))
+                .set(EventField.TIME_ZONE, f.get(4))
+                .set(EventField.DESCRIPTION, f.get(5))
+                .set(EventField.HAS_ALARM, f.get(6))
+                .set(EventField.ALARM_MINUTES, f.get(7))
+                .set(EventField.RRULE, f.get(8).trim().isEmpty() ? "" : f.get(8));
+        return Replies.int32(phone.events.add(e) > 0 ? 1 : -1);
+    }
+}

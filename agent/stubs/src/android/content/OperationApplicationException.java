@@ -1,0 +1,5 @@
+package android.content;
+
+public class OperationApplicationException extends Exception {
+    private static final long serialVersionUID = 1L;
+}

@@ -1,0 +1,6 @@
+package android.graphics;
+
+public class BitmapFactory {
+    public static class Options {
+    }
+}

@@ -1,0 +1,6 @@
+package android.provider;
+
+public interface BaseColumns {
+    String _ID = "_id";
+    String _COUNT = "_count";
+}
