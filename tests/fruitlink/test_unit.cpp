@@ -256,13 +256,18 @@ TEST(ArchiveRules, UnpackedFilesArePrivateAndRemovable) {
         EXPECT_EQ(modeOf(d), 0700u) << d;
 
     // A link already in the folder is never gone through, even to a place
-    // inside.
+    // inside, and a link is not given a second name in another folder (its
+    // relative target would lead elsewhere from there).
     std::filesystem::create_directories(dir + "/real");
     std::filesystem::create_directory_symlink("real", dir + "/via");
-    std::string through = fltest::makeArchive({{"via/x.db", "x"}}, false);
+    std::string through = fltest::makeArchive(
+        {{"via/x.db", "x"}, {"up", "", E::Hardlink, "a/b/link"}, {"a2", "", E::Hardlink, "top.db"}},
+        false);
     r = fruitlink::unpackArchiveMemory(through.data(), through.size(), dir);
-    EXPECT_EQ(r.refused.size(), 1u);
+    EXPECT_EQ(r.refused.size(), 2u);
     EXPECT_FALSE(std::filesystem::exists(dir + "/real/x.db"));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir + "/up")));
+    EXPECT_EQ(fltest::readFile(dir + "/a2"), "y"); // a second name for a file is fine
 
     // Removal takes what the unpack wrote, never what it did not, and
     // removes a link without following it.

@@ -144,8 +144,14 @@ UnpackResult unpackFrom(archive* in, const std::string& folder, const UnpackLimi
         if (!rel.empty() && hard) {
             std::string hardWhy;
             std::string target = safeEntryPath(hard, &hardWhy);
+            struct stat targetSt;
             if (target.empty())
                 why = "hard link to " + std::string(hard) + " (" + hardWhy + ")";
+            else if (::lstat((base + "/" + target).c_str(), &targetSt) != 0 ||
+                     !S_ISREG(targetSt.st_mode))
+                // A second name for a relative symbolic link would point
+                // somewhere else from its own folder.
+                why = "hard link to " + std::string(hard) + " (not a file unpacked here)";
             else
                 archive_entry_set_hardlink(e, (base + "/" + target).c_str());
         } else if (!rel.empty() && type == AE_IFLNK && (!sym || !linkStaysInside(rel, sym))) {

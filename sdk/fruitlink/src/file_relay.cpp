@@ -110,7 +110,9 @@ bool AMFileRelay::getFileSets(const std::vector<std::string>& sets, int outFd) {
 
 int AMFileRelay::getUserDatabases(const std::string& path) {
     WriteLog1(1, "filename %s\n", path.c_str());
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // A fresh file, so it is private whatever an earlier one was.
+    ::unlink(path.c_str());
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         setLastError("cannot create " + path, IPHONE_ERROR_LOCAL);
         return -1;
