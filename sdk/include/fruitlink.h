@@ -132,6 +132,8 @@ TSF_API void Add_iPhoneDevice(iPhoneDeviceInfo* info);
 TSF_API int Delete_iPhoneDevice(void* device);
 TSF_API void Add_iPodDevice(char* path);
 TSF_API void Delete_iPodDevice(char* path);
+/* The first node, and the node at index: lent to the calling thread as by
+ * IphoneTSF_GetDeviceInfoIndex. */
 TSF_API DeviceNode* GetiPhoneDeviceList(void);
 TSF_API DeviceNode* GetiPhoneDeviceListIndex(int index);
 TSF_API int GetiConnected(void);

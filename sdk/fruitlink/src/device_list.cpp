@@ -89,17 +89,19 @@ class DeviceList {
     // Puts fresh in the place of the node of `device`; the old node is
     // returned to be let go of outside the lock. Null when not listed.
     NodePtr replace(const AMDevice* device, NodePtr fresh) {
-        std::lock_guard<std::mutex> lock(mu_);
+        NodePtr old;
+        AddDeviceLock();
         for (auto& n : nodes_) {
             if (n->c.info && n->c.info->device == device) {
-                NodePtr old = std::move(n);
+                old = std::move(n);
                 n = std::move(fresh);
                 relink();
                 old->c.next = nullptr;
-                return old;
+                break;
             }
         }
-        return nullptr;
+        AddDeviceUnLock();
+        return old;
     }
 
     NodePtr at(int index) {
@@ -107,11 +109,6 @@ class DeviceList {
         if (index < 0 || index >= static_cast<int>(nodes_.size()))
             return nullptr;
         return nodes_[static_cast<size_t>(index)];
-    }
-
-    DeviceNode* head() {
-        std::lock_guard<std::mutex> lock(mu_);
-        return nodes_.empty() ? nullptr : &nodes_.front()->c;
     }
 
     int counter() {
@@ -311,7 +308,7 @@ void Delete_iPodDevice(char* path) {
         nullptr);
 }
 
-DeviceNode* GetiPhoneDeviceList(void) { return DeviceList::instance().head(); }
+DeviceNode* GetiPhoneDeviceList(void) { return borrow(DeviceList::instance().at(0)); }
 
 DeviceNode* GetiPhoneDeviceListIndex(int index) { return borrow(DeviceList::instance().at(index)); }
 
