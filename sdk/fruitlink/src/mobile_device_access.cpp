@@ -33,8 +33,12 @@ bool MobileDeviceAccess::setListener(void* listener) {
     {
         std::lock_guard<std::mutex> lock(mu_);
         listener_ = listener;
-        if (!worker_.joinable())
+        if (!worker_.joinable()) {
             worker_ = std::thread([this] { run(); });
+            // libimobiledevice sets OpenSSL up when it is loaded, so this
+            // runs before OpenSSL's own clean-up at exit.
+            std::atexit([] { singleton().stopWorker(); });
+        }
     }
     if (subscribed_)
         return true;
@@ -93,17 +97,29 @@ void MobileDeviceAccess::post(Event e) {
     wake_.notify_one();
 }
 
+void MobileDeviceAccess::stopWorker() {
+    std::unique_lock<std::mutex> lock(mu_);
+    stopping_ = true;
+    wake_.notify_all();
+    // A phone that stopped answering is given up on after lockdownd's own
+    // time-outs; exit waits no longer than this for it.
+    bool done =
+        workerEnded_.wait_for(lock, std::chrono::seconds(10), [this] { return workerDone_; });
+    lock.unlock();
+    if (done)
+        worker_.join();
+    else
+        worker_.detach();
+}
+
 void MobileDeviceAccess::run() {
+    using Clock = std::chrono::steady_clock;
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
-        if (queue_.empty()) {
-            auto until = std::chrono::steady_clock::time_point::max();
-            for (const auto& w : waiting_)
-                until = std::min(until, w.next);
-            if (until == std::chrono::steady_clock::time_point::max())
-                wake_.wait(lock);
-            else
-                wake_.wait_until(lock, until);
+        if (stopping_) {
+            workerDone_ = true;
+            workerEnded_.notify_all();
+            return;
         }
         if (!queue_.empty()) {
             Event e = std::move(queue_.front());
@@ -113,9 +129,18 @@ void MobileDeviceAccess::run() {
             lock.lock();
             continue;
         }
-        lock.unlock();
-        retryWaiting();
-        lock.lock();
+        auto until = Clock::time_point::max();
+        for (const auto& w : waiting_)
+            until = std::min(until, w.next);
+        if (until == Clock::time_point::max()) {
+            wake_.wait(lock);
+        } else if (until > Clock::now()) {
+            wake_.wait_until(lock, until);
+        } else {
+            lock.unlock();
+            retryWaiting();
+            lock.lock();
+        }
     }
 }
 

@@ -58,6 +58,9 @@ class MobileDeviceAccess {
     };
 
     MobileDeviceAccess() = default;
+    // At exit, before OpenSSL and libimobiledevice tear themselves down: the
+    // device-event thread finishes what it is doing and ends.
+    void stopWorker();
     void post(Event e);
     void run();
     void handle(const Event& e);
@@ -77,6 +80,8 @@ class MobileDeviceAccess {
     std::vector<Waiting> waiting_;
     std::chrono::milliseconds retryInterval_{2000};
     std::thread worker_;
+    bool stopping_ = false, workerDone_ = false;
+    std::condition_variable workerEnded_;
     void* listener_ = nullptr;
 };
 
