@@ -23,14 +23,14 @@ namespace {
 
 using fruitlink::AMDevice;
 
-std::atomic<int> g_liveNodes{0};
-
 // One node as the list and its users share it. `c` is what callers see.
 struct ListNode {
     DeviceNode c{};
     std::shared_ptr<AMDevice> device; // keeps c.info->device valid while the node lives
 
-    ListNode() { ++g_liveNodes; }
+    static inline std::atomic<int> live{0}; // nodes not yet freed
+
+    ListNode() { ++live; }
     ~ListNode() {
         if (iPhoneDeviceInfo* i = c.info) {
             for (char* s : {i->udid, i->productType, i->productVersion, i->deviceName,
@@ -39,7 +39,7 @@ struct ListNode {
             std::free(i);
         }
         std::free(c.iPodPath);
-        --g_liveNodes;
+        --live;
     }
     ListNode(const ListNode&) = delete;
     ListNode& operator=(const ListNode&) = delete;
@@ -255,7 +255,7 @@ bool refreshDeviceNode(const std::shared_ptr<AMDevice>& dev) {
     return old != nullptr;
 }
 
-int liveDeviceNodes() { return g_liveNodes.load(); }
+int liveDeviceNodes() { return ListNode::live.load(); }
 
 bool addDeviceNode(const std::shared_ptr<AMDevice>& dev) {
     auto* info = static_cast<iPhoneDeviceInfo*>(std::calloc(1, sizeof(iPhoneDeviceInfo)));

@@ -156,11 +156,17 @@ void MobileDeviceAccess::handle(const Event& e) {
             detachDevice(dev);
         break;
     case Event::Paired: {
+        // Paired now (here or by another program): read its values again at once.
         WriteLog1(1, "paired %s\n", e.udid.c_str());
+        auto dev = find(e.udid);
         std::lock_guard<std::mutex> lock(mu_);
-        for (auto& w : waiting_)
-            if (w.dev->isDevice(e.udid))
-                w.next = std::chrono::steady_clock::now();
+        auto now = std::chrono::steady_clock::now();
+        auto w = std::find_if(waiting_.begin(), waiting_.end(),
+                              [&](const Waiting& x) { return x.dev->isDevice(e.udid); });
+        if (w != waiting_.end())
+            w->next = now;
+        else if (dev)
+            waiting_.push_back({dev, now});
         return;
     }
     case Event::DropAll:
