@@ -496,6 +496,13 @@ void Lab::serveMuxClient(int fd) {
                     p->hostId = rec.string("HostID").value_or(p->hostId);
                     p->stats.pairRecordsSaved++;
                     saved = true;
+                    // usbmuxd tells its listeners that the phone is paired now.
+                    if (p->attached) {
+                        Plist paired = Plist::dict();
+                        paired.set("MessageType", "Paired");
+                        paired.setUint("DeviceID", p->deviceId);
+                        broadcastLocked(paired.xml());
+                    }
                 }
             }
             if (!sendMuxPlist(fd, tag, resultXml(saved ? 0 : 22)))

@@ -184,6 +184,23 @@ TEST_F(Devices, NameAndVersionAreReadAgainOnceTheUserTrustsTheComputer) {
     EXPECT_EQ(fruitlink::MobileDeviceAccess::singleton().awaitingTrust(), 0);
 }
 
+TEST_F(Devices, APhonePairedByAnotherProgramIsReadAgainAtOnce) {
+    // Far longer than the test: only usbmuxd's "paired" news can do it.
+    fruitlink::MobileDeviceAccess::singleton().setTrustRetryInterval(std::chrono::hours(1));
+    addAndWait(phoneConfig(1, viphone::PairMode::Pending));
+    ASSERT_EQ(nodeAt(0)->info->productVersion, nullptr);
+    lab_->setPairMode(0, viphone::PairMode::Accept);
+    idevice_t other = nullptr;
+    ASSERT_EQ(idevice_new(&other, udid(1).c_str()), IDEVICE_E_SUCCESS);
+    lockdownd_client_t client = nullptr;
+    ASSERT_EQ(lockdownd_client_new_with_handshake(other, &client, "other-program"),
+              LOCKDOWN_E_SUCCESS);
+    lockdownd_client_free(client);
+    idevice_free(other);
+    EXPECT_TRUE(eventually([] { return nodeAt(0)->info->productVersion != nullptr; }));
+    EXPECT_EQ(str(nodeAt(0)->info->productVersion), "13.5");
+}
+
 TEST_F(Devices, AnAcquiredNodeOutlivesManyDetachesAndIsFreedOnRelease) {
     addAndWait(phoneConfig(1));
     DeviceNode* held = IphoneTSF_AcquireDeviceNode(0);
