@@ -121,7 +121,7 @@ TEST_F(Relay, DatabasesArePrivateAndCanBeRemoved) {
     dir.mode = 0777;
     cfg.relayPayload = fltest::makeArchive(
         {sms, book, dir, {"var/mobile/Library/Calendar/link", "", E::Symlink, "../SMS/sms.db"}},
-        false);
+        true);
     addAndWait(cfg);
     std::string folder = fetchFolder("fetch");
     writeFile(folder + "/mine.txt", "the caller's own file");
@@ -133,6 +133,8 @@ TEST_F(Relay, DatabasesArePrivateAndCanBeRemoved) {
     for (const char* d : {"var", "var/mobile", "var/mobile/Library", "var/mobile/Library/SMS",
                           "var/mobile/Library/Calendar"})
         EXPECT_EQ(modeOf(folder + "/" + d), 0700u) << d;
+
+    EXPECT_EQ(readFile(folder + "/var/mobile/Library/Calendar/link"), "sms"); // a link inside
 
     ASSERT_EQ(IphoneTSF_RemoveDeviceSqliteDB(), 0) << lastError();
     EXPECT_FALSE(std::filesystem::exists(folder + "/var"));

@@ -236,7 +236,7 @@ TEST(ArchiveRules, UnpackedFilesArePrivateAndRemovable) {
     folder.mode = 0777;
     std::string data = fltest::makeArchive(
         {open, setuid, folder, {"a/b/link", "", E::Symlink, "open.db"}, {"a/b/c/deep.db", "z"}},
-        false);
+        true);
     mode_t oldMask = ::umask(0);
     auto r = fruitlink::unpackArchiveMemory(data.data(), data.size(), dir);
     ::umask(oldMask);
@@ -254,6 +254,7 @@ TEST(ArchiveRules, UnpackedFilesArePrivateAndRemovable) {
     EXPECT_EQ(modeOf("a/b/c/deep.db"), 0600u);
     for (const char* d : {"a", "a/b", "a/b/c", "a/wide"})
         EXPECT_EQ(modeOf(d), 0700u) << d;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir + "/a/b/link"));
 
     // A link already in the folder is never gone through, even to a place
     // inside, and a link is not given a second name in another folder (its
