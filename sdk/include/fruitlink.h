@@ -15,7 +15,11 @@
 
 /* ---- start-up, device list, small operations ---- */
 
-/* Subscribes to device notifications (once; later calls do nothing). 0. */
+/* Subscribes to device notifications (once; later calls do nothing). 0.
+ * An attached phone that has not yet trusted this computer (or is locked) is
+ * listed with its udid and the name it gives before trust; the library asks
+ * it again every two seconds and, once it answers, reads its name, type,
+ * version and serial number again (a new node at the same index). */
 TSF_API int IphoneTSF_Init(void);
 TSF_API int IphoneTSF_UnInit(void);
 /* Number of devices in the list. Reads a counter: no device round trip. */
@@ -43,7 +47,8 @@ TSF_API int IphoneTSF_AddContact(void);
 /* Writes nothing: -1 when no file is open, 0 otherwise. */
 TSF_API int IphoneTSF_Write(void);
 /* Copies the reason of the latest failure (NUL-terminated, cut to size);
- * returns its length, 0 when nothing has failed. */
+ * returns its length, 0 when nothing has failed. The latest failure is the
+ * library's, whichever thread called: read it right after the call. */
 TSF_API int IphoneTSF_GetLastError(char* buf, int size);
 
 /* What kind of failure the latest one was, so a caller can act on it without
