@@ -7,6 +7,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <set>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -162,9 +163,11 @@ bool listDir(const std::string& full, std::vector<std::string>* names) {
 
 void Lab::serveAfc(int index, int fd) {
     std::string root;
+    std::set<std::string> denied;
     {
         std::lock_guard<std::mutex> lock(mu_);
         root = phone(index)->cfg.root;
+        denied = phone(index)->cfg.afcDeniedFolders;
         phone(index)->stats.afcConnections++;
     }
     std::map<uint64_t, int> files;
@@ -200,6 +203,8 @@ void Lab::serveAfc(int index, int fd) {
                                              : sendStatus(fd, num, kNotFound);
             else if (!S_ISDIR(st.st_mode))
                 ok = sendStatus(fd, num, kReadError); // a phone answers so for a file or link
+            else if (denied.count(pathArg(payload, 0)))
+                ok = sendStatus(fd, num, kPermDenied);
             else
                 ok = listDir(*full, &items) ? sendPacket(fd, num, kData, {}, kvList(items))
                                             : sendStatus(fd, num, kReadError);

@@ -49,6 +49,8 @@ std::string Lab::lockdownReply(int index, Channel& ch, const std::string& body, 
             for (auto& [k, v] : p->cfg.values)
                 plist_dict_set_item(all, k.c_str(), plist_new_string(v.c_str()));
             resp.setNode("Value", all);
+        } else if (*key == "DeviceName" && !*inSession && !p->pairRecord && p->cfg.untrustedName) {
+            resp.set("Value", *p->cfg.untrustedName);
         } else if (*key == "DevicePublicKey") {
             resp.setData("Value", tls_->devicePublicKeyPem);
         } else if (auto it = p->cfg.values.find(*key); it != p->cfg.values.end()) {
@@ -86,6 +88,8 @@ std::string Lab::lockdownReply(int index, Channel& ch, const std::string& body, 
             svc = Service::FileRelay;
         if (!*inSession) {
             resp.set("Error", "NoRunningSession");
+        } else if (p->cfg.serviceRefusal) {
+            resp.set("Error", *p->cfg.serviceRefusal);
         } else if (!svc) {
             resp.set("Error", "InvalidService");
         } else {

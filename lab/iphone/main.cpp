@@ -25,6 +25,14 @@ struct PhoneArg {
     bool attached = true;
 };
 
+const std::map<std::string, viphone::PairMode>& pairModes() {
+    static const std::map<std::string, viphone::PairMode> modes = {
+        {"", viphone::PairMode::Paired},       {"paired", viphone::PairMode::Paired},
+        {"accept", viphone::PairMode::Accept}, {"pending", viphone::PairMode::Pending},
+        {"denied", viphone::PairMode::Denied}, {"locked", viphone::PairMode::PasscodeLocked}};
+    return modes;
+}
+
 std::string exeDir() {
     char buf[PATH_MAX];
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -58,10 +66,7 @@ bool parsePhone(const std::string& text, int index, PhoneArg* out, std::string* 
         out->cfg.values["DeviceName"] = kv["name"];
     out->cfg.sessionTls = kv["tls"] == "1";
     out->cfg.relay = kv["relay"] == "ios7" ? viphone::RelayMode::Ios7 : viphone::RelayMode::Modern;
-    const std::map<std::string, viphone::PairMode> modes = {
-        {"", viphone::PairMode::Paired},       {"paired", viphone::PairMode::Paired},
-        {"accept", viphone::PairMode::Accept}, {"pending", viphone::PairMode::Pending},
-        {"denied", viphone::PairMode::Denied}, {"locked", viphone::PairMode::PasscodeLocked}};
+    const auto& modes = pairModes();
     if (!modes.count(kv["pair"])) {
         *error = "unknown pair mode " + kv["pair"];
         return false;
@@ -94,6 +99,8 @@ void command(viphone::Lab& lab, const std::string& line) {
         lab.unplugAfterBytes(index, std::stoull(arg.empty() ? "0" : arg));
     else if (verb == "stall")
         lab.setStall(index, arg == "on");
+    else if (verb == "pair" && pairModes().count(arg) && !arg.empty())
+        lab.setPairMode(index, pairModes().at(arg));
     else if (verb == "stats") {
         auto s = lab.stats(index);
         std::printf("stats %d attached=%d afc_bytes=%llu tls=%d plain=%d stalled=%d\n", index,

@@ -372,6 +372,18 @@ void Lab::setStall(int index, bool on) {
     cv_.notify_all();
 }
 
+void Lab::setPairMode(int index, PairMode mode) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (Phone* p = phone(index))
+        p->cfg.pair = mode;
+}
+
+void Lab::setServiceRefusal(int index, std::optional<std::string> word) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (Phone* p = phone(index))
+        p->cfg.serviceRefusal = std::move(word);
+}
+
 PhoneStats Lab::stats(int index) const {
     std::lock_guard<std::mutex> lock(mu_);
     Phone* p = phone(index);
@@ -484,6 +496,13 @@ void Lab::serveMuxClient(int fd) {
                     p->hostId = rec.string("HostID").value_or(p->hostId);
                     p->stats.pairRecordsSaved++;
                     saved = true;
+                    // usbmuxd tells its listeners that the phone is paired now.
+                    if (p->attached) {
+                        Plist paired = Plist::dict();
+                        paired.set("MessageType", "Paired");
+                        paired.setUint("DeviceID", p->deviceId);
+                        broadcastLocked(paired.xml());
+                    }
                 }
             }
             if (!sendMuxPlist(fd, tag, resultXml(saved ? 0 : 22)))

@@ -40,6 +40,14 @@ struct PhoneConfig {
     PairMode pair = PairMode::Paired;
     RelayMode relay = RelayMode::Modern;
     std::optional<std::string> relayPayload; // served as is instead of the generated archive
+    // The name a phone gives outside a session before it trusts the computer
+    // (none: its real name).
+    std::optional<std::string> untrustedName;
+    // StartService answers this error word for every service, as a locked
+    // phone answers "PasswordProtected".
+    std::optional<std::string> serviceRefusal;
+    // AFC folders whose listing the phone refuses (permission denied).
+    std::set<std::string> afcDeniedFolders;
 
     // A phone with the usual values (DeviceName, UniqueDeviceID, ProductType,
     // ProductVersion, SerialNumber, model, FirmwareVersion, ...).
@@ -79,6 +87,11 @@ class Lab {
     void unplugAfterBytes(int index, uint64_t bytes);
     // While on, AFC reads and the relay stream stop sending.
     void setStall(int index, bool on);
+    // How the phone answers pairing from now on, e.g. Pending turning to
+    // Accept when the user taps Trust.
+    void setPairMode(int index, PairMode mode);
+    // nullopt: services start again.
+    void setServiceRefusal(int index, std::optional<std::string> word);
     PhoneStats stats(int index) const;
     int phoneCount() const;
 

@@ -15,14 +15,28 @@
 
 /* ---- start-up, device list, small operations ---- */
 
-/* Subscribes to device notifications (once; later calls do nothing). 0. */
+/* Subscribes to device notifications (once; later calls do nothing). 0.
+ * An attached phone that has not yet trusted this computer (or is locked) is
+ * listed with its udid and the name it gives before trust; the library asks
+ * it again every two seconds and, once it answers, reads its name, type,
+ * version and serial number again (a new node at the same index). */
 TSF_API int IphoneTSF_Init(void);
 TSF_API int IphoneTSF_UnInit(void);
 /* Number of devices in the list. Reads a counter: no device round trip. */
 TSF_API int IphoneTSF_ConnectDeviceCount(void);
-/* *out = the node at index, or NULL. 0. A node handed out stays readable
- * after its device is detached (it is retired, not freed at once). */
+/* *out = the node at index, or NULL. 0. The node is lent to the calling
+ * thread: it stays readable, even after its device is detached, until the
+ * same thread reads another node (here or with GetiPhoneDeviceListIndex) or
+ * ends. A node is never changed once handed out: when the phone's values are
+ * read again (after the user trusts the computer) a new node takes its place
+ * at the same index. */
 TSF_API int IphoneTSF_GetDeviceInfoIndex(DeviceNode** out, int index);
+/* The node at index (NULL if none), kept for the caller until the matching
+ * IphoneTSF_ReleaseDeviceNode, on any thread, whatever is detached meanwhile.
+ * Each acquire needs one release. */
+TSF_API DeviceNode* IphoneTSF_AcquireDeviceNode(int index);
+/* 0; -1 when the node was not acquired (NULL is accepted: 0). */
+TSF_API int IphoneTSF_ReleaseDeviceNode(DeviceNode* node);
 /* Asks a running database fetch to stop. 0. */
 TSF_API int IphoneTSF_FlushAbort(void);
 /* 0 when the category (0 contacts ... 7 apps) can be copied from an iPhone,
@@ -33,8 +47,32 @@ TSF_API int IphoneTSF_AddContact(void);
 /* Writes nothing: -1 when no file is open, 0 otherwise. */
 TSF_API int IphoneTSF_Write(void);
 /* Copies the reason of the latest failure (NUL-terminated, cut to size);
- * returns its length, 0 when nothing has failed. */
+ * returns its length, 0 when nothing has failed. The latest failure is the
+ * library's, whichever thread called: read it right after the call. */
 TSF_API int IphoneTSF_GetLastError(char* buf, int size);
+
+/* What kind of failure the latest one was, so a caller can act on it without
+ * reading the text. Set together with the text of IphoneTSF_GetLastError. */
+typedef enum IphoneErrorCategory {
+    IPHONE_ERROR_NONE = 0,            /* nothing has failed */
+    IPHONE_ERROR_NO_DEVICE = 1,       /* no device at that index, or it was unplugged */
+    IPHONE_ERROR_PASSCODE_LOCKED = 2, /* the phone is locked: the user must unlock it */
+    IPHONE_ERROR_TRUST_PENDING = 3,   /* the "Trust This Computer?" dialog is unanswered */
+    IPHONE_ERROR_USER_DENIED = 4,     /* the user answered "Don't Trust" */
+    IPHONE_ERROR_NOT_PAIRED = 5,      /* the phone no longer knows this computer's pairing */
+    IPHONE_ERROR_SERVICE_REFUSED = 6, /* the phone refused the service or the path
+                                         (file relay "PermissionDenied" on iOS 8 and later) */
+    IPHONE_ERROR_CONNECTION = 7,      /* I/O failed or the connection was lost mid-way */
+    IPHONE_ERROR_PROTOCOL = 8,        /* the phone's reply was not what the protocol says */
+    IPHONE_ERROR_NOT_FOUND = 9,       /* no such file on the phone, or nothing fetched yet */
+    IPHONE_ERROR_ABORTED = 10,        /* stopped by IphoneTSF_FlushAbort */
+    IPHONE_ERROR_LOCAL = 11           /* this computer's side: a file or folder could not be
+                                         created or written */
+} IphoneErrorCategory;
+
+/* The IphoneErrorCategory of the latest failure (IPHONE_ERROR_NONE when
+ * nothing has failed). */
+TSF_API int IphoneTSF_GetLastErrorCategory(void);
 
 /* ---- databases ---- */
 
@@ -45,6 +83,13 @@ TSF_API int IphoneTSF_GetLastError(char* buf, int size);
  * "PermissionDenied"), the stream broke or stalled, or the archive was not
  * whole. */
 TSF_API int IphoneTSF_GetDeviceSqliteDB(char* folder, int index);
+/* What the fetch unpacked is private to this user whatever the archive says
+ * (folders 0700, files 0600), and nothing is written through a link or
+ * outside the folder. This removes what the last fetch wrote below its
+ * folder (the archive, the databases, the folders they emptied; never the
+ * folder itself) and forgets the fetch: the Flush operations below return -1
+ * until the next fetch. 0; -1 when something could not be removed. */
+TSF_API int IphoneTSF_RemoveDeviceSqliteDB(void);
 /* Hand one database of the last fetch to the parser: its result; 0 when the
  * file is not there; -1 when no fetch has been made. */
 TSF_API int IphoneTSF_FlushSMS(void);
@@ -54,10 +99,14 @@ TSF_API int IphoneTSF_FlushCalender(void);
 
 /* ---- media ---- */
 
-/* Lists the photos, music and videos below /DCIM, /Recordings and
- * /iTunes_Control. 0, or -1 when there is no device at index. */
+/* Lists the photos (.heic .heif .jpg .jpeg .png .gif .dng), videos (.mov .mp4
+ * .m4v) and music (.mp3 .m4a) below /DCIM, /Recordings and /iTunes_Control.
+ * 0; -1 when there is no device at index, the phone refused the file service
+ * (locked, not trusted) or a folder could not be listed: then the lists are
+ * empty and the getters below return -1, the category says why. */
 TSF_API int IphoneTSF_FlushMedia(int index);
-/* Count of the list; *out = its head (valid until the next FlushMedia). */
+/* Count of the list; *out = its head (valid until the next FlushMedia).
+ * -1 and *out = NULL when the last FlushMedia failed. */
 TSF_API int IphoneTSF_GetDICMImage(MediaFileNode** out);
 TSF_API int IphoneTSF_GetMusics(MediaFileNode** out);
 TSF_API int IphoneTSF_GetVideos(MediaFileNode** out);
@@ -88,6 +137,8 @@ TSF_API void Add_iPhoneDevice(iPhoneDeviceInfo* info);
 TSF_API int Delete_iPhoneDevice(void* device);
 TSF_API void Add_iPodDevice(char* path);
 TSF_API void Delete_iPodDevice(char* path);
+/* The first node, and the node at index: lent to the calling thread as by
+ * IphoneTSF_GetDeviceInfoIndex. */
 TSF_API DeviceNode* GetiPhoneDeviceList(void);
 TSF_API DeviceNode* GetiPhoneDeviceListIndex(int index);
 TSF_API int GetiConnected(void);

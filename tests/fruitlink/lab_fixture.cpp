@@ -49,7 +49,8 @@ std::string makeArchive(const std::vector<ArchiveEntry>& entries, bool cpio) {
     for (const auto& e : entries) {
         archive_entry* en = archive_entry_new();
         archive_entry_set_pathname(en, e.name.c_str());
-        archive_entry_set_perm(en, 0644);
+        archive_entry_set_perm(en, static_cast<mode_t>(e.mode));
+        archive_entry_set_size(en, 0); // cpio wants a size on every entry
         switch (e.type) {
         case ArchiveEntry::File:
             archive_entry_set_filetype(en, AE_IFREG);

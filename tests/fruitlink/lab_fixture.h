@@ -39,6 +39,7 @@ struct ArchiveEntry {
     std::string data;
     Type type;
     std::string target; // for links
+    int mode = 0644;
 };
 std::string makeArchive(const std::vector<ArchiveEntry>& entries, bool cpio);
 

@@ -1,9 +1,16 @@
 // The device list against the virtual iPhone: attach and detach order,
 // values, sessions with and without TLS, pairing refusals.
+#include "device_list.h"
 #include "lab_fixture.h"
+#include "mobile_device_access.h"
 #include "trace.h"
 
+#include <atomic>
 #include <fruitlink.h>
+#include <future>
+#include <set>
+#include <thread>
+#include <usbmuxd.h>
 
 using fltest::eventually;
 
@@ -24,7 +31,8 @@ TEST_F(Devices, AttachDetachKeepsOrderAndShiftsIndexes) {
     addAndWait(phoneConfig(2));
     ASSERT_EQ(IphoneTSF_ConnectDeviceCount(), 2);
     EXPECT_EQ(GetDeviceCount(), 2);
-    DeviceNode* first = nodeAt(0);
+    // Kept across the detach below: an acquired node outlives its device.
+    DeviceNode* first = IphoneTSF_AcquireDeviceNode(0);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(str(first->info->udid), udid(1));
     EXPECT_EQ(str(first->info->deviceName), "Phone 1");
@@ -50,6 +58,8 @@ TEST_F(Devices, AttachDetachKeepsOrderAndShiftsIndexes) {
     EXPECT_EQ(Delete_iPhoneDevice(&dummy), 2);
     EXPECT_EQ(IphoneTSF_ConnectDeviceCount(), 2);
     EXPECT_EQ(GetDeviceCount(), 2);
+    EXPECT_EQ(IphoneTSF_ReleaseDeviceNode(first), 0);
+    EXPECT_EQ(IphoneTSF_ReleaseDeviceNode(first), -1); // one release per acquire
 }
 
 TEST_F(Devices, ValuesAndMissingKeys) {
@@ -108,9 +118,10 @@ TEST_F(Devices, PairingRefusalsAreReportedNotHidden) {
     struct Case {
         viphone::PairMode mode;
         const char* words;
-    } cases[] = {{viphone::PairMode::Pending, "trust dialog"},
-                 {viphone::PairMode::Denied, "denied"},
-                 {viphone::PairMode::PasscodeLocked, "passcode"}};
+        int category;
+    } cases[] = {{viphone::PairMode::Pending, "trust dialog", IPHONE_ERROR_TRUST_PENDING},
+                 {viphone::PairMode::Denied, "denied", IPHONE_ERROR_USER_DENIED},
+                 {viphone::PairMode::PasscodeLocked, "passcode", IPHONE_ERROR_PASSCODE_LOCKED}};
     int n = 0;
     for (const auto& c : cases) {
         addAndWait(phoneConfig(++n, c.mode));
@@ -123,6 +134,10 @@ TEST_F(Devices, PairingRefusalsAreReportedNotHidden) {
         std::filesystem::create_directories(folder);
         EXPECT_EQ(IphoneTSF_GetDeviceSqliteDB(folder.data(), n - 1), -1);
         EXPECT_NE(lastError().find(c.words), std::string::npos) << lastError();
+        EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), c.category) << lastError();
+        // The media scan needs the same trust and says so the same way.
+        EXPECT_EQ(IphoneTSF_FlushMedia(n - 1), -1);
+        EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), c.category) << lastError();
     }
     EXPECT_EQ(lab_->stats(0).pairRecordsSaved, 0);
 
@@ -130,6 +145,139 @@ TEST_F(Devices, PairingRefusalsAreReportedNotHidden) {
     addAndWait(phoneConfig(9, viphone::PairMode::Accept));
     EXPECT_EQ(str(nodeAt(3)->info->productType), "iPhone12,1");
     EXPECT_EQ(lab_->stats(3).pairRecordsSaved, 1);
+}
+
+TEST_F(Devices, NameAndVersionAreReadAgainOnceTheUserTrustsTheComputer) {
+    fruitlink::MobileDeviceAccess::singleton().setTrustRetryInterval(
+        std::chrono::milliseconds(100));
+    auto cfg = phoneConfig(1, viphone::PairMode::Pending);
+    cfg.untrustedName = "iPhone"; // what the phone says before it is trusted
+    addAndWait(cfg);
+    DeviceNode* before = IphoneTSF_AcquireDeviceNode(0);
+    ASSERT_NE(before, nullptr);
+    EXPECT_EQ(str(before->info->deviceName), "iPhone");
+    EXPECT_EQ(before->info->productVersion, nullptr);
+    EXPECT_EQ(fruitlink::MobileDeviceAccess::singleton().awaitingTrust(), 1);
+
+    lab_->setPairMode(0, viphone::PairMode::Accept); // the user taps Trust
+    ASSERT_TRUE(eventually([] {
+        DeviceNode* n = nodeAt(0);
+        return n && n->info->productVersion && str(n->info->deviceName) == "Phone 1";
+    }));
+    iPhoneDeviceInfo* after = nodeAt(0)->info;
+    EXPECT_EQ(str(after->productVersion), "13.5");
+    EXPECT_EQ(str(after->productType), "iPhone12,1");
+    EXPECT_EQ(str(after->serialNumber), cfg.values["SerialNumber"]);
+    char* name = GetiPhoneDeviceName(after->device);
+    EXPECT_EQ(str(name), "Phone 1");
+    free(name);
+    // Once trusted it is not asked again (the "paired" news may ask once more).
+    EXPECT_TRUE(
+        eventually([] { return fruitlink::MobileDeviceAccess::singleton().awaitingTrust() == 0; }));
+    EXPECT_EQ(lab_->stats(0).pairRecordsSaved, 1);
+    EXPECT_EQ(IphoneTSF_ConnectDeviceCount(), 1);
+    // The node handed out before is not changed under its reader.
+    EXPECT_EQ(str(before->info->deviceName), "iPhone");
+    EXPECT_EQ(before->info->productVersion, nullptr);
+    EXPECT_EQ(IphoneTSF_ReleaseDeviceNode(before), 0);
+
+    // A phone whose user refused is not asked again and again.
+    addAndWait(phoneConfig(2, viphone::PairMode::Denied));
+    EXPECT_EQ(fruitlink::MobileDeviceAccess::singleton().awaitingTrust(), 0);
+}
+
+TEST_F(Devices, APhonePairedByAnotherProgramIsReadAgainAtOnce) {
+    // Far longer than the test: only usbmuxd's "paired" news can do it.
+    fruitlink::MobileDeviceAccess::singleton().setTrustRetryInterval(std::chrono::hours(1));
+    addAndWait(phoneConfig(1, viphone::PairMode::Pending));
+    ASSERT_EQ(nodeAt(0)->info->productVersion, nullptr);
+    lab_->setPairMode(0, viphone::PairMode::Accept);
+    idevice_t other = nullptr;
+    ASSERT_EQ(idevice_new(&other, udid(1).c_str()), IDEVICE_E_SUCCESS);
+    lockdownd_client_t client = nullptr;
+    ASSERT_EQ(lockdownd_client_new_with_handshake(other, &client, "other-program"),
+              LOCKDOWN_E_SUCCESS);
+    lockdownd_client_free(client);
+    idevice_free(other);
+    EXPECT_TRUE(eventually([] { return nodeAt(0)->info->productVersion != nullptr; }));
+    EXPECT_EQ(str(nodeAt(0)->info->productVersion), "13.5");
+}
+
+TEST_F(Devices, AnAcquiredNodeOutlivesManyDetachesAndIsFreedOnRelease) {
+    addAndWait(phoneConfig(1));
+    DeviceNode* held = IphoneTSF_AcquireDeviceNode(0);
+    ASSERT_NE(held, nullptr);
+    const int before = fruitlink::liveDeviceNodes();
+    lab_->detach(0);
+    ASSERT_TRUE(eventually([] { return IphoneTSF_ConnectDeviceCount() == 0; }));
+    // Far more removals than any fixed number of kept nodes.
+    int second = lab_->addPhone(phoneConfig(2), false);
+    for (int i = 0; i < 70; ++i) {
+        lab_->attach(second);
+        ASSERT_TRUE(eventually([] { return IphoneTSF_ConnectDeviceCount() == 1; })) << i;
+        ASSERT_NE(nodeAt(0), nullptr);
+        lab_->detach(second);
+        ASSERT_TRUE(eventually([] { return IphoneTSF_ConnectDeviceCount() == 0; })) << i;
+    }
+    nodeAt(0); // lets go of this thread's borrowed node
+    EXPECT_EQ(str(held->info->udid), udid(1));
+    EXPECT_EQ(str(held->info->deviceName), "Phone 1");
+    EXPECT_EQ(str(held->info->productType), "iPhone12,1");
+    char* serial = GetiPhoneDeviceSerialNumber(held->info->device); // device gone: no value
+    EXPECT_EQ(serial, nullptr);
+    EXPECT_EQ(fruitlink::liveDeviceNodes(), before);
+    EXPECT_EQ(IphoneTSF_ReleaseDeviceNode(held), 0);
+    EXPECT_EQ(fruitlink::liveDeviceNodes(), before - 1);
+}
+
+// Subscribing and unsubscribing while phones come and go. libimobiledevice
+// calls back under its own lock and takes that lock to subscribe and
+// unsubscribe; a library that held a lock of its own across a subscription
+// while its callback waited for that lock would hang here.
+TEST_F(Devices, SubscribingWhilePhonesComeAndGoNeverHangs) {
+    // Another listener in the process keeps libusbmuxd's event thread alive,
+    // so each new subscription is handed the attached phones at once, on the
+    // subscribing thread, under libusbmuxd's lock.
+    usbmuxd_subscription_context_t other = nullptr;
+    ASSERT_EQ(usbmuxd_events_subscribe(
+                  &other, [](const usbmuxd_event_t*, void*) {}, nullptr),
+              0);
+    const int a = lab_->addPhone(phoneConfig(1));
+    const int b = lab_->addPhone(phoneConfig(2));
+    std::atomic<bool> stop{false};
+    std::thread churn([&] {
+        for (int i = 0; !stop; ++i) {
+            int p = i % 2 ? a : b;
+            lab_->detach(p);
+            ::usleep(3000);
+            lab_->attach(p);
+            ::usleep(3000);
+        }
+    });
+    auto cycles = std::async(std::launch::async, [] {
+        auto& access = fruitlink::MobileDeviceAccess::singleton();
+        for (int i = 0; i < 40; ++i) {
+            if (!access.removeListener() || !access.setListener(nullptr))
+                return false;
+            ::usleep(2000);
+        }
+        return true;
+    });
+    if (cycles.wait_for(std::chrono::seconds(90)) != std::future_status::ready) {
+        std::fprintf(stderr, "subscribing hung: a lock-order deadlock\n");
+        std::_Exit(1); // the hung threads cannot be joined
+    }
+    stop = true;
+    churn.join();
+    EXPECT_TRUE(cycles.get());
+    // Whatever happened while unsubscribed, the list ends as the phones are.
+    lab_->attach(a);
+    lab_->attach(b);
+    EXPECT_TRUE(eventually([] { return GetDeviceCount() == 2; }));
+    EXPECT_EQ(IphoneTSF_ConnectDeviceCount(), 2);
+    std::set<std::string> listed = {str(nodeAt(0)->info->udid), str(nodeAt(1)->info->udid)};
+    EXPECT_EQ(listed, (std::set<std::string>{udid(1), udid(2)}));
+    usbmuxd_events_unsubscribe(other);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fruitlink.h>
+#include <functional>
 
 using fltest::eventually;
 
@@ -94,11 +95,79 @@ TEST_F(Media, ScanOrderClassificationAndTotals) {
     for (MediaFileNode* n = photos; n; n = n->next)
         EXPECT_GT(n->size, 0) << n->path;
 
-    // No device: -1, and the lists of the last scan are gone.
+    // The formats an iPhone stores besides JPEG are listed too.
+    auto has = [](MediaFileNode* list, const std::string& path) {
+        for (; list; list = list->next)
+            if (path == list->path)
+                return true;
+        return false;
+    };
+    for (const char* p : {"/DCIM/100APPLE/IMG_0006.HEIC", "/DCIM/100APPLE/IMG_0007.heif",
+                          "/DCIM/100APPLE/IMG_0008.DNG", "/DCIM/100APPLE/IMG_0009.JPEG",
+                          "/DCIM/100APPLE/IMG_0010.GIF"})
+        EXPECT_TRUE(has(photos, p)) << p;
+    EXPECT_TRUE(has(videos, "/DCIM/100APPLE/IMG_0005.m4v"));
+    EXPECT_FALSE(has(photos, "/DCIM/100APPLE/IMG_0011.AAE"));
+
+    // No device: -1, and the lists of the last scan are gone; the getters say
+    // "could not be listed", not "none".
     EXPECT_EQ(IphoneTSF_FlushMedia(3), -1);
-    EXPECT_EQ(IphoneTSF_GetDICMImage(&photos), 0);
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_NO_DEVICE);
+    EXPECT_EQ(IphoneTSF_GetDICMImage(&photos), -1);
     EXPECT_EQ(photos, nullptr);
+    EXPECT_EQ(IphoneTSF_GetMusics(&music), -1);
     EXPECT_EQ(IphoneTSF_GetVideos_TotalSize(), 0);
+}
+
+TEST_F(Media, ScanFailuresAreReportedNotOfferedAsNoMedia) {
+    auto cfg = phoneConfig(1);
+    fill(cfg, 4);
+    addAndWait(cfg);
+    MediaFileNode* photos = reinterpret_cast<MediaFileNode*>(0x1);
+    struct Case {
+        const char* what;
+        std::function<void()> fault;
+        int category;
+    } cases[] = {
+        {"locked phone", [&] { lab_->setServiceRefusal(0, "PasswordProtected"); },
+         IPHONE_ERROR_PASSCODE_LOCKED},
+        {"service refused", [&] { lab_->setServiceRefusal(0, "InvalidService"); },
+         IPHONE_ERROR_SERVICE_REFUSED},
+    };
+    for (auto& c : cases) {
+        c.fault();
+        EXPECT_EQ(IphoneTSF_FlushMedia(0), -1) << c.what;
+        EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), c.category) << c.what << ": " << lastError();
+        EXPECT_EQ(IphoneTSF_GetDICMImage(&photos), -1) << c.what;
+        EXPECT_EQ(photos, nullptr);
+        EXPECT_EQ(IphoneTSF_Open("/DCIM/100APPLE/IMG_0001.JPG", 0), -1) << c.what;
+        EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), c.category) << c.what << ": " << lastError();
+        lab_->setServiceRefusal(0, std::nullopt);
+    }
+    // The phone comes back: the lists are whole again.
+    ASSERT_EQ(IphoneTSF_FlushMedia(0), 0) << lastError();
+    EXPECT_GT(IphoneTSF_GetDICMImage(&photos), 0);
+
+    // A folder the phone will not list fails the scan: part of the photos
+    // is not offered as all of them.
+    auto denied = phoneConfig(2);
+    fill(denied, 5);
+    denied.afcDeniedFolders = {"/DCIM/101APPLE"};
+    addAndWait(denied);
+    EXPECT_EQ(IphoneTSF_FlushMedia(1), -1);
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_SERVICE_REFUSED) << lastError();
+    EXPECT_NE(lastError().find("/DCIM"), std::string::npos) << lastError();
+    EXPECT_EQ(IphoneTSF_GetDICMImage(&photos), -1);
+
+    // A phone without Voice Memos or music simply has none of them.
+    auto bare = phoneConfig(3);
+    fltest::writeFile(bare.root + "/DCIM/100APPLE/IMG_0001.HEIC", "heic");
+    addAndWait(bare);
+    ASSERT_EQ(IphoneTSF_FlushMedia(2), 0) << lastError();
+    EXPECT_EQ(IphoneTSF_GetDICMImage(&photos), 1);
+    MediaFileNode* music = nullptr;
+    EXPECT_EQ(IphoneTSF_GetMusics(&music), 0);
+    EXPECT_EQ(music, nullptr);
 }
 
 TEST_F(Media, LargeFileArrivesByteForByte) {
@@ -121,7 +190,9 @@ TEST_F(Media, LargeFileArrivesByteForByte) {
     EXPECT_EQ(IphoneTSF_Close(1000, 0), -1);
     EXPECT_EQ(IphoneTSF_Write(), -1);
     EXPECT_EQ(IphoneTSF_Open("/DCIM/nope.jpg", 0), -1);
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_NOT_FOUND);
     EXPECT_EQ(IphoneTSF_Open("/DCIM/100APPLE/IMG_0001.JPG", 5), -1);
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_NO_DEVICE);
 }
 
 TEST_F(Media, UnplugMidReadIsAnErrorNotAnEnd) {
@@ -136,6 +207,7 @@ TEST_F(Media, UnplugMidReadIsAnErrorNotAnEnd) {
     while ((n = IphoneTSF_Read(1000, buf.data(), static_cast<int>(buf.size()), 0)) > 0)
         got += static_cast<uint64_t>(n);
     EXPECT_EQ(n, -1);
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_NO_DEVICE) << lastError();
     EXPECT_LT(got, 8ull << 20);
     EXPECT_EQ(IphoneTSF_Read(1000, buf.data(), 10, 0), -1); // stays failed
     EXPECT_EQ(IphoneTSF_Close(1000, 0), 0);

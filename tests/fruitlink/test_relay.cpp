@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fruitlink.h>
+#include <sys/stat.h>
 #include <thread>
 
 using fltest::eventually;
@@ -68,8 +69,10 @@ TEST_F(Relay, ModernPhoneRefusalIsReported) {
     std::string folder = fetchFolder("fetch");
     EXPECT_EQ(IphoneTSF_GetDeviceSqliteDB(folder.data(), 0), -1);
     EXPECT_NE(lastError().find("PermissionDenied"), std::string::npos) << lastError();
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_SERVICE_REFUSED);
     EXPECT_FALSE(std::filesystem::exists(folder + "/tmp.gz"));
     EXPECT_EQ(IphoneTSF_GetDeviceSqliteDB(folder.data(), 1), -1); // no such device
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_NO_DEVICE);
 }
 
 TEST_F(Relay, HostileArchiveStaysInsideTheFolder) {
@@ -100,6 +103,46 @@ TEST_F(Relay, HostileArchiveStaysInsideTheFolder) {
         EXPECT_TRUE(e.path().filename() != "escape.txt" && e.path().filename() != "dotdot.txt")
             << e.path();
     EXPECT_FALSE(std::filesystem::exists("/tmp/abs-escape.txt"));
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+TEST_F(Relay, DatabasesArePrivateAndCanBeRemoved) {
+    auto cfg = phoneConfig(1);
+    cfg.relay = viphone::RelayMode::Ios7;
+    using E = fltest::ArchiveEntry;
+    E sms{kSms, "sms"}, book{kBook, "book"}, dir{"var/mobile/Library/Calendar", "", E::Dir};
+    sms.mode = 04777; // whatever the archive says
+    book.mode = 0666;
+    dir.mode = 0777;
+    cfg.relayPayload = fltest::makeArchive(
+        {sms, book, dir, {"var/mobile/Library/Calendar/link", "", E::Symlink, "../SMS/sms.db"}},
+        true);
+    addAndWait(cfg);
+    std::string folder = fetchFolder("fetch");
+    writeFile(folder + "/mine.txt", "the caller's own file");
+    ASSERT_EQ(IphoneTSF_GetDeviceSqliteDB(folder.data(), 0), 0) << lastError();
+    EXPECT_EQ(readFile(folder + "/" + kSms), "sms");
+    EXPECT_EQ(modeOf(folder + "/" + kSms), 0600u);
+    EXPECT_EQ(modeOf(folder + "/" + kBook), 0600u);
+    EXPECT_EQ(modeOf(folder + "/tmp.gz"), 0600u);
+    for (const char* d : {"var", "var/mobile", "var/mobile/Library", "var/mobile/Library/SMS",
+                          "var/mobile/Library/Calendar"})
+        EXPECT_EQ(modeOf(folder + "/" + d), 0700u) << d;
+
+    EXPECT_EQ(readFile(folder + "/var/mobile/Library/Calendar/link"), "sms"); // a link inside
+
+    ASSERT_EQ(IphoneTSF_RemoveDeviceSqliteDB(), 0) << lastError();
+    EXPECT_FALSE(std::filesystem::exists(folder + "/var"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/tmp.gz"));
+    EXPECT_EQ(readFile(folder + "/mine.txt"), "the caller's own file");
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_EQ(IphoneTSF_FlushSMS(), -1);            // nothing fetched any more
+    EXPECT_EQ(IphoneTSF_RemoveDeviceSqliteDB(), 0); // nothing to remove
 }
 
 TEST_F(Relay, CutArchiveIsNotTakenAsTheDatabases) {
@@ -135,6 +178,9 @@ TEST_F(Relay, StalledStreamEndsOnAbortOrUnplug) {
         fetch.join();
         EXPECT_EQ(result, -1) << "case " << i;
         EXPECT_FALSE(std::filesystem::exists(folder + "/" + kSms));
+        EXPECT_EQ(IphoneTSF_GetLastErrorCategory(),
+                  i == 0 ? IPHONE_ERROR_ABORTED : IPHONE_ERROR_NO_DEVICE)
+            << lastError();
         if (i == 0) {
             EXPECT_NE(lastError().find("aborted"), std::string::npos) << lastError();
             lab_->setStall(0, false);

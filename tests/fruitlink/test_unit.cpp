@@ -2,6 +2,7 @@
 // classification, the list and the exported calls without any phone.
 #include "am_service.h"
 #include "archive_unpack.h"
+#include "device_list.h"
 #include "lab_fixture.h"
 #include "media_lists.h"
 #include "trace.h"
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fruitlink.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -134,7 +136,11 @@ TEST(MediaLists, ClassificationAndSixtyFourBitTotals) {
     EXPECT_EQ(fruitlink::classifyMediaPath("/a.PnG"), MediaKind::Photo);
     EXPECT_EQ(fruitlink::classifyMediaPath("/Song.M4A"), MediaKind::Music);
     EXPECT_EQ(fruitlink::classifyMediaPath("/x.MoV"), MediaKind::Video);
-    EXPECT_EQ(fruitlink::classifyMediaPath("/clip.m4v"), MediaKind::None);
+    for (const char* photo : {"/a.heic", "/a.HEIF", "/a.jpeg", "/a.Gif", "/a.DNG"})
+        EXPECT_EQ(fruitlink::classifyMediaPath(photo), MediaKind::Photo) << photo;
+    EXPECT_EQ(fruitlink::classifyMediaPath("/clip.M4V"), MediaKind::Video);
+    EXPECT_EQ(fruitlink::classifyMediaPath("/IMG_0001.AAE"), MediaKind::None);
+    EXPECT_EQ(fruitlink::classifyMediaPath("/a.heic.txt"), MediaKind::None);
     EXPECT_EQ(fruitlink::classifyMediaPath("/DCIM.jpg/README"), MediaKind::None);
     EXPECT_EQ(fruitlink::classifyMediaPath("/noext"), MediaKind::None);
 
@@ -183,6 +189,111 @@ TEST(ExportedCalls, SupportTableAndCallsWithoutDevices) {
     Delete_iPodDevice(dir.data());
     EXPECT_EQ(GetDeviceCount(), 0);
     EXPECT_EQ(GetiConnected(), 0);
+    std::filesystem::remove_all(dir);
+}
+
+// Nodes are freed when their last user lets go, never while one holds them,
+// however many removals pass.
+TEST(DeviceNodes, HeldNodesOutliveRemovalsAndAreFreedOnRelease) {
+    std::string dir = fltest::makeTempDir("nodes");
+    auto ipod = [&](int i) {
+        std::string p = dir + "/ipod" + std::to_string(i);
+        std::filesystem::create_directories(p + "/iPod_Control");
+        return p;
+    };
+    std::string first = ipod(0);
+    Add_iPodDevice(first.data());
+    DeviceNode* held = IphoneTSF_AcquireDeviceNode(0);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(IphoneTSF_AcquireDeviceNode(0), held); // acquired twice: two releases
+    EXPECT_EQ(fruitlink::liveDeviceNodes(), 1);
+    Delete_iPodDevice(first.data());
+    for (int i = 1; i <= 200; ++i) {
+        std::string p = ipod(i);
+        Add_iPodDevice(p.data());
+        Delete_iPodDevice(p.data());
+    }
+    EXPECT_EQ(GetDeviceCount(), 0);
+    EXPECT_STREQ(held->iPodPath, first.c_str());
+    EXPECT_EQ(fruitlink::liveDeviceNodes(), 1);
+    EXPECT_EQ(IphoneTSF_ReleaseDeviceNode(held), 0);
+    EXPECT_EQ(fruitlink::liveDeviceNodes(), 1);
+    EXPECT_EQ(IphoneTSF_ReleaseDeviceNode(held), 0);
+    EXPECT_EQ(fruitlink::liveDeviceNodes(), 0);
+    DeviceNode bogus{};
+    EXPECT_EQ(IphoneTSF_ReleaseDeviceNode(&bogus), -1);
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_NOT_FOUND);
+
+    // A node read with the plain accessor is lent to the reading thread
+    // until it reads another one or ends.
+    std::string second = ipod(1);
+    Add_iPodDevice(second.data());
+    std::thread reader([&] {
+        DeviceNode* lent = GetiPhoneDeviceListIndex(0);
+        ASSERT_NE(lent, nullptr);
+        Delete_iPodDevice(second.data());
+        EXPECT_EQ(fruitlink::liveDeviceNodes(), 1);
+        EXPECT_STREQ(lent->iPodPath, second.c_str());
+    });
+    reader.join();
+    EXPECT_EQ(fruitlink::liveDeviceNodes(), 0);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(ArchiveRules, UnpackedFilesArePrivateAndRemovable) {
+    std::string dir = fltest::makeTempDir("private");
+    using E = fltest::ArchiveEntry;
+    E open{"a/b/open.db", "x"}, setuid{"top.db", "y"}, folder{"a/wide", "", E::Dir};
+    open.mode = 0777;
+    setuid.mode = 04755;
+    folder.mode = 0777;
+    std::string data = fltest::makeArchive(
+        {open, setuid, folder, {"a/b/link", "", E::Symlink, "open.db"}, {"a/b/c/deep.db", "z"}},
+        true);
+    mode_t oldMask = ::umask(0);
+    auto r = fruitlink::unpackArchiveMemory(data.data(), data.size(), dir);
+    ::umask(oldMask);
+    ASSERT_TRUE(r.complete) << r.error;
+    for (const auto& why : r.refused)
+        ADD_FAILURE() << why;
+
+    auto modeOf = [&](const std::string& rel) {
+        struct stat st {};
+        ::lstat((dir + "/" + rel).c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    EXPECT_EQ(modeOf("a/b/open.db"), 0600u);
+    EXPECT_EQ(modeOf("top.db"), 0600u);
+    EXPECT_EQ(modeOf("a/b/c/deep.db"), 0600u);
+    for (const char* d : {"a", "a/b", "a/b/c", "a/wide"})
+        EXPECT_EQ(modeOf(d), 0700u) << d;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir + "/a/b/link"));
+
+    // A link already in the folder is never gone through, even to a place
+    // inside, and a link is not given a second name in another folder (its
+    // relative target would lead elsewhere from there).
+    std::filesystem::create_directories(dir + "/real");
+    std::filesystem::create_directory_symlink("real", dir + "/via");
+    std::string through = fltest::makeArchive(
+        {{"via/x.db", "x"}, {"up", "", E::Hardlink, "a/b/link"}, {"a2", "", E::Hardlink, "top.db"}},
+        false);
+    r = fruitlink::unpackArchiveMemory(through.data(), through.size(), dir);
+    EXPECT_EQ(r.refused.size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/real/x.db"));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir + "/up")));
+    EXPECT_EQ(fltest::readFile(dir + "/a2"), "y"); // a second name for a file is fine
+
+    // Removal takes what the unpack wrote, never what it did not, and
+    // removes a link without following it.
+    r = fruitlink::unpackArchiveMemory(data.data(), data.size(), dir);
+    ASSERT_TRUE(r.complete) << r.error;
+    fltest::writeFile(dir + "/a/mine.txt", "mine");
+    std::string error;
+    EXPECT_TRUE(fruitlink::removeUnpacked(dir, r, &error)) << error;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/top.db"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/a/b"));
+    EXPECT_EQ(fltest::readFile(dir + "/a/mine.txt"), "mine");
+    EXPECT_TRUE(std::filesystem::is_directory(dir + "/real"));
     std::filesystem::remove_all(dir);
 }
 

@@ -225,8 +225,9 @@ QStringList allFiles(const QJsonObject& dump) {
     return files;
 }
 
-const QStringList kIphoneMediaFiles = {"*.JPG", "*.jpg", "*.HEIC", "*.PNG", "*.MOV", "*.mov",
-                                       "*.MP4", "*.mp4", "*.m4a",  "*.mp3", "*.M4A", "*.MP3"};
+const QStringList kIphoneMediaFiles = {"*.JPG", "*.jpg", "*.JPEG", "*.HEIC", "*.heif", "*.DNG",
+                                       "*.GIF", "*.PNG", "*.MOV",  "*.mov",  "*.MP4",  "*.mp4",
+                                       "*.m4v", "*.m4a", "*.mp3",  "*.M4A",  "*.MP3"};
 
 bool waitForExit(QProcess& process, int ms) {
     return process.state() == QProcess::NotRunning || process.waitForFinished(ms) ||

@@ -30,15 +30,18 @@ AfcDictionary toDictionary(char** kv) {
 bool AFCFileReference::checkStatus(int status, const char* from) {
     if (status == AFC_E_SUCCESS) {
         lasterror_.clear();
+        category_ = IPHONE_ERROR_NONE;
         return true;
     }
     lasterror_ = std::string(from) + " failed: " + std::to_string(status);
+    category_ = categoryOfAfc(status);
     return false;
 }
 
 bool AFCFileReference::ensureFileIsOpen() {
     if (ref_ == 0) {
         lasterror_ = "File is not open";
+        category_ = IPHONE_ERROR_PROTOCOL;
         return false;
     }
     return true;
@@ -80,6 +83,7 @@ bool AFCFileReference::writeN(const char* buf, uint32_t n) {
         return false;
     if (done != n) {
         lasterror_ = "afc_file_write wrote " + std::to_string(done) + " of " + std::to_string(n);
+        category_ = IPHONE_ERROR_CONNECTION;
         return false;
     }
     return true;
@@ -101,7 +105,7 @@ bool AFCDirectoryAccess::initWithAMDevice(const std::shared_ptr<AMDevice>& dev,
     afc_error_t e = afc_client_new(dev->handle(), service_.desc, &afc_);
     if (e != AFC_E_SUCCESS) {
         afc_ = nullptr;
-        lasterror_ = "afc_client_new failed: " + std::to_string(e);
+        setLastError("afc_client_new failed: " + std::to_string(e), categoryOfAfc(e));
         WriteLog1(3, "AFCConnectionOpen failed: %d\n", e);
         return false;
     }
@@ -110,18 +114,18 @@ bool AFCDirectoryAccess::initWithAMDevice(const std::shared_ptr<AMDevice>& dev,
 
 bool AFCDirectoryAccess::checkStatus(int status, const char* from) {
     if (status == AFC_E_SUCCESS) {
-        lasterror_.clear();
+        clearLastError();
         return true;
     }
     char buf[160];
     std::snprintf(buf, sizeof buf, "%s failed: Return code = 0x%04X", from, status);
-    lasterror_ = buf;
+    setLastError(buf, categoryOfAfc(status));
     return false;
 }
 
 bool AFCDirectoryAccess::ensureConnectionIsOpen() {
     if (!afc_) {
-        lasterror_ = "Connection is not open";
+        setLastError("Connection is not open", IPHONE_ERROR_CONNECTION);
         return false;
     }
     return true;
@@ -175,7 +179,7 @@ AFCDirectoryAccess::directoryContents(const std::string& path) {
 
 bool AFCDirectoryAccess::walk(const std::string& path, std::vector<std::string>* out, int depth) {
     if (depth > kMaxDepth) {
-        lasterror_ = "folder tree too deep at " + path;
+        setLastError("folder tree too deep at " + path, IPHONE_ERROR_PROTOCOL);
         return false;
     }
     char** list = nullptr;
@@ -252,12 +256,12 @@ std::unique_ptr<AFCFileReference> AFCDirectoryAccess::openForReadWrite(const std
 
 bool AFCDirectoryAccess::copyLocalFile(const std::string& local, const std::string& remote) {
     if (fileExistsAtPath(remote)) {
-        lasterror_ = "Won't overwrite existing file";
+        setLastError("Won't overwrite existing file", IPHONE_ERROR_LOCAL);
         return false;
     }
     int in = ::open(local.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
-        lasterror_ = "Can't open input file";
+        setLastError("Can't open input file", IPHONE_ERROR_LOCAL);
         return false;
     }
     auto out = openForWrite(remote);
@@ -267,7 +271,7 @@ bool AFCDirectoryAccess::copyLocalFile(const std::string& local, const std::stri
     while (ok && (n = ::read(in, buf, sizeof buf)) > 0)
         ok = out->writeN(buf, static_cast<uint32_t>(n));
     if (out && !ok && lasterror_.empty())
-        lasterror_ = out->lasterror();
+        setLastError(out->lasterror(), out->lastCategory());
     ::close(in);
     return ok && out->closeFile();
 }
@@ -275,7 +279,7 @@ bool AFCDirectoryAccess::copyLocalFile(const std::string& local, const std::stri
 bool AFCDirectoryAccess::copyRemoteFile(const std::string& remote, const std::string& local) {
     struct stat st;
     if (::lstat(local.c_str(), &st) == 0) {
-        lasterror_ = "Won't overwrite existing file";
+        setLastError("Won't overwrite existing file", IPHONE_ERROR_LOCAL);
         return false;
     }
     auto in = openForRead(remote);
@@ -285,7 +289,7 @@ bool AFCDirectoryAccess::copyRemoteFile(const std::string& remote, const std::st
     }
     int out = ::open(local.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (out < 0) {
-        lasterror_ = "Can't open output file";
+        setLastError("Can't open output file", IPHONE_ERROR_LOCAL);
         return false;
     }
     char buf[kCopyPiece];
@@ -298,7 +302,10 @@ bool AFCDirectoryAccess::copyRemoteFile(const std::string& remote, const std::st
     if (!ok) {
         // Half a file is not the file.
         ::unlink(local.c_str());
-        lasterror_ = in->lasterror().empty() ? "write failed" : in->lasterror();
+        if (in->lasterror().empty())
+            setLastError("write failed", IPHONE_ERROR_LOCAL);
+        else
+            setLastError(in->lasterror(), in->lastCategory());
     }
     return ok;
 }
@@ -308,7 +315,7 @@ bool AFCDirectoryAccess::copyRemoteFile(const std::string& remote, const std::st
 std::unique_ptr<AFCMediaDirectory> AFCMediaDirectory::create(const std::shared_ptr<AMDevice>& dev) {
     std::unique_ptr<AFCMediaDirectory> d(new AFCMediaDirectory());
     if (!d->initWithAMDevice(dev, "com.apple.afc")) {
-        dev->setLastError(d->lasterror());
+        dev->setLastError(d->lasterror(), d->lastCategory());
         return nullptr;
     }
     return d;

@@ -29,6 +29,7 @@ class AFCFileReference {
     bool writeN(const char* buf, uint32_t n);
     bool setFileSize(uint64_t size);
     const std::string& lasterror() const { return lasterror_; }
+    ErrorCategory lastCategory() const { return category_; }
 
   private:
     bool ensureFileIsOpen();
@@ -38,6 +39,7 @@ class AFCFileReference {
     uint64_t ref_;
     afc_client_t afc_;
     std::string lasterror_;
+    ErrorCategory category_ = IPHONE_ERROR_NONE;
 };
 
 class AFCDirectoryAccess : public AMService {

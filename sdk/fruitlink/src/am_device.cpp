@@ -55,7 +55,7 @@ const char* lockdownErrorText(int status) {
     case LOCKDOWN_E_USER_DENIED_PAIRING:
         return "pairing denied by the user on the phone";
     case LOCKDOWN_E_PASSWORD_PROTECTED:
-        return "pairing refused: the phone is locked with a passcode";
+        return "the phone is locked with a passcode: it must be unlocked";
     case LOCKDOWN_E_MISSING_VALUE:
         return "the phone has no such value";
     case LOCKDOWN_E_MUX_ERROR:
@@ -67,6 +67,13 @@ const char* lockdownErrorText(int status) {
     default:
         return "lockdownd error";
     }
+}
+
+ErrorCategory settle(const std::shared_ptr<AMDevice>& dev, ErrorCategory category) {
+    if (category == IPHONE_ERROR_CONNECTION && dev &&
+        (dev->forgotten() || !stillAttached(dev->udid())))
+        return IPHONE_ERROR_NO_DEVICE;
+    return category;
 }
 
 std::shared_ptr<AMDevice> AMDevice::deviceFrom(const std::string& udid) {
@@ -113,18 +120,36 @@ std::string AMDevice::lasterror() const {
     return lasterror_;
 }
 
-void AMDevice::setLastError(const std::string& text) {
+std::string AMDevice::deviceName() const {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    return deviceName_;
+}
+
+void AMDevice::setDeviceName(const std::string& name) {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    deviceName_ = name;
+}
+
+ErrorCategory AMDevice::lastCategory() const {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    return category_;
+}
+
+void AMDevice::setLastError(const std::string& text, ErrorCategory category) {
     std::lock_guard<std::recursive_mutex> lock(mu_);
     lasterror_ = text;
+    category_ = category;
 }
 
 bool AMDevice::checkStatus(int status, const char* from) {
     if (status == 0) {
         lasterror_.clear();
+        category_ = IPHONE_ERROR_NONE;
         return true;
     }
     lasterror_ = std::string(from) + " failed: " + std::to_string(status) + " (" +
                  lockdownErrorText(status) + ")";
+    category_ = categoryOfLockdown(status);
     return false;
 }
 
@@ -134,6 +159,7 @@ bool AMDevice::deviceConnect() {
         return true;
     if (forgotten_ || !device_) {
         lasterror_ = "the device has been detached";
+        category_ = IPHONE_ERROR_NO_DEVICE;
         return false;
     }
     if (!checkStatus(lockdownd_client_new(device_, &lockdown_, kLabel), "lockdownd_client_new")) {
@@ -160,6 +186,7 @@ bool AMDevice::startSession() {
         return true;
     if (!connected_) {
         lasterror_ = "startSession: not connected";
+        category_ = IPHONE_ERROR_CONNECTION;
         return false;
     }
     // The handshake client reads the pair record (pairing if needed) and
@@ -205,14 +232,17 @@ std::optional<std::string> AMDevice::deviceValueForKey(const char* key, const ch
     return out;
 }
 
-void AMDevice::readValues(const char* const* keys, int n, std::optional<std::string>* out,
+bool AMDevice::readValues(const char* const* keys, int n, std::optional<std::string>* out,
                           const char* domain) {
     std::lock_guard<std::recursive_mutex> lock(mu_);
     bool connectedHere = !connected_;
     if (connectedHere && !deviceConnect())
-        return;
+        return false;
     bool sessionHere = !insession_;
-    if (!sessionHere || startSession()) {
+    bool ok = !sessionHere || startSession();
+    std::string keep = lasterror_;
+    ErrorCategory keepCategory = category_;
+    if (ok) {
         for (int i = 0; i < n; ++i)
             out[i] = copyValue(keys[i], domain);
     }
@@ -222,6 +252,11 @@ void AMDevice::readValues(const char* const* keys, int n, std::optional<std::str
         deviceDisconnect();
     else if (sessionHere)
         stopSession();
+    if (!ok) {
+        lasterror_ = keep;
+        category_ = keepCategory;
+    }
+    return ok;
 }
 
 bool AMDevice::startService(const char* name, ServiceDescriptor* out) {
@@ -239,11 +274,13 @@ bool AMDevice::startService(const char* name, ServiceDescriptor* out) {
         }
     }
     std::string keep = lasterror_;
+    ErrorCategory keepCategory = category_;
     if (connectedHere)
         deviceDisconnect();
     else
         stopSession();
     lasterror_ = keep;
+    category_ = keepCategory;
     return ok;
 }
 

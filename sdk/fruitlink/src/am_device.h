@@ -4,6 +4,8 @@
 // when the phone asks for it.
 #pragma once
 
+#include "error_category.h"
+
 #include <libimobiledevice/libimobiledevice.h>
 #include <libimobiledevice/lockdown.h>
 #include <memory>
@@ -52,7 +54,9 @@ class AMDevice : public std::enable_shared_from_this<AMDevice> {
     // Connects and opens a session as needed and closes what it opened.
     std::optional<std::string> deviceValueForKey(const char* key, const char* domain = nullptr);
     // Reads several values within one session: one connection for all.
-    void readValues(const char* const* keys, int n, std::optional<std::string>* out,
+    // False when no session could be had (lasterror says why); a value the
+    // phone does not have is left empty without failing.
+    bool readValues(const char* const* keys, int n, std::optional<std::string>* out,
                     const char* domain = nullptr);
 
     std::optional<std::string> productType() { return deviceValueForKey("ProductType"); }
@@ -60,7 +64,7 @@ class AMDevice : public std::enable_shared_from_this<AMDevice> {
     std::optional<std::string> deviceClass() { return deviceValueForKey("model"); }
     std::optional<std::string> serialNumber() { return deviceValueForKey("SerialNumber"); }
     std::optional<std::string> firmwareVersion() { return deviceValueForKey("FirmwareVersion"); }
-    std::string description() const { return "AMDevice('" + deviceName_ + "')"; }
+    std::string description() const { return "AMDevice('" + deviceName() + "')"; }
 
     // Connect, session, start the service, stop the session, disconnect. The
     // service's connection outlives the session.
@@ -79,9 +83,11 @@ class AMDevice : public std::enable_shared_from_this<AMDevice> {
 
     idevice_t handle() const { return device_; }
     const std::string& udid() const { return udid_; }
-    const std::string& deviceName() const { return deviceName_; }
+    std::string deviceName() const;
+    void setDeviceName(const std::string& name);
     std::string lasterror() const;
-    void setLastError(const std::string& text);
+    ErrorCategory lastCategory() const;
+    void setLastError(const std::string& text, ErrorCategory category);
 
   private:
     AMDevice() = default;
@@ -95,11 +101,16 @@ class AMDevice : public std::enable_shared_from_this<AMDevice> {
     bool insession_ = false;
     bool forgotten_ = false;
     std::string lasterror_;
+    ErrorCategory category_ = IPHONE_ERROR_NONE;
     std::string deviceName_;
     std::string udid_;
 };
 
 // The words for a lockdownd status, for logs and last-error texts.
 const char* lockdownErrorText(int status);
+
+// The category to report for a failure on dev: a connection that broke on a
+// phone that has gone away is reported as the phone being gone.
+ErrorCategory settle(const std::shared_ptr<AMDevice>& dev, ErrorCategory category);
 
 } // namespace fruitlink

@@ -86,7 +86,10 @@ std::unique_ptr<AMService> AMService::serviceWithName(const std::shared_ptr<AMDe
 bool AMService::initWithName(const char* name, const std::shared_ptr<AMDevice>& dev) {
     device_ = dev;
     if (!dev || !dev->startService(name, &service_)) {
-        lasterror_ = dev ? dev->lasterror() : "no device";
+        if (dev)
+            setLastError(dev->lasterror(), dev->lastCategory());
+        else
+            setLastError("no device", IPHONE_ERROR_NO_DEVICE);
         return false;
     }
     return true;
@@ -95,9 +98,10 @@ bool AMService::initWithName(const char* name, const std::shared_ptr<AMDevice>& 
 bool AMService::ensureServiceClient() {
     if (client_)
         return true;
-    if (service_client_new(device_->handle(), service_.desc, &client_) != SERVICE_E_SUCCESS) {
+    service_error_t e = service_client_new(device_->handle(), service_.desc, &client_);
+    if (e != SERVICE_E_SUCCESS) {
         client_ = nullptr;
-        lasterror_ = "service_client_new failed";
+        setLastError("service_client_new failed: " + std::to_string(e), categoryOfService(e));
         return false;
     }
     return true;
@@ -106,20 +110,20 @@ bool AMService::ensureServiceClient() {
 bool AMService::sendFrame(plist_t request, bool binary) {
     std::string frame;
     if (!encodeFrame(request, binary, &frame)) {
-        lasterror_ = "Can't convert request to XML";
+        setLastError("Can't convert request to XML", IPHONE_ERROR_PROTOCOL);
         return false;
     }
     if (!ensureServiceClient())
         return false;
     uint32_t sent = 0;
     if (service_send(client_, frame.data(), 4, &sent) != SERVICE_E_SUCCESS || sent != 4) {
-        lasterror_ = "Can't send message size";
+        setLastError("Can't send message size", IPHONE_ERROR_CONNECTION);
         return false;
     }
     uint32_t bodyLen = static_cast<uint32_t>(frame.size() - 4);
     if (service_send(client_, frame.data() + 4, bodyLen, &sent) != SERVICE_E_SUCCESS ||
         sent != bodyLen) {
-        lasterror_ = "Can't send message text";
+        setLastError("Can't send message text", IPHONE_ERROR_CONNECTION);
         return false;
     }
     return true;
@@ -136,7 +140,13 @@ plist_t AMService::readXMLReply() {
         service_error_t e = service_receive_with_timeout(client_, buf, n, &got, 30000);
         return e == SERVICE_E_SUCCESS ? got : -1;
     };
-    return readFrame(recv, &lasterror_);
+    plist_t reply = readFrame(recv, &lasterror_);
+    if (!lasterror_.empty())
+        category_ =
+            lasterror_.rfind("Can't receive", 0) == 0 || lasterror_.rfind("Reply was", 0) == 0
+                ? IPHONE_ERROR_CONNECTION
+                : IPHONE_ERROR_PROTOCOL;
+    return reply;
 }
 
 } // namespace fruitlink

@@ -41,8 +41,15 @@ class AMService {
     plist_t readXMLReply();
 
     const std::string& lasterror() const { return lasterror_; }
-    void clearLastError() { lasterror_.clear(); }
-    void setLastError(const std::string& e) { lasterror_ = e; }
+    ErrorCategory lastCategory() const { return category_; }
+    void clearLastError() {
+        lasterror_.clear();
+        category_ = IPHONE_ERROR_NONE;
+    }
+    void setLastError(const std::string& e, ErrorCategory category) {
+        lasterror_ = e;
+        category_ = category;
+    }
 
   protected:
     AMService() = default;
@@ -55,6 +62,7 @@ class AMService {
     ServiceDescriptor service_;
     service_client_t client_ = nullptr;
     std::string lasterror_;
+    ErrorCategory category_ = IPHONE_ERROR_NONE;
 };
 
 } // namespace fruitlink

@@ -2,9 +2,13 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fruitlink {
@@ -71,6 +75,36 @@ bool copyData(archive* in, archive* out, uint64_t* total, const UnpackLimits& li
     }
 }
 
+// Makes every folder of rel (a folder-relative path) below base, private, and
+// records it once in *folders. False when something that is not a real
+// folder (a link, a file) is in the way: the entry must not go through it.
+bool makePrivateFolders(const std::string& base, const std::string& rel,
+                        std::vector<std::string>* folders, std::set<std::string>* seen,
+                        std::string* why) {
+    std::string sub;
+    for (const auto& part : splitPath(rel)) {
+        sub += (sub.empty() ? "" : "/") + part;
+        std::string full = base + "/" + sub;
+        if (::mkdir(full.c_str(), 0700) != 0) {
+            struct stat st;
+            if (errno != EEXIST || ::lstat(full.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                *why = sub + " is not a folder";
+                return false;
+            }
+            if ((st.st_mode & 07777) != 0700)
+                ::chmod(full.c_str(), 0700);
+        }
+        if (seen->insert(sub).second)
+            folders->push_back(sub);
+    }
+    return true;
+}
+
+std::string parentOf(const std::string& rel) {
+    auto slash = rel.rfind('/');
+    return slash == std::string::npos ? std::string() : rel.substr(0, slash);
+}
+
 UnpackResult unpackFrom(archive* in, const std::string& folder, const UnpackLimits& limits) {
     UnpackResult res;
     char real[PATH_MAX];
@@ -85,6 +119,7 @@ UnpackResult unpackFrom(archive* in, const std::string& folder, const UnpackLimi
                                                   ARCHIVE_EXTRACT_SECURE_NODOTDOT |
                                                   ARCHIVE_EXTRACT_TIME);
     uint64_t total = 0, entries = 0;
+    std::set<std::string> seenFolders;
     archive_entry* e;
     for (;;) {
         int r = archive_read_next_header(in, &e);
@@ -109,8 +144,14 @@ UnpackResult unpackFrom(archive* in, const std::string& folder, const UnpackLimi
         if (!rel.empty() && hard) {
             std::string hardWhy;
             std::string target = safeEntryPath(hard, &hardWhy);
+            struct stat targetSt;
             if (target.empty())
                 why = "hard link to " + std::string(hard) + " (" + hardWhy + ")";
+            else if (::lstat((base + "/" + target).c_str(), &targetSt) != 0 ||
+                     !S_ISREG(targetSt.st_mode))
+                // A second name for a relative symbolic link would point
+                // somewhere else from its own folder.
+                why = "hard link to " + std::string(hard) + " (not a file unpacked here)";
             else
                 archive_entry_set_hardlink(e, (base + "/" + target).c_str());
         } else if (!rel.empty() && type == AE_IFLNK && (!sym || !linkStaysInside(rel, sym))) {
@@ -123,9 +164,24 @@ UnpackResult unpackFrom(archive* in, const std::string& folder, const UnpackLimi
             archive_read_data_skip(in);
             continue;
         }
+        std::string folderWhy;
+        if (!makePrivateFolders(base, type == AE_IFDIR ? rel : parentOf(rel), &res.folders,
+                                &seenFolders, &folderWhy)) {
+            res.refused.push_back(name + ": " + folderWhy);
+            archive_read_data_skip(in);
+            continue;
+        }
+        if (type == AE_IFDIR)
+            continue; // made above, private
         std::string dest = base + "/" + rel;
         archive_entry_set_pathname(e, dest.c_str());
-        archive_entry_set_perm(e, type == AE_IFDIR ? 0755 : 0644);
+        archive_entry_set_perm(e, 0600);
+        // A file being replaced is unlinked first, so it gets the new mode
+        // and a link planted at its name is not written through.
+        struct stat old;
+        if (::lstat(dest.c_str(), &old) == 0 && !S_ISDIR(old.st_mode))
+            ::unlink(dest.c_str());
+        res.written.push_back(rel);
         if (archive_write_header(out.get(), e) != ARCHIVE_OK) {
             res.refused.push_back(name + ": " + text(out.get(), "cannot write"));
             archive_read_data_skip(in);
@@ -149,6 +205,24 @@ UnpackResult unpackFrom(archive* in, const std::string& folder, const UnpackLimi
 }
 
 } // namespace
+
+bool removeUnpacked(const std::string& folder, const UnpackResult& unpacked, std::string* error) {
+    bool ok = true;
+    auto note = [&](const std::string& rel) {
+        if (errno == ENOENT)
+            return;
+        ok = false;
+        *error += (error->empty() ? "" : "; ") + rel + ": " + std::strerror(errno);
+    };
+    for (const auto& rel : unpacked.written)
+        if (::unlink((folder + "/" + rel).c_str()) != 0)
+            note(rel);
+    // Children were recorded after their parents.
+    for (auto it = unpacked.folders.rbegin(); it != unpacked.folders.rend(); ++it)
+        if (::rmdir((folder + "/" + *it).c_str()) != 0 && errno != ENOTEMPTY && errno != EEXIST)
+            note(*it);
+    return ok;
+}
 
 std::string safeEntryPath(const std::string& name, std::string* why) {
     if (name.empty()) {

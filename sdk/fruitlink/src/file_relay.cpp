@@ -37,7 +37,7 @@ std::unique_ptr<AMFileRelay> AMFileRelay::create(const std::shared_ptr<AMDevice>
     if (file_relay_client_new(dev->handle(), r->service_.desc, &r->relay_) !=
         FILE_RELAY_E_SUCCESS) {
         r->relay_ = nullptr;
-        dev->setLastError("file_relay_client_new failed");
+        dev->setLastError("file_relay_client_new failed", IPHONE_ERROR_CONNECTION);
         return nullptr;
     }
     return r;
@@ -51,14 +51,14 @@ AMFileRelay::~AMFileRelay() {
 bool AMFileRelay::slurpInto(idevice_connection_t conn, int outFd) {
     int fd = -1;
     if (idevice_connection_get_fd(conn, &fd) != IDEVICE_E_SUCCESS || fd < 0) {
-        lasterror_ = "no socket for the relay stream";
+        setLastError("no socket for the relay stream", IPHONE_ERROR_CONNECTION);
         return false;
     }
     char buf[kPiece];
     int idle = 0;
     for (;;) {
         if (abort_ && abort_->load()) {
-            lasterror_ = "aborted";
+            setLastError("aborted", IPHONE_ERROR_ABORTED);
             return false;
         }
         // Wait in one-second steps so an abort or a stall is noticed.
@@ -68,7 +68,7 @@ bool AMFileRelay::slurpInto(idevice_connection_t conn, int outFd) {
             continue;
         if (r == 0) {
             if (++idle >= stallSeconds_) {
-                lasterror_ = "the relay stream stalled";
+                setLastError("the relay stream stalled", IPHONE_ERROR_CONNECTION);
                 return false;
             }
             continue;
@@ -80,8 +80,9 @@ bool AMFileRelay::slurpInto(idevice_connection_t conn, int outFd) {
             return true; // the phone ended the stream; the archive check tells whole from cut
         ssize_t w = ::write(outFd, buf, got);
         if (w != static_cast<ssize_t>(got)) {
-            lasterror_ =
-                "File truncated on write, nr=" + std::to_string(got) + " nw=" + std::to_string(w);
+            setLastError("File truncated on write, nr=" + std::to_string(got) +
+                             " nw=" + std::to_string(w),
+                         IPHONE_ERROR_LOCAL);
             return false;
         }
         bytes_ += got;
@@ -90,7 +91,7 @@ bool AMFileRelay::slurpInto(idevice_connection_t conn, int outFd) {
 
 bool AMFileRelay::getFileSets(const std::vector<std::string>& sets, int outFd) {
     if (used_) {
-        lasterror_ = "AlreadyUsed";
+        setLastError("AlreadyUsed", IPHONE_ERROR_PROTOCOL);
         return false;
     }
     used_ = true;
@@ -101,7 +102,7 @@ bool AMFileRelay::getFileSets(const std::vector<std::string>& sets, int outFd) {
     idevice_connection_t conn = nullptr;
     file_relay_error_t e = file_relay_request_sources_timeout(relay_, sources.data(), &conn, 30000);
     if (e != FILE_RELAY_E_SUCCESS) {
-        lasterror_ = fileRelayErrorWord(e);
+        setLastError(fileRelayErrorWord(e), categoryOfFileRelay(e));
         return false;
     }
     return slurpInto(conn, outFd);
@@ -109,16 +110,18 @@ bool AMFileRelay::getFileSets(const std::vector<std::string>& sets, int outFd) {
 
 int AMFileRelay::getUserDatabases(const std::string& path) {
     WriteLog1(1, "filename %s\n", path.c_str());
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // A fresh file, so it is private whatever an earlier one was.
+    ::unlink(path.c_str());
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
-        lasterror_ = "cannot create " + path;
+        setLastError("cannot create " + path, IPHONE_ERROR_LOCAL);
         return -1;
     }
     WriteLog1(1, "sending {Sources: [UserDatabases]}\n");
     bool ok = getFileSets({"UserDatabases"}, fd);
     ::close(fd);
     if (ok && bytes_ == 0)
-        lasterror_ = "no data came";
+        setLastError("no data came", IPHONE_ERROR_NOT_FOUND);
     return ok && bytes_ > 0 ? 1000000 : -1;
 }
 

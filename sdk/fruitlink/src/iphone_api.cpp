@@ -3,13 +3,38 @@
 #include "state.h"
 #include "trace.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fruitlink.h>
+#include <unistd.h>
 
 namespace fruitlink {
 std::atomic<int> g_iphone_flush_abort{0};
+
+LibraryState& LibraryState::instance() {
+    static LibraryState* state = new LibraryState();
+    return *state;
 }
+
+void LibraryState::setFetched(const std::string& archive, UnpackResult unpacked) {
+    std::lock_guard<std::mutex> lock(fetchMu_);
+    fetchedArchive_ = archive;
+    fetched_ = std::move(unpacked);
+}
+
+bool LibraryState::removeFetched(const std::string& folder, std::string* error) {
+    std::lock_guard<std::mutex> lock(fetchMu_);
+    bool ok = removeUnpacked(folder, fetched_, error);
+    if (!fetchedArchive_.empty() && ::unlink(fetchedArchive_.c_str()) != 0 && errno != ENOENT) {
+        ok = false;
+        *error += (error->empty() ? "" : "; ") + fetchedArchive_ + ": " + std::strerror(errno);
+    }
+    fetchedArchive_.clear();
+    fetched_ = UnpackResult{};
+    return ok;
+}
+} // namespace fruitlink
 
 int iPhoneConnectInit(void) {
     return fruitlink::MobileDeviceAccess::singleton().setListener(nullptr) ? 0 : -1;
@@ -62,3 +87,5 @@ int IphoneTSF_GetLastError(char* buf, int size) {
     }
     return static_cast<int>(e.size());
 }
+
+int IphoneTSF_GetLastErrorCategory(void) { return fruitlink::lastErrorCategory(); }

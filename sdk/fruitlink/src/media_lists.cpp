@@ -26,15 +26,21 @@ void freeList(MediaList& l) {
 
 MediaKind classifyMediaPath(const std::string& path) {
     auto dot = path.rfind('.');
-    if (dot == std::string::npos)
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
         return MediaKind::None;
     std::string suffix = path.substr(dot);
-    if (mystrcasecmp(suffix, ".jpg") == 0 || mystrcasecmp(suffix, ".png") == 0)
-        return MediaKind::Photo;
-    if (mystrcasecmp(suffix, ".mp4") == 0 || mystrcasecmp(suffix, ".mov") == 0)
-        return MediaKind::Video;
-    if (mystrcasecmp(suffix, ".mp3") == 0 || mystrcasecmp(suffix, ".m4a") == 0)
-        return MediaKind::Music;
+    static const struct {
+        const char* suffix;
+        MediaKind kind;
+    } kTable[] = {
+        {".heic", MediaKind::Photo}, {".heif", MediaKind::Photo}, {".jpg", MediaKind::Photo},
+        {".jpeg", MediaKind::Photo}, {".png", MediaKind::Photo},  {".gif", MediaKind::Photo},
+        {".dng", MediaKind::Photo},  {".mov", MediaKind::Video},  {".mp4", MediaKind::Video},
+        {".m4v", MediaKind::Video},  {".mp3", MediaKind::Music},  {".m4a", MediaKind::Music},
+    };
+    for (const auto& e : kTable)
+        if (mystrcasecmp(suffix, e.suffix) == 0)
+            return e.kind;
     return MediaKind::None;
 }
 
@@ -47,6 +53,7 @@ void clearallMedia() {
     freeList(mediaLists().photos);
     freeList(mediaLists().music);
     freeList(mediaLists().videos);
+    mediaLists().failed = false;
 }
 
 bool AddtoList(const std::string& path, int64_t size) {

@@ -10,8 +10,9 @@ namespace fruitlink {
 
 enum class MediaKind { Photo, Music, Video, None };
 
-// By the path's suffix (from its last '.'), ASCII case folded:
-// .jpg .png photos, .mp4 .mov videos, .mp3 .m4a music.
+// By the path's suffix (from its last '.'), ASCII case folded: the formats an
+// iPhone stores. Photos .heic .heif .jpg .jpeg .png .gif .dng, videos .mov
+// .mp4 .m4v, music .mp3 .m4a.
 MediaKind classifyMediaPath(const std::string& path);
 
 struct MediaList {
@@ -22,6 +23,9 @@ struct MediaList {
 
 struct MediaLists {
     MediaList photos, music, videos;
+    // The last scan failed: the lists are empty because they could not be
+    // had, not because the phone has no media.
+    bool failed = false;
 };
 
 MediaLists& mediaLists();

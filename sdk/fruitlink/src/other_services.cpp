@@ -68,7 +68,7 @@ AMInstallationProxy::~AMInstallationProxy() {
 bool AMInstallationProxy::finish(instproxy_error_t e, const char* what) {
     if (e == INSTPROXY_E_SUCCESS)
         return true;
-    lasterror_ = std::string(what) + " failed: " + std::to_string(e);
+    setLastError(std::string(what) + " failed: " + std::to_string(e), IPHONE_ERROR_PROTOCOL);
     return false;
 }
 

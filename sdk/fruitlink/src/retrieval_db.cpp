@@ -36,7 +36,7 @@ using ParserEntry = int (*)(char*, int);
 int flushDatabase(const char* phonePath, const char* plainName, const char* backupName,
                   ParserEntry parser, const char* otherPhonePath = nullptr) {
     if (st_iphone_dbDatafile_temp_path[0] == '\0') {
-        fruitlink::fail("no database fetch has been made");
+        fruitlink::fail(IPHONE_ERROR_NOT_FOUND, "no database fetch has been made");
         return -1;
     }
     const char* folder = st_iphone_dbDatafile_temp_path;
@@ -65,7 +65,7 @@ int IphoneTSF_GetDeviceSqliteDB(char* folder, int index) {
     g_iphone_flush_abort = 0;
     auto dev = deviceAtIndex(index);
     if (!dev) {
-        fail("IphoneTSF_GetDeviceSqliteDB: no device at index %d", index);
+        fail(IPHONE_ERROR_NO_DEVICE, "IphoneTSF_GetDeviceSqliteDB: no device at index %d", index);
         return -1;
     }
     copyText(st_iphone_dbDatafile_temp_path, sizeof st_iphone_dbDatafile_temp_path, folder);
@@ -79,28 +79,48 @@ int IphoneTSF_GetDeviceSqliteDB(char* folder, int index) {
     std::string archive = std::string(st_iphone_dbDatafile_temp_path) + "/tmp.gz";
     auto relay = AMFileRelay::create(dev);
     if (!relay) {
-        fail("file relay of %s cannot be started: %s", dev->udid().c_str(),
-             dev->lasterror().c_str());
+        fail(settle(dev, dev->lastCategory()), "file relay of %s cannot be started: %s",
+             dev->udid().c_str(), dev->lasterror().c_str());
         return -1;
     }
     relay->setAbortFlag(&g_iphone_flush_abort);
     if (relay->getUserDatabases(archive) <= 0) {
         // Phones since iOS 8 answer "PermissionDenied": say so, do not
         // pretend the databases came.
-        fail("file relay of %s gave no databases: %s", dev->udid().c_str(),
-             relay->lasterror().c_str());
+        fail(settle(dev, relay->lastCategory()), "file relay of %s gave no databases: %s",
+             dev->udid().c_str(), relay->lasterror().c_str());
         ::unlink(archive.c_str());
         return -1;
     }
     UnpackResult r = unpackArchive(archive, st_iphone_dbDatafile_temp_path);
     for (const auto& refused : r.refused)
         WriteLog1(2, "refused archive entry %s\n", refused.c_str());
-    if (!r.complete) {
-        fail("the databases archive of %s is not whole (%llu bytes): %s", dev->udid().c_str(),
-             static_cast<unsigned long long>(relay->bytesReceived()), r.error.c_str());
+    bool complete = r.complete;
+    std::string why = r.error;
+    int files = r.filesWritten;
+    LibraryState::instance().setFetched(archive, std::move(r));
+    if (!complete) {
+        fail(settle(dev, IPHONE_ERROR_CONNECTION),
+             "the databases archive of %s is not whole (%llu bytes): %s", dev->udid().c_str(),
+             static_cast<unsigned long long>(relay->bytesReceived()), why.c_str());
         return -1;
     }
-    WriteLog1(1, "unpacked %d files from %s\n", r.filesWritten, archive.c_str());
+    WriteLog1(1, "unpacked %d files from %s\n", files, archive.c_str());
+    return 0;
+}
+
+int IphoneTSF_RemoveDeviceSqliteDB(void) {
+    using namespace fruitlink;
+    std::string folder = st_iphone_dbDatafile_temp_path;
+    st_iphone_dbDatafile_temp_path[0] = '\0';
+    st_iphone_dbDatafile_temp_id[0] = '\0';
+    if (folder.empty())
+        return 0;
+    std::string error;
+    if (!LibraryState::instance().removeFetched(folder, &error)) {
+        fail(IPHONE_ERROR_LOCAL, "IphoneTSF_RemoveDeviceSqliteDB: %s", error.c_str());
+        return -1;
+    }
     return 0;
 }
 

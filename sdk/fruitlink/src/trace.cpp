@@ -11,6 +11,7 @@ namespace {
 
 std::mutex g_traceMutex;
 std::string g_lastError;
+ErrorCategory g_lastCategory = IPHONE_ERROR_NONE;
 std::string g_logPath = "/tmp/tavrelin.log";
 bool g_logOpened = false;
 
@@ -57,7 +58,7 @@ void WriteLog1(int level, const char* format, ...) {
     va_end(ap);
 }
 
-void fail(const char* format, ...) {
+void fail(ErrorCategory category, const char* format, ...) {
     char buf[1024];
     va_list ap;
     va_start(ap, format);
@@ -66,13 +67,19 @@ void fail(const char* format, ...) {
     {
         std::lock_guard<std::mutex> lock(g_traceMutex);
         g_lastError = buf;
+        g_lastCategory = category;
     }
-    WriteLog1(3, "%s\n", buf);
+    WriteLog1(3, "%s [%s]\n", buf, categoryName(category));
 }
 
 std::string lastError() {
     std::lock_guard<std::mutex> lock(g_traceMutex);
     return g_lastError;
+}
+
+ErrorCategory lastErrorCategory() {
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    return g_lastCategory;
 }
 
 void setLogPathForTesting(const std::string& path) {
