@@ -38,6 +38,8 @@ const char* reasonText(Reason reason) {
         return "the backup was not finished";
     case Reason::DestinationUnavailable:
         return "destination not available";
+    case Reason::NotTrusted:
+        return "unlock the iPhone and tap Trust";
     }
     return "";
 }
@@ -76,6 +78,8 @@ const char* reasonKey(Reason reason) {
         return "backup_incomplete";
     case Reason::DestinationUnavailable:
         return "destination_unavailable";
+    case Reason::NotTrusted:
+        return "not_trusted";
     }
     return "none";
 }

@@ -32,6 +32,7 @@ enum class Reason : int {
     UnsafeFile,             // a link, folder or device where the source lists a plain file
     BackupIncomplete,       // the backup was never finished: more may be missing than it lists
     DestinationUnavailable, // the destination could not be found or made ready
+    NotTrusted,             // the iPhone is locked or does not trust this computer yet
 };
 
 // Short words for a reason, as shown after "Failed:" or "Skipped:".

@@ -15,16 +15,25 @@ namespace kestrova {
 
 namespace {
 
-// Why the iPhone's databases did not arrive: a phone that is there but
-// refuses the relay (every iPhone since iOS 8) is told apart from one that is gone.
-Reason fetchFailure(int index) {
-    if (IphoneTSF_ConnectDeviceCount() <= index)
+// Why the iPhone library's last call failed, by its category: a phone that
+// refuses the relay (every iPhone since iOS 8) is told apart from one that
+// is gone and from one that waits for its user.
+Reason libraryFailure() {
+    switch (IphoneTSF_GetLastErrorCategory()) {
+    case IPHONE_ERROR_NO_DEVICE:
         return Reason::SourceGone;
-    char why[512] = {};
-    IphoneTSF_GetLastError(why, sizeof why);
-    if (std::strstr(why, "ermission") || std::strstr(why, "refuse"))
+    case IPHONE_ERROR_PASSCODE_LOCKED:
+    case IPHONE_ERROR_TRUST_PENDING:
+    case IPHONE_ERROR_USER_DENIED:
+    case IPHONE_ERROR_NOT_PAIRED:
+        return Reason::NotTrusted;
+    case IPHONE_ERROR_SERVICE_REFUSED:
         return Reason::RelayRefused;
-    return Reason::ReadFailed;
+    case IPHONE_ERROR_ABORTED:
+        return Reason::Cancelled;
+    default:
+        return Reason::ReadFailed;
+    }
 }
 
 // One file on the phone, read piece by piece and closed when let go.
@@ -59,20 +68,20 @@ class IphoneSource final : public ParsedSource {
             if (context.stopped())
                 return false;
             if (IphoneTSF_GetDeviceSqliteDB(folder.data(), m_index) != 0)
-                m_failure = fetchFailure(m_index);
+                m_failure = libraryFailure();
         }
         if (media) {
             if (context.stopped())
                 return false;
-            IphoneTSF_FlushMedia(m_index);
+            if (IphoneTSF_FlushMedia(m_index) != 0)
+                m_mediaFailure = libraryFailure();
         }
         return true;
     }
 
     Reason unavailable(Kind kind) const override {
-        // A refused relay costs the personal kinds only.
-        if (m_failure == Reason::RelayRefused && !isPersonal(kind))
-            return Reason::None;
+        if (!isPersonal(kind) && kind != Kind::Apps)
+            return m_mediaFailure;
         return m_failure;
     }
 
@@ -103,6 +112,9 @@ class IphoneSource final : public ParsedSource {
         default:
             return {0, Reason::NotSupported};
         }
+        // A list that could not be read is no empty phone.
+        if (count < 0)
+            return {0, libraryFailure()};
         for (; node; node = node->next) {
             FileEntry entry;
             entry.location.assign(node->path, strnlen(node->path, sizeof node->path));
@@ -124,6 +136,8 @@ class IphoneSource final : public ParsedSource {
 
     void abort() override { IphoneTSF_FlushAbort(); }
     void finish() override {
+        // The user's databases leave this computer's disk with the job.
+        IphoneTSF_RemoveDeviceSqliteDB();
         if (!m_extractFolder.isEmpty())
             removeDirWithContent(m_extractFolder);
     }
@@ -145,7 +159,8 @@ class IphoneSource final : public ParsedSource {
   private:
     int m_index;
     QString m_extractFolder;
-    Reason m_failure = Reason::None; // ends every kind it costs
+    Reason m_failure = Reason::None;      // the databases did not come: ends the personal kinds
+    Reason m_mediaFailure = Reason::None; // the media could not be listed
 };
 
 std::unique_ptr<Source> makeIphoneSource(int index) {
