@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "android_lab.h"
 #include "greenlink.h"
-#include "lab_session.h"
 
 TEST(LabDevices, ListsIdentifiesAndPreparesBothPhones) {
-    LabSession lab(2);
+    AndroidLab lab(2);
     ASSERT_TRUE(lab.ok()) << lab.error();
     EXPECT_EQ(AndroidTSF_CheckConnectDeviceToPC_Count(), 2);
 
@@ -58,7 +58,7 @@ TEST(LabDevices, ListsIdentifiesAndPreparesBothPhones) {
 }
 
 TEST(LabDevices, UnauthorizedAndOfflinePhones) {
-    LabSession lab(2);
+    AndroidLab lab(2);
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_EQ(AndroidTSF_CheckDeviceDetected(0), 0);
     int p1 = lab.phoneAt(1), p0 = lab.phoneAt(0);
