@@ -12,8 +12,8 @@
 #include <random>
 #include <string>
 
+#include "android_lab.h"
 #include "greenlink.h"
-#include "lab_session.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ std::string randomBytes(size_t n, unsigned seed) {
 }
 
 // adb pull from the source phone, adb push to the destination: the baseline.
-double plainPullPush(LabSession& lab, const std::string& phonePath, const std::string& scratch,
+double plainPullPush(AndroidLab& lab, const std::string& phonePath, const std::string& scratch,
                      const std::string& target) {
     auto t0 = Clock::now();
     lab.adb({"-s", lab.serialAt(0), "pull", phonePath, scratch});
@@ -64,7 +64,7 @@ int findByName(int count, const std::string& name, bool video, long long* size) 
     return -1;
 }
 
-void benchFiles(LabSession& lab) {
+void benchFiles(AndroidLab& lab) {
     std::string src = lab.sdcard(lab.phoneAt(0));
     mkdir((src + "/DCIM").c_str(), 0755);
     mkdir((src + "/Movies").c_str(), 0755);
@@ -115,7 +115,7 @@ void benchFiles(LabSession& lab) {
                 mb / base, mb / t, rc, base / t);
 }
 
-void benchRecords(LabSession& lab) {
+void benchRecords(AndroidLab& lab) {
     const int messages = 2000, contacts = 300, exchanges = 3000;
     int older = AndroidTSF_CheckAndroidVersionAt44(0) ? 1 : 0;
     auto t0 = Clock::now();
@@ -167,7 +167,7 @@ void benchRecords(LabSession& lab) {
 // Arguments: "records" or "files" to run one half only.
 int main(int argc, char** argv) {
     std::string only = argc > 1 ? argv[1] : "";
-    LabSession lab(2, {"--scenario", "legacy"});
+    AndroidLab lab(2, {"--scenario", "legacy"});
     if (!lab.ok()) {
         std::fprintf(stderr, "lab: %s\n", lab.error().c_str());
         return 1;

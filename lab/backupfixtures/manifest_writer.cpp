@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "backup_fixtures.h"
+#include "common/keyed_archive.h"
 
 namespace backupfix {
 
@@ -71,14 +72,7 @@ std::string encodeMbdb(const std::vector<ManifestFile>& files) {
 }
 
 std::string encodeFileBlob(const ManifestFile& f) {
-    plist_t root = plist_new_dict();
-    plist_dict_set_item(root, "$version", plist_new_uint(100000));
-    plist_dict_set_item(root, "$archiver", plist_new_string("NSKeyedArchiver"));
-    plist_t top = plist_new_dict();
-    plist_dict_set_item(top, "root", plist_new_uid(1));
-    plist_dict_set_item(root, "$top", top);
-    plist_t objects = plist_new_array();
-    plist_array_append_item(objects, plist_new_string("$null"));
+    // Objects: the file (UID 1), its path (2), its class (3).
     plist_t file = plist_new_dict();
     plist_dict_set_item(file, "$class", plist_new_uid(3));
     plist_dict_set_item(file, "Birth", plist_new_uint(1600000000));
@@ -92,23 +86,8 @@ std::string encodeFileBlob(const ManifestFile& f) {
     plist_dict_set_item(file, "RelativePath", plist_new_uid(2));
     plist_dict_set_item(file, "Size", plist_new_uint(static_cast<uint64_t>(f.size)));
     plist_dict_set_item(file, "UserID", plist_new_uint(501));
-    plist_array_append_item(objects, file);
-    plist_array_append_item(objects, plist_new_string(f.relativePath.c_str()));
-    plist_t cls = plist_new_dict();
-    plist_t classes = plist_new_array();
-    plist_array_append_item(classes, plist_new_string("MBFile"));
-    plist_array_append_item(classes, plist_new_string("NSObject"));
-    plist_dict_set_item(cls, "$classes", classes);
-    plist_dict_set_item(cls, "$classname", plist_new_string("MBFile"));
-    plist_array_append_item(objects, cls);
-    plist_dict_set_item(root, "$objects", objects);
-    char* bin = nullptr;
-    uint32_t len = 0;
-    plist_to_bin(root, &bin, &len);
-    std::string out(bin ? bin : "", bin ? len : 0);
-    plist_to_bin_free(bin);
-    plist_free(root);
-    return out;
+    return lab::keyedArchive({file, plist_new_string(f.relativePath.c_str()),
+                              lab::archiveClass("MBFile", {"MBFile", "NSObject"})});
 }
 
 bool writeManifestDb(const std::string& path, const std::vector<ManifestFile>& files,

@@ -1,5 +1,6 @@
 // The virtual phone's AFC service: read-only access to its folder.
 #include "afc_paths.h"
+#include "common/net.h"
 #include "lab_internal.h"
 
 #include <algorithm>
@@ -59,20 +60,6 @@ uint64_t le64(const unsigned char* p) {
 void putLe64(std::string& out, uint64_t v) {
     for (int i = 0; i < 8; ++i)
         out.push_back(static_cast<char>(v >> (8 * i)));
-}
-
-bool recvAll(int fd, void* buf, size_t n) {
-    auto* p = static_cast<char*>(buf);
-    while (n > 0) {
-        ssize_t r = ::recv(fd, p, n, 0);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= static_cast<size_t>(r);
-    }
-    return true;
 }
 
 bool sendAll(int fd, const char* data, size_t size) {
@@ -175,7 +162,7 @@ void Lab::serveAfc(int index, int fd) {
     std::string reply;
     for (;;) {
         unsigned char hdr[kHeader];
-        if (!recvAll(fd, hdr, kHeader) || std::memcmp(hdr, kMagic, sizeof kMagic) != 0)
+        if (!lab::readExact(fd, hdr, kHeader) || std::memcmp(hdr, kMagic, sizeof kMagic) != 0)
             break;
         uint64_t entire = le64(hdr + 8), thisLen = le64(hdr + 16), num = le64(hdr + 24),
                  op = le64(hdr + 32);
@@ -184,8 +171,8 @@ void Lab::serveAfc(int index, int fd) {
             break;
         std::string payload(thisLen - kHeader, '\0');
         std::string data(entire - thisLen, '\0');
-        if ((!payload.empty() && !recvAll(fd, payload.data(), payload.size())) ||
-            (!data.empty() && !recvAll(fd, data.data(), data.size())))
+        if ((!payload.empty() && !lab::readExact(fd, payload.data(), payload.size())) ||
+            (!data.empty() && !lab::readExact(fd, data.data(), data.size())))
             break;
         bool ok = true;
         if (op == kGetDevInfo) {

@@ -1,5 +1,7 @@
 #include "channel.h"
 
+#include "common/net.h"
+
 #include <cerrno>
 #include <openssl/ssl.h>
 #include <sys/socket.h>
@@ -13,19 +15,11 @@ Channel::~Channel() {
 }
 
 bool Channel::readExact(void* buf, size_t n) {
+    if (!ssl_)
+        return lab::readExact(fd_, buf, n);
     auto* p = static_cast<unsigned char*>(buf);
     while (n > 0) {
-        if (ssl_) {
-            int r = SSL_read(ssl_, p, n > (1u << 30) ? (1 << 30) : static_cast<int>(n));
-            if (r <= 0)
-                return false;
-            p += r;
-            n -= static_cast<size_t>(r);
-            continue;
-        }
-        ssize_t r = ::recv(fd_, p, n, 0);
-        if (r < 0 && errno == EINTR)
-            continue;
+        int r = SSL_read(ssl_, p, n > (1u << 30) ? (1 << 30) : static_cast<int>(n));
         if (r <= 0)
             return false;
         p += r;

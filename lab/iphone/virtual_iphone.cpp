@@ -1,3 +1,4 @@
+#include "common/net.h"
 #include "lab_internal.h"
 #include "plist_util.h"
 #include "tls_identity.h"
@@ -92,20 +93,6 @@ int listenTcp(const std::string& hostPort, uint16_t* boundPort, std::string* err
     }
     *boundPort = ntohs(addr.sin_port);
     return fd;
-}
-
-bool readAll(int fd, void* buf, size_t n) {
-    auto* p = static_cast<char*>(buf);
-    while (n > 0) {
-        ssize_t r = ::recv(fd, p, n, 0);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= static_cast<size_t>(r);
-    }
-    return true;
 }
 
 uint32_t le32(const unsigned char* p) {
@@ -418,14 +405,14 @@ void Lab::countAfcBytes(int index, uint64_t n) {
 void Lab::serveMuxClient(int fd) {
     for (;;) {
         unsigned char hdr[16];
-        if (!readAll(fd, hdr, sizeof hdr))
+        if (!lab::readExact(fd, hdr, sizeof hdr))
             return;
         uint32_t length = le32(hdr), version = le32(hdr + 4), type = le32(hdr + 8),
                  tag = le32(hdr + 12);
         if (length < 16 || length > 16 + kMaxPlistFrame)
             return;
         std::string body(length - 16, '\0');
-        if (!body.empty() && !readAll(fd, body.data(), body.size()))
+        if (!body.empty() && !lab::readExact(fd, body.data(), body.size()))
             return;
         if (version != 1 || type != 8) {
             // Only the plist protocol is spoken; a binary-protocol client

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
+#include "android_lab.h"
 #include "greenlink.h"
-#include "lab_session.h"
 
 TEST(LabDevices, ListsIdentifiesAndPreparesBothPhones) {
-    LabSession lab(2);
+    AndroidLab lab(2);
     ASSERT_TRUE(lab.ok()) << lab.error();
     EXPECT_EQ(AndroidTSF_CheckConnectDeviceToPC_Count(), 2);
 
@@ -62,7 +62,7 @@ TEST(LabDevices, ListsIdentifiesAndPreparesBothPhones) {
 // Without its package the agent cannot be put on the phone: preparation ends
 // within the greeting's bound and says why, instead of trying for ever.
 TEST(LabDevices, APhoneWithoutTheAgentSaysWhyWithinSeconds) {
-    LabSession lab(1);
+    AndroidLab lab(1);
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_EQ(AndroidTSF_CheckDeviceDetected(0), 0);
     std::string apk = std::string(getenv("KESTROVA_TOOL_DIR")) + "/kestrova1.apk";
@@ -84,7 +84,7 @@ TEST(LabDevices, APhoneWithoutTheAgentSaysWhyWithinSeconds) {
 }
 
 TEST(LabDevices, UnauthorizedAndOfflinePhones) {
-    LabSession lab(2);
+    AndroidLab lab(2);
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_EQ(AndroidTSF_CheckDeviceDetected(0), 0);
     int p1 = lab.phoneAt(1), p0 = lab.phoneAt(0);

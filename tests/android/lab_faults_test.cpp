@@ -10,19 +10,19 @@
 #include <random>
 #include <string>
 
+#include "android_lab.h"
 #include "channel.h"
 #include "greenlink.h"
-#include "lab_session.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
 // Agent faults for the next matching commands of one phone.
-void agentFault(LabSession& lab, int position, const std::string& lines) {
+void agentFault(AndroidLab& lab, int position, const std::string& lines) {
     writeFile(lab.phoneDir(lab.phoneAt(position)) + "/agent-faults", lines);
 }
-void clearAgentFault(LabSession& lab, int position) {
+void clearAgentFault(AndroidLab& lab, int position) {
     std::remove((lab.phoneDir(lab.phoneAt(position)) + "/agent-faults").c_str());
 }
 
@@ -51,7 +51,7 @@ std::string randomBytes(size_t n, unsigned seed) {
 } // namespace
 
 TEST_F(LabFaults, BadRepliesAreErrorsAndNeverHalfTaken) {
-    LabSession lab(1, {"--scenario", "legacy"});
+    AndroidLab lab(1, {"--scenario", "legacy"});
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_TRUE(lab.prepare(1));
     std::string address = "555", body = "x", date = "1700000000000";
@@ -87,7 +87,7 @@ TEST_F(LabFaults, BadRepliesAreErrorsAndNeverHalfTaken) {
 }
 
 TEST_F(LabFaults, AWriteWhoseReplyIsLostIsStoredOnce) {
-    LabSession lab(1, {"--scenario", "legacy"});
+    AndroidLab lab(1, {"--scenario", "legacy"});
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_TRUE(lab.prepare(1));
     std::string address = "555", body = "only once", date = "1700000000000";
@@ -111,7 +111,7 @@ TEST_F(LabFaults, AWriteWhoseReplyIsLostIsStoredOnce) {
 }
 
 TEST_F(LabFaults, AdbServerRestartBetweenTwoCommands) {
-    LabSession lab(2);
+    AndroidLab lab(2);
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_TRUE(lab.prepare(2));
     EXPECT_EQ(AndroidTSF_CheckDevicesIsConnect(0), 0);
@@ -132,7 +132,7 @@ TEST_F(LabFaults, AdbServerRestartBetweenTwoCommands) {
 
 TEST_F(LabFaults, PhoneVanishingMidFileLeavesNoPartialFile) {
     greenlink::setChannelTimeouts(5000ms, 5000ms);
-    LabSession lab(2);
+    AndroidLab lab(2);
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_TRUE(lab.prepare(2));
     std::string src = lab.sdcard(lab.phoneAt(0)), dst = lab.sdcard(lab.phoneAt(1));

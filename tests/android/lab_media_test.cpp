@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "android_lab.h"
 #include "greenlink.h"
-#include "lab_session.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ std::vector<std::string> visibleFiles(const std::string& folder) {
 } // namespace
 
 TEST(LabMedia, PhotosGoPhoneToPhoneAndClashingNamesAreAllKept) {
-    LabSession lab(2);
+    AndroidLab lab(2);
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_TRUE(lab.prepare(2));
     std::string src = lab.sdcard(lab.phoneAt(0)), dst = lab.sdcard(lab.phoneAt(1));
@@ -105,7 +105,7 @@ TEST(LabMedia, PhotosGoPhoneToPhoneAndClashingNamesAreAllKept) {
 }
 
 TEST(LabMedia, HostileFileNamesArriveAsOneFileEach) {
-    LabSession lab(1);
+    AndroidLab lab(1);
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_TRUE(lab.prepare(1));
     std::string dst = lab.sdcard(lab.phoneAt(0));
@@ -138,7 +138,7 @@ TEST(LabMedia, HostileFileNamesArriveAsOneFileEach) {
 }
 
 TEST(LabMedia, VideosAndMusicPhoneToPhoneAndStreamedFromTheComputer) {
-    LabSession lab(2);
+    AndroidLab lab(2);
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_TRUE(lab.prepare(2));
     std::string src = lab.sdcard(lab.phoneAt(0)), dst = lab.sdcard(lab.phoneAt(1));
@@ -222,7 +222,7 @@ TEST(LabMedia, VideosAndMusicPhoneToPhoneAndStreamedFromTheComputer) {
 
 TEST(LabMedia, AppsAreExportedInstalledAndRemoved) {
     // Phones of Android 6 and later refuse installs onto the card (mode 3).
-    LabSession lab(2, {"--scenario", "modern"});
+    AndroidLab lab(2, {"--scenario", "modern"});
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_TRUE(lab.prepare(2));
     // The transfer job's scratch file has no ".apk" ending, which adb insists on.

@@ -11,8 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "android_lab.h"
 #include "greenlink.h"
-#include "lab_session.h"
 
 namespace {
 
@@ -104,7 +104,7 @@ bool takeSmsRole(int position) {
 } // namespace
 
 TEST(LabPersonal, EveryFieldOfEveryKindArrivesAndPagesHoldFive) {
-    LabSession lab(2);
+    AndroidLab lab(2);
     ASSERT_TRUE(lab.ok()) << lab.error();
     ASSERT_TRUE(lab.prepare(2));
     ASSERT_TRUE(takeSmsRole(0));

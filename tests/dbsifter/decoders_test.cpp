@@ -2,6 +2,7 @@
 // recurrence rules and the placement of labelled contact values.
 #include "apple_time.h"
 #include "attributed_body.h"
+#include "common/keyed_archive.h"
 #include "readers.h"
 #include "rrule.h"
 #include "src/archive_body.h"
@@ -15,37 +16,18 @@ namespace {
 
 const uint8_t* u8(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
 
+// An archived NSAttributedString (UID 1) with its text (2) and class (3).
 std::string keyedArchive(const std::string& text, bool mutableString) {
-    plist_t root = plist_new_dict();
-    plist_dict_set_item(root, "$version", plist_new_uint(100000));
-    plist_dict_set_item(root, "$archiver", plist_new_string("NSKeyedArchiver"));
-    plist_t top = plist_new_dict();
-    plist_dict_set_item(top, "root", plist_new_uid(1));
-    plist_dict_set_item(root, "$top", top);
-    plist_t objects = plist_new_array();
-    plist_array_append_item(objects, plist_new_string("$null"));
     plist_t attributed = plist_new_dict();
     plist_dict_set_item(attributed, "NSString", plist_new_uid(2));
     plist_dict_set_item(attributed, "$class", plist_new_uid(3));
-    plist_array_append_item(objects, attributed);
+    plist_t string = plist_new_string(text.c_str());
     if (mutableString) {
         plist_t ms = plist_new_dict();
-        plist_dict_set_item(ms, "NS.string", plist_new_string(text.c_str()));
-        plist_array_append_item(objects, ms);
-    } else {
-        plist_array_append_item(objects, plist_new_string(text.c_str()));
+        plist_dict_set_item(ms, "NS.string", string);
+        string = ms;
     }
-    plist_t cls = plist_new_dict();
-    plist_dict_set_item(cls, "$classname", plist_new_string("NSAttributedString"));
-    plist_array_append_item(objects, cls);
-    plist_dict_set_item(root, "$objects", objects);
-    char* bin = nullptr;
-    uint32_t len = 0;
-    plist_to_bin(root, &bin, &len);
-    std::string out(bin, len);
-    free(bin);
-    plist_free(root);
-    return out;
+    return lab::keyedArchive({attributed, string, lab::archiveClass("NSAttributedString")});
 }
 
 } // namespace

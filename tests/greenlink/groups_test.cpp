@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
 #include <string>
 
 #include "greenlink_records.h"
@@ -83,6 +84,51 @@ TEST_F(Groups, ClearingTheListDropsTheGroupsInsteadOfLeavingThemDangling) {
     ASSERT_NE(groups, nullptr);
     EXPECT_STREQ(groups->head->sms->smsId, "2"); // read through ASan: no freed memory
     EXPECT_EQ(groups->next, nullptr);
+}
+
+// The groups are cached between readings; every change of the list they were
+// built from must show in the next reading, also a change that leaves the
+// list as long as it was.
+TEST_F(Groups, EveryChangeOfTheListShowsInTheNextReading) {
+    addMessage("1", "5", "+1", "1500000000000");
+    TSMSTempGroupList* groups = nullptr;
+    AndroidTSF_GetSMSTempGroup(&groups);
+    ASSERT_NE(groups, nullptr);
+    EXPECT_EQ(memberCount(groups), 1);
+
+    addMessage("2", "5", "+1", "1600000000000");
+    AndroidTSF_GetSMSTempGroup(&groups);
+    ASSERT_NE(groups, nullptr);
+    EXPECT_EQ(memberCount(groups), 2);
+    EXPECT_EQ(groups->latest, 1600000000);
+
+    Clear_SMS_NodeList();
+    AndroidTSF_GetSMSTempGroup(&groups);
+    EXPECT_EQ(groups, nullptr);
+    addMessage("3", "6", "+2", "1400000000000");
+    addMessage("4", "6", "+2", "1300000000000");
+    AndroidTSF_GetSMSTempGroup(&groups);
+    ASSERT_NE(groups, nullptr);
+    std::set<std::string> members;
+    for (const TSMSTempNode* node = groups->head; node; node = node->next)
+        members.insert(node->sms->smsId);
+    EXPECT_EQ(members, (std::set<std::string>{"3", "4"}));
+    EXPECT_EQ(groups->latest, 1400000000);
+    EXPECT_EQ(groups->next, nullptr);
+
+    CallHistory call = {};
+    call.number = const_cast<char*>("+1");
+    Add_CallHistory_NodeList(&call);
+    TCallLogTempGroupList* calls = nullptr;
+    AndroidTSF_GetCallLogTempGroup(&calls);
+    ASSERT_NE(calls, nullptr);
+    call.number = const_cast<char*>("+2");
+    Clear_CallHistory_list();
+    Add_CallHistory_NodeList(&call);
+    AndroidTSF_GetCallLogTempGroup(&calls);
+    ASSERT_NE(calls, nullptr);
+    EXPECT_STREQ(calls->head->call->number, "+2");
+    EXPECT_EQ(calls->next, nullptr);
 }
 
 TEST_F(Groups, CallLogGroupsByNumberInListOrder) {

@@ -2,6 +2,7 @@
 // capture, missing tools, the waiting bounds and stop requests.
 #include "runner_fixture.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <future>
 #include <thread>
 
+#include "greenlink.h"
 #include "greenlink_runner.h"
 
 namespace greenlink_test {
@@ -282,6 +284,33 @@ TEST_F(RunnerTest, RealAdbRunsFromTheToolFolder) {
     EXPECT_EQ(failed.status, RunStatus::Ended);
     EXPECT_NE(failed.exitCode, 0);
     EXPECT_FALSE(readFile(options.capturePath).empty());
+}
+
+// Each window of the program counts phones on its own thread, and every count
+// rebuilds the one USB scan table: two threads counting at once must each see
+// every phone getusb lists, and ThreadSanitizer find no race on the tables.
+TEST_F(RunnerTest, UsbCountsFromTwoThreadsEachSeeEveryPhone) {
+    const std::string getusb = toolDir_ + "/getusb";
+    ASSERT_EQ(std::remove(getusb.c_str()), 0);
+    writeFile(getusb, "#!/bin/sh\nprintf 'VID:1256,PID:26720\\nVID:1256,PID:1\\n'\n");
+    ASSERT_EQ(chmod(getusb.c_str(), 0755), 0);
+    std::atomic<int> wrong{0};
+    auto count = [&wrong] {
+        for (int i = 0; i < 15; ++i)
+            if (AndroidTSF_CheckConnectDeviceToPC_Count() != 2)
+                ++wrong;
+    };
+    // A third thread lists phones with (the stand-in) adb meanwhile, which
+    // rewrites the adb side of the device table the count logs from.
+    auto detect = [] {
+        for (int i = 0; i < 5; ++i)
+            AndroidTSF_CheckDeviceDetected(0);
+    };
+    std::thread first(count), second(count), third(detect);
+    first.join();
+    second.join();
+    third.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(RunnerTest, ToolFolderAndExecutableFolder) {

@@ -1,7 +1,9 @@
 // Conversation groups: messages joined by thread identifier or, failing that,
 // by the other party's number, ordered by their newest message. Call-log
-// groups: entries joined by number. Nodes point into the record lists and are
-// dropped whenever those lists change, so they never dangle.
+// groups: entries joined by number. Nodes point into the record lists, so
+// each set of groups remembers the list generation it was built from and is
+// rebuilt before use once the list has changed: a node of an older
+// generation is freed, never followed.
 #include "record_groups.h"
 
 #include <algorithm>
@@ -10,12 +12,16 @@
 #include <vector>
 
 #include "greenlink_records.h"
+#include "record_lists.h"
 #include "timeconv.h"
 
 namespace {
 
 TSMSTempGroupList* st_smsGroups = nullptr;
 TCallLogTempGroupList* st_callLogGroups = nullptr;
+// The list generations the groups above were built from.
+uint64_t st_smsGroupsGeneration = 0;
+uint64_t st_callLogGroupsGeneration = 0;
 
 bool sameText(const char* a, const char* b) { return a && b && std::strcmp(a, b) == 0; }
 
@@ -64,13 +70,9 @@ TSMSTempGroupList* findSmsGroup(const SMessage* sms) {
 
 } // namespace
 
-namespace greenlink {
-void invalidateSmsGroups() { freeSmsGroups(); }
-void invalidateCallLogGroups() { freeCallLogGroups(); }
-} // namespace greenlink
-
 void CreateGouplist() {
     freeSmsGroups();
+    st_smsGroupsGeneration = greenlink::smsListGeneration();
     SMessage* sms = nullptr;
     Get_SMS_NodeList(&sms);
     for (; sms; sms = sms->next) {
@@ -117,6 +119,7 @@ void sortsGouplist() {
 
 void CreateCallLogGouplist() {
     freeCallLogGroups();
+    st_callLogGroupsGeneration = greenlink::callLogListGeneration();
     CallHistory* call = nullptr;
     Get_CallHistory_NodeList(&call);
     for (; call; call = call->next) {
@@ -144,7 +147,7 @@ void CreateCallLogGouplist() {
 }
 
 int AndroidTSF_GetSMSTempGroup(TSMSTempGroupList** out) {
-    if (!st_smsGroups)
+    if (st_smsGroupsGeneration != greenlink::smsListGeneration())
         CreateGouplist();
     sortsGouplist();
     if (out)
@@ -153,7 +156,7 @@ int AndroidTSF_GetSMSTempGroup(TSMSTempGroupList** out) {
 }
 
 int AndroidTSF_GetCallLogTempGroup(TCallLogTempGroupList** out) {
-    if (!st_callLogGroups)
+    if (st_callLogGroupsGeneration != greenlink::callLogListGeneration())
         CreateCallLogGouplist();
     if (out)
         *out = st_callLogGroups;

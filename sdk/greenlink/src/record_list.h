@@ -1,7 +1,13 @@
 // A singly linked list of records owned by the library, with the insertion
 // order of its kind (at the head for contacts and messages, at the tail for the
 // others). The tail is remembered so appending stays O(1) on long lists.
+//
+// The list counts its changes: whatever is derived from it (the conversation
+// groups) keeps the generation it was built from and rebuilds when the list's
+// differs, so the list never has to know who derives from it.
 #pragma once
+
+#include <cstdint>
 
 #include "record_traits.h"
 
@@ -21,6 +27,7 @@ template <typename R, Insert Where> class RecordList {
         R* copy = cloneRecord(source);
         if (!copy)
             return 0;
+        ++generation_;
         if (Where == Insert::AtHead) {
             copy->next = head_;
             head_ = copy;
@@ -37,6 +44,7 @@ template <typename R, Insert Where> class RecordList {
     }
 
     void clear() {
+        ++generation_;
         R* record = head_;
         while (record) {
             R* next = record->next;
@@ -49,11 +57,14 @@ template <typename R, Insert Where> class RecordList {
 
     R* head() const { return head_; }
     int count() const { return count_; }
+    // Changes with every add and clear, and never comes back to an earlier value.
+    uint64_t generation() const { return generation_; }
 
   private:
     R* head_ = nullptr;
     R* tail_ = nullptr;
     int count_ = 0;
+    uint64_t generation_ = 0;
 };
 
 } // namespace greenlink

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "record_groups.h"
 #include "record_list.h"
+#include "record_lists.h"
 
 using greenlink::Insert;
 using greenlink::RecordList;
@@ -73,15 +73,10 @@ int Change_AddressBook_Mobile_NodeList(ABPerson* record, const char* key, const 
 
 // Text messages -------------------------------------------------------------
 
-int Add_SMS_NodeList(const SMessage* record) {
-    greenlink::invalidateSmsGroups();
-    return pSmsList.add(record);
-}
+int Add_SMS_NodeList(const SMessage* record) { return pSmsList.add(record); }
 int Get_SMS_NodeList(SMessage** out) { return storeHead(pSmsList.head(), out); }
 int Get_SMS_Count_NodeList(void) { return pSmsList.count(); }
 int Clear_SMS_NodeList(void) {
-    // Group nodes point into the list: drop them before the records go.
-    greenlink::invalidateSmsGroups();
     pSmsList.clear();
     return 0;
 }
@@ -89,18 +84,19 @@ void Free_sms_item(SMessage* record) { greenlink::freeTexts(record); }
 
 // Call log ------------------------------------------------------------------
 
-int Add_CallHistory_NodeList(const CallHistory* record) {
-    greenlink::invalidateCallLogGroups();
-    return pCallhistoryList.add(record);
-}
+int Add_CallHistory_NodeList(const CallHistory* record) { return pCallhistoryList.add(record); }
 int Get_CallHistory_NodeList(CallHistory** out) { return storeHead(pCallhistoryList.head(), out); }
 int Get_CallHistory_Count_NodeList(void) { return pCallhistoryList.count(); }
 int Clear_CallHistory_list(void) {
-    greenlink::invalidateCallLogGroups();
     pCallhistoryList.clear();
     return 0;
 }
 int Change_CallHistory_Text(CallHistory*, const char*, const char*) { return 0; }
+
+namespace greenlink {
+uint64_t smsListGeneration() { return pSmsList.generation(); }
+uint64_t callLogListGeneration() { return pCallhistoryList.generation(); }
+} // namespace greenlink
 
 // Calendar and reminders ------------------------------------------------------
 

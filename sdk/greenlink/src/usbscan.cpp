@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "device_table.h"
@@ -118,7 +119,19 @@ void checkDeviceCount_for_lsusb() {
     parse_buffer(text.c_str());
 }
 
+namespace {
+
+// Every count rebuilds the one scan table, and the program counts from more
+// than one thread (each window's device thread): scans take turns.
+std::mutex& scanTableMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace
+
 int GetAndroidDevicesCount() {
+    std::lock_guard lock(scanTableMutex());
     st_androidDevice_count = 0;
     std::memset(st_usbInfo_androidDevice, 0, sizeof st_usbInfo_androidDevice);
     checkDeviceCount_for_lsusb();
@@ -132,9 +145,14 @@ int GetAndroidDevicesCount() {
 using namespace greenlink;
 
 int AndroidTSF_CheckConnectDeviceToPC_Count(void) {
-    int count = GetAndroidDevicesCount();
-    WriteLog("CheckConnectDeviceToPC_Count st_connectAndroidCount = %d, ret = %d\n",
-             st_connectAndroidCount, count);
+    const int count = GetAndroidDevicesCount();
+    int listed = 0;
+    {
+        // The adb listing of another thread writes it under the table's lock.
+        std::lock_guard lock(deviceTableMutex());
+        listed = st_connectAndroidCount;
+    }
+    WriteLog("CheckConnectDeviceToPC_Count st_connectAndroidCount = %d, ret = %d\n", listed, count);
     if (count < 1)
         clearStickyIdentities();
     return count;

@@ -1,22 +1,26 @@
-// A virtual-phone lab for one test: `kestrova-lab up` in a private folder,
-// its exports applied to this process (adb server port, HOME, tool folder),
-// and `kestrova-lab down` at the end.
+// The virtual lab for a test of the Android library, which runs in the test's
+// own process: the lab's variables become this process's environment (adb
+// server port, HOME, tool folder), what the library learnt about earlier
+// phones is forgotten, and the library's positions are mapped to lab phones.
 #pragma once
 
 #include <string>
 #include <vector>
 
-class LabSession {
-  public:
-    explicit LabSession(int phones, const std::vector<std::string>& extra = {});
-    ~LabSession();
-    LabSession(const LabSession&) = delete;
-    LabSession& operator=(const LabSession&) = delete;
+#include "lab_session.h"
 
-    bool ok() const { return ok_; }
-    const std::string& error() const { return error_; }
-    const std::string& dir() const { return dir_; }
-    std::string phoneDir(int phone) const;
+class AndroidLab {
+  public:
+    // `kestrova-lab up --android PHONES EXTRA...`.
+    explicit AndroidLab(int phones, const std::vector<std::string>& extra = {});
+    ~AndroidLab();
+    AndroidLab(const AndroidLab&) = delete;
+    AndroidLab& operator=(const AndroidLab&) = delete;
+
+    bool ok() const { return session_.ready(); }
+    std::string error() const { return session_.startError().toStdString(); }
+    LabSession& session() { return session_; }
+    std::string phoneDir(int phone) const { return session_.phoneDir(phone).toStdString(); }
     std::string sdcard(int phone) const { return phoneDir(phone) + "/sdcard"; }
 
     // Runs a kestrova-lab subcommand on this lab; true when it exited 0.
@@ -39,11 +43,12 @@ class LabSession {
     int phoneAt(int position) const;
 
     // A fresh scratch folder below the lab folder.
-    std::string scratch(const std::string& name) const;
+    std::string scratch(const std::string& name) const {
+        return session_.scratch(QString::fromStdString(name)).toStdString();
+    }
 
   private:
-    std::string dir_, error_;
-    bool ok_ = false;
+    LabSession session_;
 };
 
 // Forgets what the library learnt about earlier phones (a test process may

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
@@ -38,22 +39,59 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments,
 } // namespace
 
 LabSession::LabSession(const QStringList& arguments) {
+    m_env = QProcessEnvironment::systemEnvironment();
+    const QString shared = m_env.value(QStringLiteral("KESTROVA_SHARED_LAB"));
+    if (!(shared.isEmpty() ? up(arguments) : join(shared, arguments)))
+        return;
+    // The libraries' log and temporary files stay inside the lab's folder.
+    m_env.insert("TMPDIR", dir());
+    m_ready = true;
+}
+
+bool LabSession::up(const QStringList& arguments) {
     QDir().mkpath(QStringLiteral(KESTROVA_TEST_BUILD_DIR "/labs"));
     m_dir =
         std::make_unique<QTemporaryDir>(QStringLiteral(KESTROVA_TEST_BUILD_DIR "/labs/lab-XXXXXX"));
-    m_env = QProcessEnvironment::systemEnvironment();
     if (!m_dir->isValid()) {
         m_startError = "no lab folder";
-        return;
+        return false;
     }
+    m_path = m_dir->path();
     const ProgramRun up = runProgram(binPath("kestrova-lab"),
                                      QStringList{"up", "--dir", dir()} + arguments, m_env, 120000);
     if (up.exitCode != 0) {
         m_startError = up.out + up.err;
-        return;
+        return false;
     }
+    takeExports(up.out);
+    return true;
+}
+
+// The fixture's set-up (cmake/lab_fixture.cmake) left the arguments it
+// started the lab with in "arguments", one a line, and what `up` printed in
+// "up.out".
+bool LabSession::join(const QString& folder, const QStringList& arguments) {
+    m_path = folder;
+    m_shared = true;
+    QFile given(folder + "/arguments"), printed(folder + "/up.out");
+    if (!given.open(QIODevice::ReadOnly) || !printed.open(QIODevice::ReadOnly)) {
+        m_startError = "the fixture's lab in " + folder + " is not up";
+        return false;
+    }
+    const QStringList fixtureArguments =
+        QString::fromUtf8(given.readAll()).split('\n', Qt::SkipEmptyParts);
+    if (fixtureArguments != arguments) {
+        m_startError = "the fixture's lab was started with \"" + fixtureArguments.join(' ') +
+                       "\", this test asks for \"" + arguments.join(' ') + "\"";
+        return false;
+    }
+    takeExports(QString::fromUtf8(printed.readAll()));
+    return true;
+}
+
+void LabSession::takeExports(const QString& upOutput) {
     // Lines of the form: export NAME=value
-    for (const QString& line : up.out.split('\n')) {
+    for (const QString& line : upOutput.split('\n')) {
         if (!line.startsWith("export "))
             continue;
         const QString assignment = line.mid(7);
@@ -66,9 +104,12 @@ LabSession::LabSession(const QStringList& arguments) {
         m_env.insert(assignment.left(eq), value);
         m_exports.append({assignment.left(eq), value});
     }
-    // The libraries' log and temporary files stay inside the lab's folder.
-    m_env.insert("TMPDIR", dir());
-    m_ready = true;
+}
+
+void LabSession::applyToProcess() const {
+    for (const auto& [name, value] : m_exports)
+        qputenv(name.toUtf8().constData(), value.toUtf8());
+    qputenv("TMPDIR", dir().toUtf8());
 }
 
 QString LabSession::environment(const QString& name) const { return m_env.value(name); }
@@ -118,10 +159,20 @@ LabSession::~LabSession() {
         runProgram(binPath("kestrova-lab"), {"down", "--dir", dir()}, m_env, 60000);
 }
 
-QString LabSession::dir() const { return m_dir->path(); }
+QString LabSession::dir() const { return m_path; }
 
-QString LabSession::androidPhone(int n) const {
-    return "android:" + m_env.value(QString("KESTROVA_LAB_SERIAL_%1").arg(n));
+QString LabSession::androidPhone(int n) const { return "android:" + serial(n); }
+
+QString LabSession::serial(int n) const {
+    return m_env.value(QString("KESTROVA_LAB_SERIAL_%1").arg(n));
+}
+
+QString LabSession::phoneDir(int n) const { return dir() + "/phones/" + QString::number(n); }
+
+QString LabSession::scratch(const QString& name) const {
+    const QString path = dir() + "/scratch-" + name;
+    QDir().mkpath(path);
+    return path;
 }
 
 ProgramRun LabSession::run(const QString& program, const QStringList& arguments,
@@ -139,8 +190,13 @@ QJsonObject LabSession::dump(int phone) const {
 }
 
 bool LabSession::agentFaults(int phone, const QStringList& faults) const {
-    const QString phoneDir = dir() + "/phones/" + QString::number(phone);
-    return run("kestrova-android-fixture", QStringList{"faults", "--dir", phoneDir} + faults)
+    return run("kestrova-android-fixture", QStringList{"faults", "--dir", phoneDir(phone)} + faults)
+               .exitCode == 0;
+}
+
+bool LabSession::fault(int phone, const QString& kind, long long value) const {
+    return lab("fault", {"--phone", QString::number(phone), "--kind", kind, "--value",
+                         QString::number(value)})
                .exitCode == 0;
 }
 

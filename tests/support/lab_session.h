@@ -1,6 +1,12 @@
-// Starts the virtual lab for one test in a folder of its own, runs the
-// project's programs against it with the lab's environment, and stops
-// everything at the end.
+// The virtual lab for a test: `kestrova-lab up` in a folder of its own, the
+// project's programs run against it with the lab's environment, and
+// everything stopped at the end.
+//
+// A test that CTest runs inside a lab fixture (KESTROVA_SHARED_LAB names the
+// fixture's folder) joins that lab instead: it was started once, before the
+// fixture's tests, with the same arguments, and the fixture stops it after
+// them. The fixture's tests run one at a time, so each still has the lab to
+// itself while it runs.
 #pragma once
 
 #include <QJsonArray>
@@ -43,6 +49,18 @@ class LabSession {
     const QList<std::pair<QString, QString>>& exports() const { return m_exports; }
     // "android:SERIAL" of the lab's phone N, as the driver takes it.
     QString androidPhone(int n) const;
+    // The serial of the lab's phone N, and the folder that holds its state.
+    QString serial(int n) const;
+    QString phoneDir(int n) const;
+    // A fresh scratch folder below the lab folder.
+    QString scratch(const QString& name) const;
+    // True when this session joined the lab of a CTest fixture.
+    bool shared() const { return m_shared; }
+
+    // For tests whose libraries run in this process (the Android library, the
+    // windows): puts the lab's variables and its TMPDIR into this process's
+    // environment.
+    void applyToProcess() const;
 
     // Runs a program of the build's bin folder with the lab's environment.
     ProgramRun run(const QString& program, const QStringList& arguments,
@@ -54,6 +72,9 @@ class LabSession {
     // Sets the agent faults of phone N ("stall=2", "only=SendSMS", ...);
     // none clears them.
     bool agentFaults(int phone, const QStringList& faults) const;
+    // A transport fault of phone N (kestrova-lab fault --kind KIND --value V);
+    // "clear" ends them.
+    bool fault(int phone, const QString& kind, long long value = 0) const;
     // One transfer; the JSON object the driver printed last (empty on failure).
     QJsonObject transfer(const QStringList& arguments, ProgramRun* run = nullptr) const;
 
@@ -69,11 +90,17 @@ class LabSession {
                                           const QStringList& arguments) const;
 
   private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    bool up(const QStringList& arguments);
+    bool join(const QString& folder, const QStringList& arguments);
+    void takeExports(const QString& upOutput);
+
+    std::unique_ptr<QTemporaryDir> m_dir; // the lab's own folder, when not shared
+    QString m_path;
     std::unique_ptr<class QProcess> m_iphone;
     QProcessEnvironment m_env;
     QList<std::pair<QString, QString>> m_exports;
     bool m_ready = false;
+    bool m_shared = false;
     QString m_startError;
 };
 

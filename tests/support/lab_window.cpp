@@ -28,13 +28,11 @@ LabWindow::LabWindow(const QStringList& labArguments, const QString& screenshotF
     // exist, so no real usbmuxd of the machine is ever asked.
     libusbmuxd_set_use_inotify(0);
     qputenv("USBMUXD_SOCKET_ADDRESS", ("UNIX:" + m_lab->dir() + "/no-usbmuxd").toUtf8());
-    for (const auto& [name, value] : m_lab->exports()) {
-        qputenv(name.toUtf8().constData(), value.toUtf8());
+    // The job's work folder and the libraries' scratch files stay in the lab.
+    m_lab->applyToProcess();
+    for (const auto& [name, value] : m_lab->exports())
         if (name.startsWith("KESTROVA_LAB_SERIAL_"))
             m_serials.append(value);
-    }
-    // The job's work folder and the libraries' scratch files stay in the lab.
-    qputenv("TMPDIR", m_lab->dir().toUtf8());
     answerModals({});
 }
 
