@@ -18,10 +18,12 @@
 #include <thread>
 
 #include "QtMyThread.h"
+#include "android_destination.h"
 #include "fruitlink.h"
 #include "greenlink.h"
 #include "jukelink.h"
 #include "transfer_cli.h"
+#include "work_folder.h"
 
 namespace {
 
@@ -56,11 +58,13 @@ int positionOfSerial(const std::string& serial, int seconds) {
     return found;
 }
 
-bool prepareAndroid(int index, int seconds) {
+bool detectAndroid(int index, int seconds) {
     if (!waitFor(seconds, [&] { return AndroidTSF_CheckConnectDeviceToPC_Count() > 0; }))
         return false;
-    if (!waitFor(seconds, [&] { return AndroidTSF_CheckDeviceDetected(index) == 0; }))
-        return false;
+    return waitFor(seconds, [&] { return AndroidTSF_CheckDeviceDetected(index) == 0; });
+}
+
+bool prepareAndroid(int index) {
     if (AndroidTSF_ReadyTodoing(index) == 0)
         return true;
     const char* why = AndroidTSF_GetReadyTodoFailure(index);
@@ -108,7 +112,9 @@ int main(int argc, char** argv) {
             return cancelledBeforeStart();
         std::fprintf(stderr, "kestrova-transfer: %s\n", message);
         job.failBeforeStart(why);
-        AndroidTSF_UnInit();
+        // A phone another copy is using keeps its agent.
+        if (why != kestrova::Reason::PhoneBusy)
+            AndroidTSF_UnInit();
         std::fflush(stdout);
         if (request.summary)
             kestrova::printSummary(job, stdout);
@@ -117,6 +123,7 @@ int main(int argc, char** argv) {
         return kNotFound;
     };
 
+    kestrova::removeLeftovers();
     AndroidTSF_Init();
     if (request.sourceType == kDeviceIphone)
         IphoneTSF_Init();
@@ -136,11 +143,24 @@ int main(int argc, char** argv) {
     if (request.sourceType == kDeviceAndroid && request.sourceIndex == request.destinationIndex)
         return failOrCancel("source and destination are the same phone");
 
-    // Bring the phones to the ready state the window would have reached.
-    if (request.sourceType == kDeviceAndroid &&
-        !prepareAndroid(request.sourceIndex, request.waitSeconds))
+    // Find the phones, hold them against other copies, and only then bring
+    // them to the ready state the window would have reached: preparing a
+    // phone restarts its agent, which another copy may be using.
+    const bool androidSource = request.sourceType == kDeviceAndroid;
+    if (androidSource && !detectAndroid(request.sourceIndex, request.waitSeconds))
         return failOrCancel("the source Android phone is not ready");
-    if (!prepareAndroid(request.destinationIndex, request.waitSeconds))
+    if (!detectAndroid(request.destinationIndex, request.waitSeconds))
+        return failOrCancel("the destination Android phone is not ready",
+                            kestrova::Reason::DestinationUnavailable);
+    kestrova::PhoneLock sourceLock;
+    kestrova::PhoneLock destinationLock;
+    if ((androidSource && !sourceLock.acquire(kestrova::androidSerial(request.sourceIndex))) ||
+        !destinationLock.acquire(kestrova::androidSerial(request.destinationIndex)))
+        return failOrCancel("a phone is in use by another copy", kestrova::Reason::PhoneBusy);
+    request.lockPhones = false;
+    if (androidSource && !prepareAndroid(request.sourceIndex))
+        return failOrCancel("the source Android phone is not ready");
+    if (!prepareAndroid(request.destinationIndex))
         return failOrCancel("the destination Android phone is not ready",
                             kestrova::Reason::DestinationUnavailable);
     if (request.sourceType == kDeviceIphone && !waitFor(request.waitSeconds, [&] {

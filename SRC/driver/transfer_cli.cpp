@@ -1,5 +1,7 @@
 #include "transfer_cli.h"
 
+#include "work_folder.h"
+
 #include <QDir>
 
 #include <cstdlib>
@@ -66,7 +68,7 @@ std::string seconds(int64_t ms) {
 
 bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* error) {
     bool anyKind = false;
-    r->workFolder = QDir::tempPath() + "/kestrova";
+    r->workFolder = defaultWorkFolder();
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](std::string* out) {

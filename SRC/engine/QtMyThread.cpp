@@ -10,6 +10,7 @@
 #include "greenlink.h"
 #include "job.h"
 #include "sources.h"
+#include "work_folder.h"
 
 using kestrova::Kind;
 using kestrova::Reason;
@@ -154,10 +155,16 @@ void TransferDoingThread::run() {
         return;
     }
 
+    // Another job on the same phone would lose it mid-copy.
+    kestrova::PhoneLock sourceLock;
+    kestrova::PhoneLock destinationLock;
+    if (m_request.lockPhones && (!sourceLock.acquire(source->identity()) ||
+                                 !destinationLock.acquire(destination->identity())))
+        return failBeforeStart(Reason::PhoneBusy);
     // The job's folder holds scratch copies and extracted databases: the
     // user's alone.
-    QDir().mkpath(m_request.workFolder);
-    ::chmod(QFile::encodeName(m_request.workFolder).constData(), 0700);
+    if (!kestrova::makePrivateFolder(m_request.workFolder))
+        return failBeforeStart(Reason::SourceUnavailable);
     const kestrova::JobContext context{m_request.workFolder, [this] { return stopped(); }};
     {
         std::lock_guard lock(m_endsLock);

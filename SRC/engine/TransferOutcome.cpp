@@ -40,6 +40,8 @@ const char* reasonText(Reason reason) {
         return "destination not available";
     case Reason::NotTrusted:
         return "unlock the iPhone and tap Trust";
+    case Reason::PhoneBusy:
+        return "the phone is in use by another copy";
     }
     return "";
 }
@@ -80,6 +82,8 @@ const char* reasonKey(Reason reason) {
         return "destination_unavailable";
     case Reason::NotTrusted:
         return "not_trusted";
+    case Reason::PhoneBusy:
+        return "phone_busy";
     }
     return "none";
 }

@@ -33,6 +33,7 @@ enum class Reason : int {
     BackupIncomplete,       // the backup was never finished: more may be missing than it lists
     DestinationUnavailable, // the destination could not be found or made ready
     NotTrusted,             // the iPhone is locked or does not trust this computer yet
+    PhoneBusy,              // another copy is using the phone
 };
 
 // Short words for a reason, as shown after "Failed:" or "Skipped:".

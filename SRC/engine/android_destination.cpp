@@ -1,5 +1,6 @@
 #include "android_destination.h"
 
+#include <cstring>
 #include <vector>
 
 #include "greenlink.h"
@@ -37,6 +38,15 @@ StreamCalls streamCallsFor(Kind kind) {
 }
 
 } // namespace
+
+std::string androidSerial(int index) {
+    AndroidDeviceInfo info = {};
+    if (AndroidTSF_GetAndroidDevicesInfo(&info, index) != 0)
+        return {};
+    return std::string(info.serial, strnlen(info.serial, sizeof info.serial));
+}
+
+std::string AndroidDestination::identity() const { return androidSerial(m_index); }
 
 void AndroidDestination::prepare() {
     // A phone's agent may need a few greetings before its channel settles.

@@ -6,12 +6,16 @@
 
 namespace kestrova {
 
+// The serial of the Android phone at a position, or empty.
+std::string androidSerial(int index);
+
 class AndroidDestination final : public Destination {
   public:
     explicit AndroidDestination(int index) : m_index(index) {}
     int index() const { return m_index; }
 
     void prepare() override;
+    std::string identity() const override;
     bool addRecord(const RecordRef& record) override;
     AddResult addFile(Kind kind, SourceFile& file, const std::string& name, int64_t expectedSize,
                       FileProgress& progress) override;

@@ -66,6 +66,7 @@ class AndroidSource final : public Source {
         return true;
     }
     Reason unavailable(Kind) const override { return Reason::None; }
+    std::string identity() const override { return androidSerial(m_index); }
 
     Count count(Kind kind) override {
         switch (kind) {

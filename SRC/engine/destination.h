@@ -53,6 +53,8 @@ class Destination {
 
     // Once per job, before the first kind.
     virtual void prepare() {}
+    // What names the device for the phone lock.
+    virtual std::string identity() const { return {}; }
     // After a failed write: true while the destination still answers.
     virtual bool alive() = 0;
     // The user cancelled: stop a file write at its next piece.

@@ -79,6 +79,13 @@ class IphoneSource final : public ParsedSource {
         return true;
     }
 
+    std::string identity() const override {
+        DeviceNode* node = IphoneTSF_AcquireDeviceNode(m_index);
+        std::string udid = node && node->info && node->info->udid ? node->info->udid : "";
+        IphoneTSF_ReleaseDeviceNode(node);
+        return udid.empty() ? std::string() : "iphone-" + udid;
+    }
+
     Reason unavailable(Kind kind) const override {
         if (!isPersonal(kind) && kind != Kind::Apps)
             return m_mediaFailure;

@@ -38,6 +38,9 @@ struct JobRequest {
     int32_t destinationIndex = 1;
     KindSet kinds;
     QString workFolder; // the job's own folder; created private if missing
+    // The job holds its phones against other jobs; false when the caller
+    // already holds them (the driver locks before it prepares the phones).
+    bool lockPhones = true;
 
     int32_t mode() const { return modeFor(sourceType, destinationType); }
 };

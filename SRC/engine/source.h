@@ -79,6 +79,9 @@ class Source {
     virtual bool prepare(const JobContext& context, const KindSet& kinds) = 0;
     // A failure found while preparing that ends this kind before it begins.
     virtual Reason unavailable(Kind kind) const = 0;
+    // What names the device for the phone lock (a serial, a UDID); empty
+    // for a source no other job can disturb.
+    virtual std::string identity() const { return {}; }
     // True when what the source holds may be short of what it should (a
     // backup that was never finished): every kind says so.
     virtual bool incomplete() const { return false; }

@@ -18,6 +18,7 @@
 #include "topCtrWidget.h"
 #include "windowhooks.h"
 #include "windowtext.h"
+#include "work_folder.h"
 
 #include <QBitmap>
 #include <QCloseEvent>
@@ -64,6 +65,8 @@ KestrovaMainWidget::KestrovaMainWidget(QWidget* parent) : QWidget(parent) {
     resize(1000, 650);
     setAutoFillBackground(true);
     g_KestrovaMainWidget_instance = this;
+    // A copy that crashed left its extracted databases behind: not for long.
+    kestrova::removeLeftovers();
     move(100, 60);
     setWindowTitle(QStringLiteral("Kestrova"));
     setWindowIcon(QIcon(QStringLiteral(":/images/program.png")));

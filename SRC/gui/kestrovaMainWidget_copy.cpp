@@ -8,6 +8,7 @@
 #include "companlateDialog.h"
 #include "windowhooks.h"
 #include "windowtext.h"
+#include "work_folder.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -18,7 +19,7 @@ void KestrovaMainWidget::startcopyButton_slots() {
     kestrova::JobRequest request;
     for (kestrova::Kind kind : kestrova::kAllKinds)
         request.kinds[kind] = m_items[kind]->isTicked();
-    request.workFolder = QDir::tempPath() + QStringLiteral("/kestrova");
+    request.workFolder = kestrova::defaultWorkFolder();
     for (UserItemWidget* item : m_items)
         item->setEnabled(false);
     m_startButton->setEnabled(false);

@@ -145,6 +145,43 @@ TEST(CancelWhileStalled, TheJobEndsWithItsReportWithoutWaitingForThePhone) {
     EXPECT_EQ(run.exitCode, 1);
 }
 
+// Two copies on the same phones: the second is told the phones are busy and
+// leaves them alone, so the first ends whole.
+TEST(TwoJobs, TheSecondIsToldThePhoneIsBusyAndTheFirstEndsWhole) {
+    LabSession lab({"--android", "2", "--seed", "33"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", QString::number(kSource), "--records", "6"}).exitCode, 0);
+    ASSERT_TRUE(lab.agentFaults(kDestination, {"stall=1", "only=AddPerson"}));
+    const QStringList arguments = {"--from",  lab.androidPhone(kSource),
+                                   "--to",    lab.androidPhone(kDestination),
+                                   "--kinds", "contacts"};
+    auto first =
+        lab.start("kestrova-transfer", arguments + QStringList{"--work", lab.dir() + "/a"});
+    QString output;
+    for (int i = 0; i < 600 && !output.contains("progress contacts 1/"); ++i) {
+        first->waitForReadyRead(100);
+        output += QString::fromUtf8(first->readAllStandardOutput());
+    }
+    ASSERT_TRUE(output.contains("progress contacts 1/")) << output.toStdString();
+
+    ProgramRun second;
+    const QJsonObject busy =
+        lab.transfer(arguments + QStringList{"--work", lab.dir() + "/b"}, &second);
+    ASSERT_FALSE(busy.isEmpty()) << second.out.toStdString() << second.err.toStdString();
+    EXPECT_EQ(kindReport(busy, "contacts").value("reason").toString(), "phone_busy");
+    EXPECT_EQ(second.exitCode, 3);
+
+    ASSERT_TRUE(waitForExit(*first, 120000));
+    output += QString::fromUtf8(first->readAllStandardOutput());
+    const QJsonObject report =
+        QJsonDocument::fromJson(output.trimmed().split('\n').last().toUtf8()).object();
+    EXPECT_EQ(kindReport(report, "contacts").value("outcome").toString(), "success")
+        << output.toStdString();
+    ASSERT_TRUE(lab.agentFaults(kDestination, {}));
+    EXPECT_EQ(projectedRecords(lab.dump(kDestination), "contacts"),
+              projectedRecords(lab.dump(kSource), "contacts"));
+}
+
 class CancelDuring : public ::testing::TestWithParam<CancelCase> {};
 
 TEST_P(CancelDuring, TheKindStopsLaterKindsNeverStartNothingIsHalfWritten) {
