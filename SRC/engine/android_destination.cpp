@@ -1,6 +1,8 @@
 #include "android_destination.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "greenlink.h"
@@ -12,6 +14,7 @@ namespace {
 
 constexpr int kAgentGreetings = 10;
 constexpr int kStreamChunk = 10240;
+constexpr int kStreamFloor = 2048;
 
 // The library takes mutable C texts; these copies live for one call.
 std::vector<char> cText(const std::string& text) {
@@ -107,13 +110,24 @@ AddResult AndroidDestination::streamFile(Kind kind, SourceFile& file, const std:
     std::vector<char> phoneName = cText(name);
     if (calls.open(phoneName.data(), m_index) != 0)
         return AddResult::WriteFailed;
-    std::vector<char> buffer(kStreamChunk);
+    // The copy buffer: smaller when memory is short, and no copy at all
+    // below its floor (the file fails; nothing loops or throws).
+    int capacity = kStreamChunk;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<size_t>(capacity)]);
+    while (!buffer && capacity / 2 >= kStreamFloor) {
+        capacity /= 2;
+        buffer.reset(new (std::nothrow) char[static_cast<size_t>(capacity)]);
+    }
+    if (!buffer) {
+        calls.close(1, phoneName.data(), m_index);
+        return AddResult::WriteFailed;
+    }
     int64_t done = 0;
     bool aborted = true;
     bool writeFailed = false;
     bool interrupted = false;
     for (;;) {
-        const int got = file.read(buffer.data(), static_cast<int>(buffer.size()));
+        const int got = file.read(buffer.get(), capacity);
         if (got <= 0) {
             // A short file means the read broke off (an unplugged iPhone
             // gives part of the file, then nothing).
@@ -124,7 +138,7 @@ AddResult AndroidDestination::streamFile(Kind kind, SourceFile& file, const std:
             interrupted = true;
             break;
         }
-        if (calls.write(buffer.data(), got, m_index) < 1) {
+        if (calls.write(buffer.get(), got, m_index) < 1) {
             writeFailed = true;
             break;
         }
