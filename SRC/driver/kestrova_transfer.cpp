@@ -96,13 +96,21 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, requestCancel);
     TransferDoingThread job;
     job.prepareJob(request);
-    auto cancelledBeforeStart = [&] {
-        job.cancelBeforeStart();
-        AndroidTSF_UnInit();
+    // The report ends every run. The libraries echo their log to standard
+    // output: finish with them first, so the report is the last line.
+    auto report = [&](bool letGoOfPhones, int status) {
+        if (letGoOfPhones)
+            AndroidTSF_UnInit();
         std::fflush(stdout);
+        if (request.summary)
+            kestrova::printSummary(job, stdout);
         std::printf("%s\n", kestrova::outcomeJson(job, request).c_str());
         std::fflush(stdout);
-        return 1;
+        return status;
+    };
+    auto cancelledBeforeStart = [&] {
+        job.cancelBeforeStart();
+        return report(true, 1);
     };
     // A preparation step that gave up because of the cancel is no failure;
     // any other ends with the report too, every kind saying why.
@@ -113,14 +121,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestrova-transfer: %s\n", message);
         job.failBeforeStart(why);
         // A phone another copy is using keeps its agent.
-        if (why != kestrova::Reason::PhoneBusy)
-            AndroidTSF_UnInit();
-        std::fflush(stdout);
-        if (request.summary)
-            kestrova::printSummary(job, stdout);
-        std::printf("%s\n", kestrova::outcomeJson(job, request).c_str());
-        std::fflush(stdout);
-        return kNotFound;
+        return report(why != kestrova::Reason::PhoneBusy, kNotFound);
     };
 
     kestrova::removeLeftovers();
@@ -191,13 +192,5 @@ int main(int argc, char** argv) {
         kestrova::printProgress(job, stdout);
     }
     kestrova::printProgress(job, stdout);
-    // The libraries echo their log to standard output: finish with them
-    // first, so the report is the last line.
-    AndroidTSF_UnInit();
-    std::fflush(stdout);
-    if (request.summary)
-        kestrova::printSummary(job, stdout);
-    std::printf("%s\n", kestrova::outcomeJson(job, request).c_str());
-    std::fflush(stdout);
-    return job.allSucceeded() ? 0 : 1;
+    return report(true, job.allSucceeded() ? 0 : 1);
 }
