@@ -169,7 +169,7 @@ std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& r
              << ",\"offered\":" << c.offered.load() << ",\"copied\":" << c.copied.load()
              << ",\"failed\":" << c.failed.load() << ",\"skipped\":" << c.skipped.load()
              << ",\"reason\":" << jsonString(reasonKey(c.firstReason()))
-             << ",\"text\":" << jsonString(describe(c, true))
+             << ",\"text\":" << jsonString(describe(c, true)) << ",\"renamed\":" << c.renamed.load()
              << ",\"seconds\":" << seconds(c.elapsedMs.load()) << "}";
         first = false;
     }

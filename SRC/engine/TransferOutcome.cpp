@@ -4,6 +4,20 @@
 
 namespace kestrova {
 
+std::string fitFileName(const std::string& name) {
+    constexpr size_t kLimit = 255;
+    if (name.size() <= kLimit)
+        return name;
+    const size_t dot = name.rfind('.');
+    std::string extension =
+        dot != std::string::npos && dot > 0 && name.size() - dot <= 16 ? name.substr(dot) : "";
+    size_t keep = kLimit - extension.size();
+    // Never cut a UTF-8 character in two: back up to the start of one.
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    return name.substr(0, keep) + extension;
+}
+
 const char* reasonText(Reason reason) {
     switch (reason) {
     case Reason::None:
@@ -117,6 +131,7 @@ void KindCounters::reset() {
     skipped = 0;
     reason = 0;
     elapsedMs = 0;
+    renamed = 0;
     started = false;
     finished = false;
     cancelled = false;
@@ -166,6 +181,9 @@ std::string describe(const KindCounters& c, bool selected) {
     case Outcome::Running:
         return "Copying";
     case Outcome::Success:
+        if (c.renamed.load() > 0)
+            return "Success (" + std::to_string(c.renamed.load()) +
+                   " names too long for the phone were shortened)";
         return "Success";
     case Outcome::Skipped:
         return why.empty() ? "Skipped: " + std::to_string(c.skipped.load()) + " of " + offered

@@ -36,6 +36,10 @@ enum class Reason : int {
     PhoneBusy,              // another copy is using the phone
 };
 
+// A file name that fits a phone's limit of 255 bytes: cut at a character
+// boundary before its extension, which is kept. Unchanged when it fits.
+std::string fitFileName(const std::string& name);
+
 // Short words for a reason, as shown after "Failed:" or "Skipped:".
 const char* reasonText(Reason reason);
 const char* reasonKey(Reason reason);
@@ -60,6 +64,7 @@ struct KindCounters {
     std::atomic<int64_t> skipped{0};
     std::atomic<int> reason{0};
     std::atomic<int64_t> elapsedMs{0}; // time the kind took, set when it ends
+    std::atomic<int64_t> renamed{0};   // files stored under a shortened name
     std::atomic<bool> started{false};
     std::atomic<bool> finished{false};
     std::atomic<bool> cancelled{false};

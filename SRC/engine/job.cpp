@@ -172,7 +172,11 @@ void JobLoop::copyOneFile(Kind kind, const FileEntry& entry) {
         if (!opened.file)
             return failed(kind, opened.why);
         FileProgress progress{&m_progress.fileDone, m_stopped};
-        result = m_destination.addFile(kind, *opened.file, entry.name, entry.size, progress);
+        // A name longer than the phone takes is shortened, not refused.
+        const std::string name = fitFileName(entry.name);
+        result = m_destination.addFile(kind, *opened.file, name, entry.size, progress);
+        if (result == AddResult::Arrived && name != entry.name)
+            m_outcomes[kind].renamed++;
     }
     if (result != AddResult::Arrived && m_stopped())
         result = AddResult::Interrupted;

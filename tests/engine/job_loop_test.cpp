@@ -231,4 +231,25 @@ TEST(JobLoop, ACancelDuringAFileLeavesItUncountedAndTheRestUnstarted) {
     EXPECT_EQ(c.firstReason(), Reason::Cancelled);
 }
 
+TEST(JobLoop, ANameTooLongForThePhoneIsShortenedKeepingItsExtension) {
+    Job run(0);
+    std::string longName;
+    while (longName.size() < 300)
+        longName += "\xC3\xA9t\xC3\xA9 "; // "été " in UTF-8
+    run.source.files = {{longName + ".heic", "pixels"}, {"short.jpg", "pixels"}};
+    run.loop.copyKind(Kind::Photos);
+    ASSERT_EQ(run.destination.files.size(), 2u);
+    const std::string stored = run.destination.files.begin()->first == "short.jpg"
+                                   ? std::next(run.destination.files.begin())->first
+                                   : run.destination.files.begin()->first;
+    EXPECT_LE(stored.size(), 255u);
+    EXPECT_EQ(stored.substr(stored.size() - 5), ".heic");
+    // The cut fell between characters: no lone continuation byte before the extension.
+    const std::string stem = stored.substr(0, stored.size() - 5);
+    EXPECT_NE(static_cast<unsigned char>(stem.back()) & 0xC0, 0xC0u) << "a character cut in two";
+    EXPECT_EQ(longName.compare(0, stem.size(), stem), 0);
+    EXPECT_EQ(run.outcomes[Kind::Photos].renamed, 1);
+    EXPECT_EQ(run.text(Kind::Photos), "Success (1 names too long for the phone were shortened)");
+}
+
 } // namespace
