@@ -77,6 +77,30 @@ bool AndroidDestination::addRecord(const RecordRef& record) {
         record);
 }
 
+int64_t AndroidDestination::countRecords(Kind kind) {
+    int n = -1;
+    switch (kind) {
+    case Kind::Contacts:
+        n = AndroidTSF_FlushContact_Count(m_index);
+        break;
+    case Kind::Sms:
+        n = AndroidTSF_FlushSMS_Count(m_index);
+        break;
+    case Kind::CallLogs:
+        n = AndroidTSF_FlushCallLog_Count(m_index);
+        break;
+    case Kind::Calendar:
+        n = AndroidTSF_FlushCalender_Count(m_index);
+        break;
+    default:
+        return -1;
+    }
+    // The library answers "none" and "no answer" alike: ask the phone.
+    if (n < 1)
+        return alive() ? 0 : -1;
+    return n;
+}
+
 AddResult AndroidDestination::addFile(Kind kind, SourceFile& file, const std::string& name,
                                       int64_t expectedSize, FileProgress& progress) {
     const std::string local = file.localPath();

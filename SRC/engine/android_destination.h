@@ -17,6 +17,7 @@ class AndroidDestination final : public Destination {
     void prepare() override;
     std::string identity() const override;
     bool addRecord(const RecordRef& record) override;
+    int64_t countRecords(Kind kind) override;
     AddResult addFile(Kind kind, SourceFile& file, const std::string& name, int64_t expectedSize,
                       FileProgress& progress) override;
     bool beginMessages(SmsPrompt& prompt, bool* changed) override;

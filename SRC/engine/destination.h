@@ -40,6 +40,10 @@ class Destination {
     virtual ~Destination() = default;
 
     virtual bool addRecord(const RecordRef& record) = 0;
+    // How many records of a personal kind the destination holds; -1 when it
+    // cannot tell. A write whose reply was lost may still have been stored:
+    // the job counts again before it reports.
+    virtual int64_t countRecords(Kind kind) { return -1; }
     // Stores a whole file under a free name near `name`; nothing stays
     // behind of a file that did not arrive.
     virtual AddResult addFile(Kind kind, SourceFile& file, const std::string& name,

@@ -55,8 +55,25 @@ int64_t JobLoop::countRecords(Kind kind) {
 }
 
 void JobLoop::copyRecords(Kind kind) {
-    if (const int64_t total = countRecords(kind); total > 0)
+    if (const int64_t total = countRecords(kind); total > 0) {
+        const int64_t before = m_destination.countRecords(kind);
         writePages(kind, total);
+        recount(kind, before);
+    }
+}
+
+void JobLoop::recount(Kind kind, int64_t before) {
+    KindCounters& c = m_outcomes[kind];
+    if (before < 0 || c.failed == 0 || m_stopped() || m_destinationGone)
+        return;
+    const int64_t stored = m_destination.countRecords(kind) - before;
+    const int64_t unreported = std::min<int64_t>(stored - c.copied, c.failed);
+    if (unreported <= 0)
+        return;
+    c.copied += unreported;
+    c.failed -= unreported;
+    if (c.failed == 0 && c.firstReason() == Reason::WriteFailed)
+        c.reason = static_cast<int>(Reason::None);
 }
 
 void JobLoop::copyMessages() {
@@ -74,7 +91,9 @@ void JobLoop::copyMessages() {
         m_destination.endMessages(changed);
         return;
     }
+    const int64_t before = m_destination.countRecords(kind);
     writePages(kind, total);
+    recount(kind, before);
     m_destination.endMessages(changed);
 }
 

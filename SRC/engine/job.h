@@ -28,6 +28,9 @@ class JobLoop {
     void copyFiles(Kind kind);
     // Writes every record from position 0 up to total, page by page.
     void writePages(Kind kind, int64_t total);
+    // After failed writes: records the destination stored although their
+    // reply was lost count as copied, so the report is what arrived.
+    void recount(Kind kind, int64_t before);
     void copyOneFile(Kind kind, const FileEntry& entry);
 
     // Records what the source offered; false when there is nothing to copy.

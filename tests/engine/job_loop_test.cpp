@@ -105,8 +105,10 @@ class ScriptedDestination : public Destination {
             return false;
         }
         stored.push_back(std::get<ABPerson*>(record)->contactId);
-        return true;
+        // Stored, but the reply is lost on the way back.
+        return static_cast<int>(stored.size()) != loseReplyOf;
     }
+    int64_t countRecords(Kind) override { return static_cast<int64_t>(stored.size()); }
     AddResult addFile(Kind, SourceFile& file, const std::string& name, int64_t expected,
                       FileProgress& progress) override {
         std::string bytes;
@@ -134,6 +136,7 @@ class ScriptedDestination : public Destination {
     std::vector<std::string> stored;
     std::map<std::string, std::string> files;
     int refuseAfter = -1;
+    int loseReplyOf = -1;
     bool present = true;
     bool acceptMessages = true;
     bool handedBack = false;
@@ -193,6 +196,15 @@ TEST(JobLoop, ADestinationThatGoesEndsTheKindAndTheJob) {
     run.loop.copyKind(Kind::Photos);
     EXPECT_TRUE(run.destination.files.empty());
     EXPECT_EQ(run.outcomes[Kind::Photos].firstReason(), Reason::DestinationGone);
+}
+
+TEST(JobLoop, ARecordStoredWhoseReplyWasLostCountsAsCopied) {
+    Job run(4);
+    run.destination.loseReplyOf = 2;
+    run.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(run.destination.stored.size(), 4u);
+    EXPECT_EQ(run.outcomes[Kind::Contacts].copied, 4);
+    EXPECT_EQ(run.text(Kind::Contacts), "Success");
 }
 
 TEST(JobLoop, MessagesWaitForTheDestinationsConsent) {
