@@ -33,13 +33,13 @@
  * and show the text. */
 typedef enum iTunesTSF_ErrorCategory {
     ITUNESTSF_ERR_NONE = 0,
-    ITUNESTSF_ERR_NOT_FOUND = 1,      /* no such backup, file or database */
-    ITUNESTSF_ERR_CORRUPT = 2,        /* unreadable or damaged data */
-    ITUNESTSF_ERR_ENCRYPTED = 3,      /* an encrypted backup */
-    ITUNESTSF_ERR_UNSAFE_FILE = 4,    /* a link, folder, FIFO or device where a file belongs */
-    ITUNESTSF_ERR_INCOMPLETE = 5,     /* the backup was never finished */
-    ITUNESTSF_ERR_TOO_LARGE = 6,      /* over a size, nesting or count limit */
-    ITUNESTSF_ERR_IO = 7,             /* the file system refused (permissions, full disk) */
+    ITUNESTSF_ERR_NOT_FOUND = 1,       /* no such backup, file or database */
+    ITUNESTSF_ERR_CORRUPT = 2,         /* unreadable or damaged data */
+    ITUNESTSF_ERR_ENCRYPTED = 3,       /* an encrypted backup */
+    ITUNESTSF_ERR_UNSAFE_FILE = 4,     /* a link, folder, FIFO or device where a file belongs */
+    ITUNESTSF_ERR_INCOMPLETE = 5,      /* the backup was never finished */
+    ITUNESTSF_ERR_TOO_LARGE = 6,       /* over a size, nesting or count limit */
+    ITUNESTSF_ERR_IO = 7,              /* the file system refused (permissions, full disk) */
     ITUNESTSF_ERR_INVALID_ARGUMENT = 8 /* a bad index, name or missing call order */
 } iTunesTSF_ErrorCategory;
 
