@@ -117,6 +117,20 @@ demo() {
   return $rc
 }
 
+# The suite. A lab test that fails on a loaded machine runs once more; the
+# tests that needed that are listed at the end, never hidden.
+run_tests() {
+  local log="$BUILD_DIR/Testing/first-attempt.log" status=0
+  mkdir -p "$(dirname "$log")"
+  ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" --repeat until-pass:2 \
+    "${CTEST_ARGS[@]}" | tee "$log" || status=$?
+  if grep -q '\*\*\*Failed' "$log"; then
+    echo "Passed only on a second attempt (flaky under load), or failed twice:"
+    grep '\*\*\*Failed' "$log" | sed 's/^/  /'
+  fi
+  return "$status"
+}
+
 cmd="${1:-}"
 [ $# -gt 0 ] && shift
 parse_options "$@"
@@ -127,7 +141,7 @@ case "$cmd" in
     export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
     export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
     export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
-    ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" "${CTEST_ARGS[@]}"
+    run_tests
     ;;
   demo)
     build
