@@ -19,6 +19,7 @@ import com.quellfin.kestrova.core.FileNames;
 import com.quellfin.kestrova.core.MediaItem;
 import com.quellfin.kestrova.core.MediaKind;
 import com.quellfin.kestrova.core.MediaLibrary;
+import com.quellfin.kestrova.core.StreamUpload;
 import com.quellfin.kestrova.core.Upload;
 import java.io.ByteArrayOutputStream;
 import java.io.File;
@@ -189,12 +190,11 @@ final class ProviderMedia implements MediaLibrary {
     }
 
     /** Android 10 and later: a pending entry, invisible to other apps until it is published. */
-    private final class PendingEntry implements Upload {
+    private final class PendingEntry extends StreamUpload {
         private final MediaKind kind;
         private final String name, folder;
         private final Uri uri;
-        private final OutputStream out;
-        private boolean closed, published;
+        private boolean published;
 
         PendingEntry(MediaKind kind, String name) throws IOException {
             this.kind = kind;
@@ -208,22 +208,10 @@ final class ProviderMedia implements MediaLibrary {
             uri = resolver.insert(collection(kind), v);
             if (uri == null)
                 throw new IOException("the media store refused " + name);
-            out = resolver.openOutputStream(uri);
+            OutputStream out = resolver.openOutputStream(uri);
             if (out == null)
                 throw new IOException("cannot write " + name);
-        }
-
-        @Override
-        public void write(byte[] bytes) throws IOException {
-            out.write(bytes);
-        }
-
-        @Override
-        public void close() throws IOException {
-            if (!closed) {
-                closed = true;
-                out.close();
-            }
+            writeTo(out);
         }
 
         private boolean taken(String candidate) throws IOException {
@@ -266,12 +254,10 @@ final class ProviderMedia implements MediaLibrary {
     }
 
     /** Before Android 10: a hidden file in the incoming folder, renamed and scanned when complete. */
-    private final class HiddenFile implements Upload {
+    private final class HiddenFile extends StreamUpload {
         private final MediaKind kind;
         private final String name;
         private final File folder, temp;
-        private final OutputStream out;
-        private boolean closed;
 
         HiddenFile(MediaKind kind, String name) throws IOException {
             this.kind = kind;
@@ -280,20 +266,7 @@ final class ProviderMedia implements MediaLibrary {
             if (!folder.isDirectory() && !folder.mkdirs())
                 throw new IOException("cannot make " + folder);
             temp = File.createTempFile(".partial-", "", folder);
-            out = new FileOutputStream(temp);
-        }
-
-        @Override
-        public void write(byte[] bytes) throws IOException {
-            out.write(bytes);
-        }
-
-        @Override
-        public void close() throws IOException {
-            if (!closed) {
-                closed = true;
-                out.close();
-            }
+            writeTo(new FileOutputStream(temp));
         }
 
         @Override

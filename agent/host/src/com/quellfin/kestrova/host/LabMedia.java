@@ -4,6 +4,7 @@ import com.quellfin.kestrova.core.FileNames;
 import com.quellfin.kestrova.core.MediaItem;
 import com.quellfin.kestrova.core.MediaKind;
 import com.quellfin.kestrova.core.MediaLibrary;
+import com.quellfin.kestrova.core.StreamUpload;
 import com.quellfin.kestrova.core.Upload;
 import java.io.IOException;
 import java.io.InputStream;
@@ -323,20 +324,9 @@ final class LabMedia implements MediaLibrary {
         // the copy is added.
         Path temp = Files.createTempFile(folder, ".partial-", "");
         OutputStream out = Files.newOutputStream(temp, StandardOpenOption.WRITE);
-        return new Upload() {
-            private boolean closed;
-
-            @Override
-            public void write(byte[] bytes) throws IOException {
-                out.write(bytes);
-            }
-
-            @Override
-            public void close() throws IOException {
-                if (!closed) {
-                    closed = true;
-                    out.close();
-                }
+        return new StreamUpload() {
+            {
+                writeTo(out);
             }
 
             @Override
