@@ -24,12 +24,6 @@ std::string pathText(const char* field, size_t size) {
     return std::string(field, strnlen(field, size));
 }
 
-// The file name of a phone path, as the destination will store it.
-std::string fileNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A file exported into the job's scratch file; removed when let go.
 class ScratchFile final : public SourceFile {
   public:

@@ -109,9 +109,7 @@ class BackupSource final : public ParsedSource {
             const DicmImageInfo* info = node->entry;
             FileEntry entry;
             entry.location = fieldText(info->name, sizeof info->name);
-            const std::string phonePath = fieldText(info->path, sizeof info->path);
-            const size_t slash = phonePath.find_last_of('/');
-            entry.name = slash == std::string::npos ? phonePath : phonePath.substr(slash + 1);
+            entry.name = fileNameOf(fieldText(info->path, sizeof info->path));
             entry.size = info->size;
             files->push_back(std::move(entry));
         }

@@ -125,9 +125,7 @@ class IphoneSource final : public ParsedSource {
         for (; node; node = node->next) {
             FileEntry entry;
             entry.location.assign(node->path, strnlen(node->path, sizeof node->path));
-            const size_t slash = entry.location.find_last_of('/');
-            entry.name =
-                slash == std::string::npos ? entry.location : entry.location.substr(slash + 1);
+            entry.name = fileNameOf(entry.location);
             entry.size = node->size;
             files->push_back(std::move(entry));
         }

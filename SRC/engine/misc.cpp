@@ -106,6 +106,11 @@ char* getPathFileName(char* path) {
     return last ? last + 1 : nullptr;
 }
 
+std::string fileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 namespace {
 
 // Every open folder below the top costs a descriptor; no real tree comes near this.

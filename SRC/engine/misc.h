@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <string>
+
 // Makes sure the process speaks UTF-8: Qt 6 already uses it for every
 // conversion, so this only repairs a C library locale that is not UTF-8.
 // Safe to call again from a worker thread once start-up has run.
@@ -27,6 +29,10 @@ bool SetUserUsedPath(QString path);
 // the path ends with one; null for a null or empty path or one without any
 // separator.
 char* getPathFileName(char* path);
+
+// The last component of a path (after its last '/' or '\\'); the whole text
+// when it has no separator.
+std::string fileNameOf(const std::string& path);
 
 // Deletes the folder path and everything below it. Links inside are removed
 // as links and never followed; a path that is itself a link is refused.

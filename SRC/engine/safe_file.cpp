@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <vector>
-
 namespace kestrova {
 
 bool copyToPrivateFile(int fd, const std::string& path) {
