@@ -19,7 +19,7 @@ PACKAGES=(
   libimobiledevice-dev libplist-dev libusbmuxd-dev libssl-dev
   libarchive-dev libusb-1.0-0-dev libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev
-  adb fonts-lato tzdata xvfb xauth
+  adb android-sdk-platform-tools-common usbmuxd fonts-lato tzdata xvfb xauth
   default-jdk-headless junit5 libxerial-sqlite-jdbc-java
 )
 

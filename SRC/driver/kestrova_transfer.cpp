@@ -61,7 +61,23 @@ int positionOfSerial(const std::string& serial, int seconds) {
 bool detectAndroid(int index, int seconds) {
     if (!waitFor(seconds, [&] { return AndroidTSF_CheckConnectDeviceToPC_Count() > 0; }))
         return false;
-    return waitFor(seconds, [&] { return AndroidTSF_CheckDeviceDetected(index) == 0; });
+    int last = -5;
+    if (waitFor(seconds, [&] { return (last = AndroidTSF_CheckDeviceDetected(index)) == 0; }))
+        return true;
+    if (last == -2)
+        std::fprintf(stderr,
+                     "kestrova-transfer: phone %d waits for its user to allow USB "
+                     "debugging from this computer\n",
+                     index);
+    else if (last == -3)
+        std::fprintf(stderr,
+                     "kestrova-transfer: phone %d: no permissions to open it (install "
+                     "the udev rules for Android phones: android-sdk-platform-tools-common)\n",
+                     index);
+    else if (last == -1)
+        std::fprintf(stderr, "kestrova-transfer: phone %d is not ready (USB debugging off?)\n",
+                     index);
+    return false;
 }
 
 bool prepareAndroid(int index) {

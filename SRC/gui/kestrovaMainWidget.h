@@ -17,6 +17,7 @@
 
 class CheckDeviceDetectedThread;
 class DebugAuthorizationWidget;
+class GuidancePage;
 class GetDeviceCountThread;
 class MyListWidget;
 class MyPushButton;
@@ -107,6 +108,7 @@ class KestrovaMainWidget : public QWidget {
     void androidReadyScanThread_start(int index);
     void offLine_skinshow();
     void debugNoOpened_skinshow();
+    void noPermission_skinshow();
     void needsAttention();
     void leftNoDevices_skinshow(const QString& message);
     void rightNoDevices_skinshow();
@@ -138,6 +140,7 @@ class KestrovaMainWidget : public QWidget {
     MyPushButton* m_backupButton = nullptr;
     OpenUsbDebugWidget* m_usbDebugPage = nullptr;
     DebugAuthorizationWidget* m_authorisationPage = nullptr;
+    GuidancePage* m_permissionPage = nullptr;
     TransferProgressWidget* m_progress = nullptr;
     TransferDoingThread* m_job = nullptr;
     GetDeviceCountThread* m_countThread = nullptr;

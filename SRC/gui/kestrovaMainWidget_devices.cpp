@@ -5,6 +5,7 @@
 
 #include "DebugAuthorizationWidget.h"
 #include "DeviceThreads.h"
+#include "GuidancePage.h"
 #include "MyPushButton.h"
 #include "OpenUsbDebugWidget.h"
 #include "QtMyThread.h"
@@ -42,7 +43,7 @@ void KestrovaMainWidget::m_Timer1_slots() {
     if (m_transferMode < 0 || m_timerBusy)
         return;
     m_timerBusy = true;
-    if (m_authorisationPage->m_dismissed)
+    if (m_authorisationPage->m_dismissed || m_permissionPage->m_dismissed)
         m_backupButton->show();
     const int total = m_countThread->m_totalCount;
     // While a copy runs the panes stay as they are: the job owns the phones.
@@ -156,6 +157,8 @@ void KestrovaMainWidget::androidCheckDeviceDetectedThread_Finished() {
     const int index = m_checkThread->index;
     if (result == -2) {
         offLine_skinshow();
+    } else if (result == -3) {
+        noPermission_skinshow();
     } else if (result == 0) {
         const AndroidDeviceInfo info = androidInfo(index);
         if (info.serial[0] && m_preparationFailedSerial == info.serial) {
@@ -164,6 +167,7 @@ void KestrovaMainWidget::androidCheckDeviceDetectedThread_Finished() {
                    std::strcmp(info.serial, m_rightId) != 0) {
             m_usbDebugPage->m_dismissed = false;
             m_authorisationPage->m_dismissed = false;
+            m_permissionPage->m_dismissed = false;
             hidePages();
             androidReadyScanThread_start(index);
         }
@@ -230,6 +234,7 @@ void KestrovaMainWidget::androidReadyScanThread_Finished() {
 void KestrovaMainWidget::offLine_skinshow() {
     m_usbDebugPage->m_dismissed = false;
     m_usbDebugPage->hide();
+    m_permissionPage->hide();
     if (!m_authorisationPage->m_dismissed) {
         m_backupButton->hide();
         m_authorisationPage->show();
@@ -238,8 +243,22 @@ void KestrovaMainWidget::offLine_skinshow() {
     needsAttention();
 }
 
+// adb lists the phone as "no permissions": neither USB debugging nor the
+// phone's "Allow" is the matter, but the computer's rules for USB devices.
+void KestrovaMainWidget::noPermission_skinshow() {
+    m_usbDebugPage->hide();
+    m_authorisationPage->hide();
+    if (!m_permissionPage->m_dismissed) {
+        m_backupButton->hide();
+        m_permissionPage->show();
+        m_permissionPage->raise();
+    }
+    needsAttention();
+}
+
 void KestrovaMainWidget::debugNoOpened_skinshow() {
     m_authorisationPage->hide();
+    m_permissionPage->hide();
     if (!m_usbDebugPage->m_dismissed) {
         m_usbDebugPage->show();
         m_usbDebugPage->raise();
@@ -258,6 +277,7 @@ void KestrovaMainWidget::needsAttention() {
 void KestrovaMainWidget::hidePages() {
     m_usbDebugPage->hide();
     m_authorisationPage->hide();
+    m_permissionPage->hide();
 }
 
 void KestrovaMainWidget::leftNoDevices_skinshow(const QString& message) {
@@ -315,6 +335,7 @@ void KestrovaMainWidget::leftRetryButton_slots() {
     m_preparationFailedSerial.clear();
     m_usbDebugPage->m_dismissed = false;
     m_authorisationPage->m_dismissed = false;
+    m_permissionPage->m_dismissed = false;
     showConnecting(m_left);
 }
 
@@ -322,5 +343,6 @@ void KestrovaMainWidget::rightRetryButton_slots() {
     m_preparationFailedSerial.clear();
     m_usbDebugPage->m_dismissed = false;
     m_authorisationPage->m_dismissed = false;
+    m_permissionPage->m_dismissed = false;
     showConnecting(m_right);
 }

@@ -55,6 +55,8 @@ bool parseArgs(int argc, char** argv, lab::PhoneSettings& s, int& port, int& ctl
             s.device = v;
         else if (a == "--usb")
             std::sscanf(v.c_str(), "%i:%i", &s.usbVendor, &s.usbProduct);
+        else if (a == "--usb-interfaces")
+            s.usbInterfaces = v;
         else if (a == "--sms-accept")
             s.smsPromptAcceptAfterSeconds = std::atoi(v.c_str());
         else if (a == "--prop" && v.find('=') != std::string::npos)

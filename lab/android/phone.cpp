@@ -177,7 +177,8 @@ void Phone::writeUsbPresence() {
     std::string path = m_settings.dir + "/usb-present";
     if (plugged())
         writeFileAtomic(path, "VID:" + std::to_string(m_settings.usbVendor) +
-                                  ",PID:" + std::to_string(m_settings.usbProduct) + "\n");
+                                  ",PID:" + std::to_string(m_settings.usbProduct) +
+                                  ",IF:" + m_settings.usbInterfaces + "\n");
     else
         unlink(path.c_str());
 }

@@ -29,6 +29,9 @@ struct PhoneSettings {
     std::string pda; // ro.build.PDA
     int usbVendor = 0x18D1;
     int usbProduct = 0x4E21;
+    // Interface classes the phone shows on USB ("cc/ss/pp", blank-separated):
+    // ADB and MTP, as a phone with USB debugging on.
+    std::string usbInterfaces = "ff/42/01 06/01/01";
     int smsPromptAcceptAfterSeconds = 2; // -1: the user never accepts
     std::map<std::string, std::string> extraProps;
     // "echo" or "rr" puts a stand-in on the agent's ports instead of the agent:

@@ -18,5 +18,8 @@ int main() {
         if (auto line = lab::readFile(phone + "/usb-present", 256))
             std::fputs(line->c_str(), stdout);
     }
+    // Other USB devices on the bus (a disk, a camera): lines as getusb prints.
+    if (auto extra = lab::readFile(labDir + "/usb-extra", 64 * 1024))
+        std::fputs(extra->c_str(), stdout);
     return 0;
 }

@@ -23,6 +23,7 @@ struct LabOptions {
     std::string agent;     // java: the agent's real core on the host JVM; else the lab's agent
     int fillRecords = -1;  // >= 0: fill each phone from the fixture generator
     int ownerPid = 0;      // > 0: the lab stops by itself once this process is gone
+    std::string usb;       // per-phone USB identities (applyUsbIdentities)
 };
 
 // Runs a lab until SIGTERM/SIGINT (the daemon's body). Returns the exit code.

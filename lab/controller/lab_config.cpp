@@ -26,15 +26,55 @@ std::vector<PhoneProfile> basePhones() {
     return {s3, pixel, htc, moto, s10, nexus};
 }
 
+// Phones of today's makers, with the USB ids they show with debugging on.
+std::vector<PhoneProfile> makerPhones() {
+    return {
+        {"2201116SG", "Xiaomi", "veux_global", "veux", "13", "", 33, 0x2717, 0xFF48},
+        {"CPH2449", "OnePlus", "CPH2449EEA", "OP591BL1", "14", "", 34, 0x2A70, 0x4EE7},
+        {"CPH2305", "OPPO", "CPH2305EEA", "OP5325L1", "13", "", 33, 0x22D9, 0x2769},
+        {"V2250", "vivo", "PD2250F_EX", "PD2250F", "14", "", 34, 0x2D95, 0x6003},
+        {"moto g54 5G", "motorola", "cancunf_g", "cancunf", "14", "", 34, 0x22B8, 0x2E81},
+        {"Nokia G22", "HMD Global", "Ankylosaurus_00WW", "ANY", "13", "", 33, 0x2E04, 0xC025},
+        {"FP5", "Fairphone", "FP5", "FP5", "14", "", 34, 0x2AE5, 0x9039},
+        {"Pixel 8", "Google", "shiba", "shiba", "14", "", 34, 0x18D1, 0x4EE7},
+    };
+}
+
+bool parseUsbIdentity(const std::string& text, PhoneProfile* p) {
+    const size_t at = text.find('@');
+    const std::string ids = text.substr(0, at);
+    unsigned vendor = 0, product = 0;
+    char rest = 0;
+    if (std::sscanf(ids.c_str(), "%i:%i%c", reinterpret_cast<int*>(&vendor),
+                    reinterpret_cast<int*>(&product), &rest) != 2 ||
+        vendor > 0xFFFF || product > 0xFFFF)
+        return false;
+    p->usbVendor = static_cast<int>(vendor);
+    p->usbProduct = static_cast<int>(product);
+    if (at != std::string::npos) {
+        std::string interfaces = text.substr(at + 1);
+        for (char& c : interfaces)
+            if (c == '+')
+                c = ' ';
+        if (interfaces.find_first_not_of("0123456789abcdefABCDEF/ ") != std::string::npos)
+            return false;
+        p->usbInterfaces = interfaces;
+    }
+    return true;
+}
+
 } // namespace
 
 std::vector<PhoneProfile> scenarioPhones(const std::string& scenario, int count) {
     std::vector<PhoneProfile> pool = basePhones();
     if (scenario == "modern")
         pool = {pool[4], pool[1]};
+    else if (scenario == "makers")
+        pool = makerPhones();
     else if (scenario == "legacy")
         pool = {pool[0], pool[5], pool[3]};
-    else if (scenario != "default" && scenario != "unauthorized" && scenario != "sms-never")
+    else if (scenario != "default" && scenario != "unauthorized" && scenario != "sms-never" &&
+             scenario != "makers")
         return {};
     std::vector<PhoneProfile> out;
     for (int i = 0; i < count; ++i) {
@@ -48,21 +88,49 @@ std::vector<PhoneProfile> scenarioPhones(const std::string& scenario, int count)
     return out;
 }
 
+bool applyUsbIdentities(const std::string& list, std::vector<PhoneProfile>* phones) {
+    size_t index = 0, pos = 0;
+    while (pos <= list.size() && !list.empty()) {
+        size_t end = list.find(',', pos);
+        if (end == std::string::npos)
+            end = list.size();
+        if (index < phones->size() &&
+            !parseUsbIdentity(list.substr(pos, end - pos), &(*phones)[index]))
+            return false;
+        ++index;
+        pos = end + 1;
+    }
+    return true;
+}
+
 std::vector<std::string> phoneArguments(const PhoneProfile& p, const std::string& phoneDir,
                                         const std::string& agentStub, const std::string& agent) {
     char usb[32];
     std::snprintf(usb, sizeof usb, "0x%04X:0x%04X", p.usbVendor, p.usbProduct);
-    std::vector<std::string> a = {"--dir",          phoneDir,
-                                  "--model",        p.model,
-                                  "--manufacturer", p.manufacturer,
-                                  "--product",      p.product,
-                                  "--device",       p.device,
-                                  "--release",      p.release,
-                                  "--sdk",          std::to_string(p.sdk),
-                                  "--pda",          p.pda,
-                                  "--usb",          usb,
-                                  "--state",        p.state,
-                                  "--sms-accept",   std::to_string(p.smsPromptAcceptAfterSeconds)};
+    std::vector<std::string> a = {"--dir",
+                                  phoneDir,
+                                  "--model",
+                                  p.model,
+                                  "--manufacturer",
+                                  p.manufacturer,
+                                  "--product",
+                                  p.product,
+                                  "--device",
+                                  p.device,
+                                  "--release",
+                                  p.release,
+                                  "--sdk",
+                                  std::to_string(p.sdk),
+                                  "--pda",
+                                  p.pda,
+                                  "--usb",
+                                  usb,
+                                  "--usb-interfaces",
+                                  p.usbInterfaces,
+                                  "--state",
+                                  p.state,
+                                  "--sms-accept",
+                                  std::to_string(p.smsPromptAcceptAfterSeconds)};
     if (!agentStub.empty()) {
         a.push_back("--agent-stub");
         a.push_back(agentStub);

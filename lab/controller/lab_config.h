@@ -11,8 +11,9 @@ struct PhoneProfile {
     std::string model, manufacturer, product, device, release, pda;
     int sdk = 29;
     int usbVendor = 0, usbProduct = 0;
-    std::string state = "device";        // device, unauthorized or offline at start
-    int smsPromptAcceptAfterSeconds = 2; // -1: the user never accepts
+    std::string usbInterfaces = "ff/42/01 06/01/01"; // ADB and MTP
+    std::string state = "device";                    // device, unauthorized or offline at start
+    int smsPromptAcceptAfterSeconds = 2;             // -1: the user never accepts
 };
 
 // Scenarios: "default" (the first phone below Android 4.4, the second at 10
@@ -20,8 +21,14 @@ struct PhoneProfile {
 // on Android 10 or later), "legacy" (every phone below 4.4), "unauthorized"
 // (the default phones, waiting for the user to allow debugging),
 // "sms-never" (the default phones, whose users never accept the SMS app
-// prompt). Empty for an unknown name.
+// prompt), "makers" (phones of today's makers: Xiaomi, OnePlus, OPPO, vivo,
+// Motorola, Nokia, Fairphone, Google). Empty for an unknown name.
 std::vector<PhoneProfile> scenarioPhones(const std::string& scenario, int count);
+
+// Applies "VID:PID[@cc/ss/pp+cc/ss/pp...]" identities, comma-separated, to
+// the phones in order (numbers in C notation, 0x for hexadecimal); false for
+// a malformed list.
+bool applyUsbIdentities(const std::string& list, std::vector<PhoneProfile>* phones);
 
 // Command-line arguments of kestrova-virtual-android for one phone.
 std::vector<std::string> phoneArguments(const PhoneProfile& p, const std::string& phoneDir,

@@ -54,12 +54,19 @@ bool layOutTools(const std::string& dir, const std::string& adbPath) {
     if (!makeDirs(tools))
         return false;
     std::error_code ec;
-    std::filesystem::remove(tools + "/adb", ec);
-    std::filesystem::create_symlink(adbPath, tools + "/adb", ec);
-    // A copy, not a link: getusb finds the lab as its own folder's parent.
-    std::filesystem::copy_file(exeFolder() + "kestrova-lab-getusb", tools + "/getusb",
-                               std::filesystem::copy_options::overwrite_existing, ec);
+    std::filesystem::remove(tools + "/adb.real", ec);
+    std::filesystem::create_symlink(adbPath, tools + "/adb.real", ec);
     bool ok = !ec;
+    // Copies, not links: both find the lab as their own folder's parent. The
+    // lab's adb runs the real one (adb.real) and only rewrites the state of a
+    // phone acting out "no permissions" in its device list.
+    for (const auto& [from, to] :
+         {std::pair{"kestrova-lab-getusb", "getusb"}, std::pair{"kestrova-lab-adb", "adb"}}) {
+        std::filesystem::remove(tools + "/" + to, ec);
+        std::filesystem::copy_file(exeFolder() + from, tools + "/" + to,
+                                   std::filesystem::copy_options::overwrite_existing, ec);
+        ok = ok && !ec;
+    }
     for (int n = 1; n <= 2; ++n) {
         ApkInfo info;
         info.package = "com.quellfin.kestrova";
@@ -98,6 +105,10 @@ class Daemon {
 
 bool Daemon::startPhones() {
     m_profiles = scenarioPhones(m_o.scenario, m_o.android);
+    if (!applyUsbIdentities(m_o.usb, &m_profiles)) {
+        say("malformed --usb list", m_o.usb);
+        return false;
+    }
     if (m_profiles.size() != static_cast<size_t>(m_o.android)) {
         say("unknown scenario", m_o.scenario);
         return false;

@@ -75,6 +75,8 @@ bool parse(int argc, char** argv, Args& a) {
             a.lab.agentStub = next();
         else if (k == "--agent")
             a.lab.agent = next();
+        else if (k == "--usb")
+            a.lab.usb = next();
         else if (k == "--owner-pid")
             a.lab.ownerPid = std::atoi(next().c_str());
         else if (k == "--phone")
@@ -154,6 +156,20 @@ int plugging(const Args& a, bool on) {
     return reply(r);
 }
 
+// "nopermissions" acts out a phone this computer may not open (no udev rule):
+// the phone takes no commands, as when unauthorised, and the lab's adb lists
+// it as "no permissions", which only a USB device can be in real adb.
+int settingState(const Args& a) {
+    const std::string marker = lab::phoneDir(a.dir, a.phone) + "/no-permissions";
+    if (a.word == "nopermissions") {
+        if (!lab::writeFileAtomic(marker, "1\n"))
+            return reply("error cannot mark the phone");
+        return reply(lab::phoneControl(a.dir, a.phone, "state unauthorized"));
+    }
+    unlink(marker.c_str());
+    return reply(lab::phoneControl(a.dir, a.phone, "state " + a.word));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -191,7 +207,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (a.cmd == "state")
-        return reply(lab::phoneControl(a.dir, a.phone, "state " + a.word));
+        return settingState(a);
     if (a.cmd == "allow")
         return reply(lab::phoneControl(a.dir, a.phone, "allow"));
     if (a.cmd == "unplug" || a.cmd == "plug")

@@ -26,11 +26,13 @@ TSF_API int AndroidTSF_UnInit(void);
  * progress, and refuses new ones, so that a cancelled job ends at once even
  * when a phone has stopped answering. With 0: exchanges work again. */
 TSF_API int AndroidTSF_InterruptAll(int on);
-/* Known Android phones on USB (0-10), from the getusb tool. */
+/* Android phones attached (0-10): those adb lists, in any state, or more when
+ * the USB scan (getusb) sees phones adb cannot see yet (USB debugging off). */
 TSF_API int AndroidTSF_CheckConnectDeviceToPC_Count(void);
 /* 0 ready; -2 waiting for the user's authorisation ("unauthorized", or
- * "offline" on older adb); -1 listed in another state or listing failed;
- * -5 not listed. */
+ * "offline" on older adb); -3 listed as "no permissions" (this computer may
+ * not open the phone: udev rules missing); -1 listed in another state or
+ * listing failed; -5 not listed. Never restarts a server that answers. */
 TSF_API int AndroidTSF_CheckDeviceDetected(int deviceindex);
 /* Fills maker, serial, model and version; -1 for an index outside 0-8. */
 TSF_API int AndroidTSF_GetAndroidDevicesInfo(AndroidDeviceInfo* info, int deviceindex);

@@ -82,26 +82,78 @@ TEST(GetpropField, TrimsLineEndAndDropsLongValues) {
     EXPECT_STREQ(field, "");
 }
 
-TEST(UsbScan, CountsKnownPhonesOnly) {
+// What getusb lists on a desk: phones with and without USB debugging, and
+// devices that show a phone's interfaces or vendor but are no phones.
+TEST(UsbScan, CountsPhonesByTheirInterfacesNotByVendorAlone) {
     st_androidDevice_count = 0;
-    // Samsung Galaxy S3, an unknown Samsung product, a hub (unknown vendor),
-    // and a line without values.
-    parse_buffer("VID:1256,PID:26720\nVID:1256;PID:1\r\nVID:7531,PID:2\nhello\nPID:0,VID:0\n");
-    ASSERT_EQ(st_androidDevice_count, 2);
-    EXPECT_STREQ(st_usbInfo_androidDevice[0].name, "Samsung Galaxy S3");
-    EXPECT_EQ(st_usbInfo_androidDevice[0].flag, 1);
-    // The vendor alone matches the last row of that vendor.
-    EXPECT_STREQ(st_usbInfo_androidDevice[1].name, "Samsung Epic 4G");
+    parse_buffer(
+        // Xiaomi, debugging on: ADB beside MTP.
+        "VID:10007,PID:65352,IF:06/01/01 ff/42/01\n"
+        // OnePlus, debugging off: MTP only.
+        "VID:10864,PID:20199,IF:06/01/01\n"
+        // A maker nobody listed yet, debugging on: the ADB interface is enough.
+        "VID:48879,PID:1,IF:ff/42/01\r\n"
+        // A Samsung USB disk (mass storage) and a Samsung keyboard.
+        "VID:1256,PID:24577,IF:08/06/50\nVID:1256,PID:1,IF:03/01/01\n"
+        // A camera and an iPhone both show PTP.
+        "VID:1193,PID:12801,IF:06/01/01\nVID:1452,PID:4776,IF:06/01/01 ff/fe/02\n"
+        // A hub, a line without values, a Samsung phone from the older tool.
+        "VID:7531,PID:2,IF:09/00/00\nhello\nPID:0,VID:0,IF:\nVID:1256,PID:26720\n");
+    ASSERT_EQ(st_androidDevice_count, 4);
+    EXPECT_STREQ(st_usbInfo_androidDevice[0].name, "Xiaomi");
+    EXPECT_EQ(st_usbInfo_androidDevice[0].debugging, 1);
+    EXPECT_STREQ(st_usbInfo_androidDevice[1].name, "OnePlus");
+    EXPECT_EQ(st_usbInfo_androidDevice[1].debugging, 0);
+    EXPECT_STREQ(st_usbInfo_androidDevice[2].name, "Android phone");
+    EXPECT_EQ(st_usbInfo_androidDevice[2].debugging, 1);
+    EXPECT_STREQ(st_usbInfo_androidDevice[3].name, "Samsung");
+    EXPECT_EQ(st_usbInfo_androidDevice[3].flag, 1);
+}
+
+TEST(UsbScan, TodaysMakersAreNamed) {
+    for (int vendor : {0x2717, 0x2A70, 0x22D9, 0x2D95, 0x22B8, 0x17EF, 0x2E04, 0x2AE5, 0x18D1})
+        EXPECT_NE(phoneMakerName(vendor), nullptr) << std::hex << vendor;
+    EXPECT_EQ(phoneMakerName(0x05AC), nullptr); // Apple
+    EXPECT_EQ(phoneMakerName(0), nullptr);
 }
 
 TEST(UsbScan, AnEleventhPhoneIsNotCounted) {
     st_androidDevice_count = 0;
     std::string text;
     for (int i = 0; i < 11; ++i)
-        text += "VID:6353,PID:20001\n"; // 0x18D1 / 0x4E21
+        text += "VID:6353,PID:20001,IF:ff/42/01\n"; // 0x18D1 / 0x4E21
     parse_buffer(text.c_str());
     EXPECT_EQ(st_androidDevice_count, 10);
     EXPECT_EQ(checkOurKnownDevice_for_pid(0x4E21, 0x18D1), -1);
+}
+
+// adb's list counts every phone it knows, whatever its state; a text that is
+// no listing (adb failed) is told apart from an empty one.
+TEST(UsbScan, CountsThePhonesAdbLists) {
+    EXPECT_EQ(countListedPhones("List of devices attached\n\n"), 0);
+    EXPECT_EQ(countListedPhones("* daemon not running; starting now at tcp:5037\n* daemon started "
+                                "successfully\nList of devices attached\nR58M\tdevice\n"
+                                "9B0\tunauthorized\r\nQV7\tno permissions (missing udev rules? "
+                                "user is in the plugdev group); see [http://x]\nR58M\tdevice\n"),
+              3);
+    EXPECT_EQ(countListedPhones("error: cannot connect to daemon\n"), -1);
+    EXPECT_EQ(countListedPhones(""), -1);
+}
+
+// The server may be restarted once after each plug-in, never again until the
+// count of phones rises.
+TEST(UsbScan, OneAdbRestartPerPlugIn) {
+    noteAndroidCount(0);
+    mayRestartAdbServer();
+    EXPECT_FALSE(mayRestartAdbServer());
+    noteAndroidCount(1);
+    EXPECT_TRUE(mayRestartAdbServer());
+    EXPECT_FALSE(mayRestartAdbServer());
+    noteAndroidCount(1);
+    EXPECT_FALSE(mayRestartAdbServer());
+    noteAndroidCount(0);
+    noteAndroidCount(1);
+    EXPECT_TRUE(mayRestartAdbServer());
 }
 
 TEST(AgentVersion, FourFourAndLaterQualify) {

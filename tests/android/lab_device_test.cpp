@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "android_lab.h"
@@ -55,7 +56,7 @@ TEST(LabDevices, ListsIdentifiesAndPreparesBothPhones) {
     lab.adb({"-s", serial0, "shell", "pm", "path", "com.quellfin.kestrova"}, &out);
     EXPECT_EQ(out.find("package:"), std::string::npos) << out;
 
-    // A position beyond the listed phones (this restarts the adb server).
+    // A position beyond the listed phones.
     EXPECT_EQ(AndroidTSF_CheckDeviceDetected(5), -5);
 }
 
@@ -98,8 +99,7 @@ TEST(LabDevices, UnauthorizedAndOfflinePhones) {
             usleep(250000);
     }
     EXPECT_EQ(r, -2);
-    // On its way to "unauthorized" the phone may pass through "offline",
-    // whose check restarts the adb server; the lab reconnects phone 0 then.
+    // On its way to "unauthorized" the phone may pass through "offline".
     r = -9;
     for (int i = 0; i < 40 && r != 0; ++i) {
         r = AndroidTSF_CheckDeviceDetected(0);
@@ -118,4 +118,81 @@ TEST(LabDevices, UnauthorizedAndOfflinePhones) {
             usleep(250000);
     }
     EXPECT_EQ(r, -2);
+}
+
+// Phones of today's makers, each with its own USB identity, are counted,
+// listed with their maker and prepared. Beside them a maker's USB disk and a
+// camera are no phones, and a phone with USB debugging off is counted before
+// adb sees it.
+TEST(LabDevices, PhonesOfTodaysMakersAreFoundAndPrepared) {
+    AndroidLab lab(6, {"--scenario", "makers"});
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    EXPECT_EQ(AndroidTSF_CheckConnectDeviceToPC_Count(), 6);
+    const std::string extra = lab.session().dir().toStdString() + "/usb-extra";
+    writeFile(extra, "VID:1256,PID:24577,IF:08/06/50\nVID:1193,PID:12801,IF:06/01/01\n");
+    EXPECT_EQ(AndroidTSF_CheckConnectDeviceToPC_Count(), 6);
+    writeFile(extra, "VID:10007,PID:65352,IF:06/01/01\n");
+    EXPECT_EQ(AndroidTSF_CheckConnectDeviceToPC_Count(), 7);
+    std::remove(extra.c_str());
+
+    // Only positions 0 and 1 take an agent: two phones at a time, then unplug them.
+    std::set<std::string> makers;
+    for (int round = 0; round < 3; ++round) {
+        for (int position = 0; position < 2; ++position) {
+            ASSERT_EQ(AndroidTSF_CheckDeviceDetected(position), 0) << round;
+            AndroidDeviceInfo info = {};
+            ASSERT_EQ(AndroidTSF_GetAndroidDevicesInfo(&info, position), 0);
+            makers.insert(info.manufacturer);
+            ASSERT_EQ(AndroidTSF_ReadyTodoing(position), 0) << info.manufacturer;
+            EXPECT_EQ(AndroidTSF_CheckDevicesIsConnect(position), 0) << info.manufacturer;
+        }
+        const int first = lab.phoneAt(0), second = lab.phoneAt(1);
+        ASSERT_TRUE(lab.lab({"unplug", "--phone", std::to_string(first)}));
+        ASSERT_TRUE(lab.lab({"unplug", "--phone", std::to_string(second)}));
+    }
+    EXPECT_EQ(makers.size(), 6u);
+    EXPECT_EQ(AndroidTSF_CheckConnectDeviceToPC_Count(), 0);
+}
+
+// Another program on this computer (an IDE, a mirroring tool) shares the adb
+// server: its forward survives the program's counting and its checks, also
+// of a phone that is not there, because the server is never restarted while
+// it answers.
+TEST(LabDevices, ASecondAdbClientKeepsItsForward) {
+    AndroidLab lab(1);
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    ASSERT_EQ(AndroidTSF_CheckDeviceDetected(0), 0);
+    const std::string serial = lab.serialAt(0);
+    ASSERT_TRUE(lab.adb({"-s", serial, "forward", "tcp:0", "tcp:7777"}));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(AndroidTSF_CheckConnectDeviceToPC_Count(), 1);
+        EXPECT_EQ(AndroidTSF_CheckDeviceDetected(5), -5);
+    }
+    EXPECT_EQ(AndroidTSF_CheckDeviceDetected(0), 0);
+    std::string forwards;
+    ASSERT_TRUE(lab.adb({"forward", "--list"}, &forwards));
+    EXPECT_NE(forwards.find("tcp:7777"), std::string::npos) << forwards;
+}
+
+// adb lists a phone this computer may not open as "no permissions": a result
+// of its own (its guidance is about udev rules), and the phone still counts.
+TEST(LabDevices, APhoneWithoutPermissionsIsToldApart) {
+    AndroidLab lab(2);
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    ASSERT_EQ(AndroidTSF_CheckDeviceDetected(0), 0);
+    const int phone = lab.phoneAt(1);
+    ASSERT_TRUE(lab.lab({"state", "--phone", std::to_string(phone), "nopermissions"}));
+    int r = -9;
+    for (int i = 0; i < 40 && r != -3; ++i)
+        if ((r = AndroidTSF_CheckDeviceDetected(1)) != -3)
+            usleep(250000);
+    EXPECT_EQ(r, -3);
+    EXPECT_EQ(AndroidTSF_CheckConnectDeviceToPC_Count(), 2);
+    ASSERT_TRUE(lab.lab({"allow", "--phone", std::to_string(phone)}));
+    ASSERT_TRUE(lab.lab({"state", "--phone", std::to_string(phone), "device"}));
+    r = -9;
+    for (int i = 0; i < 40 && r != 0; ++i)
+        if ((r = AndroidTSF_CheckDeviceDetected(1)) != 0)
+            usleep(250000);
+    EXPECT_EQ(r, 0);
 }

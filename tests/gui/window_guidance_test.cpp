@@ -15,16 +15,17 @@
 
 namespace {
 
-constexpr int kCheckBoundMs = 60000; // a failed check restarts adb's server
+constexpr int kCheckBoundMs = 60000;
 
 // The lab's getusb lists the phones whose folder holds a "usb-present" line;
 // the lab's adb server only knows the phones the lab started. A line in a
-// folder of its own is a phone on the bus that adb never lists.
+// folder of its own is a phone on the bus that adb never lists: with USB
+// debugging off it shows only its MTP interface.
 QString usbOnlyPhone(LabWindow& t, int slot) {
     const QString folder = t.lab().dir() + QString("/phones/%1").arg(slot);
     QDir().mkpath(folder);
     QFile line(folder + "/usb-present");
-    if (!line.open(QIODevice::WriteOnly) || line.write("VID:1256,PID:26720\n") < 0)
+    if (!line.open(QIODevice::WriteOnly) || line.write("VID:1256,PID:26720,IF:06/01/01\n") < 0)
         return {};
     return line.fileName();
 }

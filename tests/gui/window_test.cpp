@@ -146,6 +146,32 @@ TEST(MainWindow, BackupModeListsThreeBackupsWithSlashedDates) {
     EXPECT_TRUE(t.visible("sourceWaitingPane"));
 }
 
+// adb lists the phone as "no permissions" (the computer's udev rules for
+// Android phones are missing): its own page says what to install, not the
+// USB-debugging page; once the rules are there, Retry fills the pane.
+TEST(MainWindow, APhoneThisComputerMayNotOpenShowsThePermissionPage) {
+    LabWindow t({"--android", "1"}, "no-permissions");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    ASSERT_EQ(t.lab().lab("state", {"--phone", "0", "nopermissions"}).exitCode, 0);
+    t.open();
+    ASSERT_TRUE(guitest::waitFor([&] { return t.visible("usbPermissionPage"); }, kPhoneBoundMs));
+    EXPECT_FALSE(t.visible("usbDebugPage"));
+    EXPECT_FALSE(t.visible("authorisationPage"));
+    EXPECT_TRUE(t.visible("destinationRetry"));
+    EXPECT_TRUE(t.text("usbPermissionPageTitle").contains("open the phone"));
+    t.shot("1-permission-page");
+
+    guitest::click(t.widget("usbPermissionPageRetry"));
+    EXPECT_FALSE(t.visible("usbPermissionPage"));
+    ASSERT_EQ(t.lab().lab("allow", {"--phone", "0"}).exitCode, 0);
+    ASSERT_EQ(t.lab().lab("state", {"--phone", "0", "device"}).exitCode, 0);
+    guitest::click(t.widget("destinationRetry"));
+    EXPECT_TRUE(
+        guitest::waitFor([&] { return t.visible("destinationConnectedPane"); }, kPhoneBoundMs));
+    EXPECT_FALSE(t.visible("usbPermissionPage"));
+    t.shot("2-rules-installed");
+}
+
 TEST(MainWindow, UnauthorisedPhoneShowsTheAuthorisationPageUntilDismissed) {
     LabWindow t({"--android", "1"}, "unauthorised");
     ASSERT_TRUE(t.ready()) << t.error().toStdString();

@@ -8,25 +8,25 @@
 #include "greenlink_log.h"
 #include "greenlink_runner.h"
 #include "runner.h"
+#include "usbscan.h"
 
 namespace greenlink {
 namespace {
 
-// "adb devices" into the table; false when the listing could not be had.
+// "adb devices" into the table; false when the listing could not be had
+// (adb did not answer within its bound, or failed).
 bool listDevices(bool restartFirst) {
     if (restartFirst)
         runProcessToEndFunction_bash();
     std::string out;
     RunResult r = runAdbCapture({"devices"}, 6, true, &out);
-    if (!r.started())
-        return false;
     // A listing of ten phones is a few hundred bytes; anything huge is not adb.
-    if (out.size() > 64 * 1024)
-        return false;
+    const bool answered = r.succeeded() && out.size() <= 64 * 1024;
     std::lock_guard lock(deviceTableMutex());
     clearDeviceSerials();
-    parserDevicesOutInfo(out.c_str());
-    return true;
+    if (answered)
+        parserDevicesOutInfo(out.c_str());
+    return answered;
 }
 
 std::string getprop(const std::string& serial, const char* property) {
@@ -66,9 +66,15 @@ using namespace greenlink;
 
 int AndroidTSF_CheckDeviceDetected(int deviceindex) {
     WriteLog("Call Function: %s\n", "AndroidTSF_CheckDeviceDetected");
-    if (!listDevices(false))
+    // The server is restarted only when it does not answer, and at most once
+    // per plug-in: other tools on this computer share it.
+    if (!listDevices(false) && !(mayRestartAdbServer() && listDevices(true)))
         return -1;
-    int count = st_connectAndroidCount;
+    int count = 0;
+    {
+        std::lock_guard lock(deviceTableMutex());
+        count = st_connectAndroidCount;
+    }
     if (deviceindex >= 0 && deviceindex < count && deviceState(deviceindex) == "device") {
         {
             std::lock_guard lock(deviceTableMutex());
@@ -83,25 +89,20 @@ int AndroidTSF_CheckDeviceDetected(int deviceindex) {
         WriteLog("File: %s  %d\n", __FILE__, __LINE__);
         return 0;
     }
-    bool listed = deviceindex >= 0 && deviceindex < count;
+    const bool listed = deviceindex >= 0 && deviceindex < count;
     const std::string state = listed ? deviceState(deviceindex) : std::string();
+    int ret = listed ? -1 : -5;
     // Today's adb lists a phone whose user has not yet tapped "Allow" as
     // "unauthorized" (older adb said "offline"): both mean the authorisation
-    // prompt is waiting on the phone, and restarting adb would not help.
-    if (state == "unauthorized") {
-        WriteLog("CheckDeviceDetected  return ret = %d\n", -2);
-        return -2;
-    }
-    int ret = state == "offline" ? -2 : -1;
+    // prompt is waiting on the phone.
+    if (state == "unauthorized" || state == "offline")
+        ret = -2;
+    // The computer may not open the phone: the udev rules for Android phones
+    // are missing, or the user is not allowed to use them.
+    else if (state.rfind("no permissions", 0) == 0)
+        ret = -3;
     WriteLog("CheckDeviceDetected  return ret = %d\n", ret);
-    // Listed in another state (awaiting the user's authorisation, ...): the
-    // user has to act; restarting adb would not help.
-    if (ret == -1 && count > 0 && listed)
-        return -1;
-    runProcessToEndFunction_bash();
-    if (ret == -2)
-        return -2;
-    return listed ? -1 : -5;
+    return ret;
 }
 
 int AndroidTSF_GetAndroidDevicesInfo(AndroidDeviceInfo* info, int deviceindex) {

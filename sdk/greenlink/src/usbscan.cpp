@@ -1,5 +1,9 @@
 #include "usbscan.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -12,87 +16,134 @@
 
 namespace greenlink {
 
-const MobileVendorID MobileVendorIDs[24] = {
-    {0x04E8, 0x685E, "Samsung M250S"},
-    {0x1782, 0x5D04, "Meiling SPHS"},
-    {0x0BB4, 0x0C87, "HTC Desire"},
-    {0x0BB4, 0x0C8D, "HTC EVO"},
-    {0x0BB4, 0x0C96, "HTC MyTouch 4G"},
-    {0x0FCE, 0x212E, "SonyEricsson X10i"},
-    {0x0BB4, 0x0C01, "HTC Dream / T-Mobile G1 v1.0"},
-    {0x0BB4, 0x0C02, "HTC Dream / T-Mobile G1 v1.6"},
-    {0x22B8, 0x41DB, "Motorola Droid"},
-    {0x0BB4, 0x0FF9, "Motorola Droid X"},
-    {0x0BB4, 0x4E11, "Nexus One"},
-    {0x0BB4, 0x4E12, "Nexus One"},
-    {0x04E8, 0x6640, "Samsung Galaxy I7500"},
-    {0x04E8, 0x6860, "Samsung Galaxy S3"},
-    {0x04E8, 0x6877, "Samsung Galaxy S GT-I9000"},
-    {0x18D1, 0x4E21, "Samsung Nexus S"},
-    {0x04E8, 0x681D, "Samsung Epic 4G"},
-    {0x0E79, 0x1357, "Archos 5 Internet Tablet"},
-    {0x12D1, 0x1038, "Huawei U8150"},
-    {0x0502, 0x3203, "Acer Liquid E"},
-    {0x0502, 0x3317, "Acer Liquid Metal (S120)"},
-    {0x0B05, 0x4E0F, "Asus Eee pad transformer (TF101)"},
-    {0x1004, 0x618E, "LG G2x"},
-    {0x0000, 0x0000, "End"},
+// USB vendor ids of the makers of Android phones in use today and of the
+// older ones still found in drawers (after the vendor list of the udev rules
+// Debian ships for Android phones). Used to name a phone, and to tell a
+// phone with USB debugging off from a camera: both show a PTP interface.
+const PhoneMaker kPhoneMakers[] = {
+    {0x18D1, "Google"},     {0x04E8, "Samsung"}, {0x2717, "Xiaomi"},    {0x2A70, "OnePlus"},
+    {0x22D9, "OPPO"},       {0x2D95, "vivo"},    {0x22B8, "Motorola"},  {0x17EF, "Lenovo"},
+    {0x2E04, "Nokia"},      {0x0421, "Nokia"},   {0x2AE5, "Fairphone"}, {0x12D1, "Huawei"},
+    {0x339B, "Honor"},      {0x0FCE, "Sony"},    {0x1004, "LG"},        {0x0BB4, "HTC"},
+    {0x0B05, "ASUS"},       {0x19D2, "ZTE"},     {0x1BBB, "Alcatel"},   {0x2E17, "Essential"},
+    {0x04DD, "Sharp"},      {0x0482, "Kyocera"}, {0x0E8D, "MediaTek"},  {0x05C6, "Qualcomm"},
+    {0x1782, "Spreadtrum"}, {0x2A45, "Meizu"},   {0x1949, "Amazon"},    {0x0502, "Acer"},
+    {0x2A47, "BQ"},         {0x0955, "NVIDIA"},  {0x0E79, "Archos"},
 };
+const int kPhoneMakerCount = static_cast<int>(sizeof kPhoneMakers / sizeof kPhoneMakers[0]);
+
+const char* phoneMakerName(int vendor) {
+    for (const PhoneMaker& maker : kPhoneMakers)
+        if (maker.vendor == vendor)
+            return maker.name;
+    return nullptr;
+}
+
+namespace {
+
+constexpr int kAppleVendor = 0x05AC;
+
+bool isAdbInterface(const UsbInterfaceClass& i) {
+    return i.cls == 0xFF && i.subclass == 0x42 && i.protocol == 0x01;
+}
+
+// Still Image class: PTP, and MTP as most phones announce it.
+bool isMediaTransferInterface(const UsbInterfaceClass& i) {
+    return i.cls == 0x06 && i.subclass == 0x01 && i.protocol == 0x01;
+}
+
+} // namespace
+
+UsbPhoneSign classifyUsbDevice(int vendor, int product,
+                               const std::vector<UsbInterfaceClass>& interfaces,
+                               bool interfacesKnown) {
+    (void)product;
+    // Vendor id 0 is no maker; an iPhone shows PTP too, and has its own library.
+    if (vendor <= 0 || vendor == kAppleVendor)
+        return UsbPhoneSign::None;
+    if (!interfacesKnown)
+        return phoneMakerName(vendor) ? UsbPhoneSign::MediaTransfer : UsbPhoneSign::None;
+    bool media = false;
+    for (const UsbInterfaceClass& i : interfaces) {
+        if (isAdbInterface(i))
+            return UsbPhoneSign::Adb;
+        media = media || isMediaTransferInterface(i);
+    }
+    // A camera or a media player shows PTP as well: only a phone maker's counts.
+    return media && phoneMakerName(vendor) ? UsbPhoneSign::MediaTransfer : UsbPhoneSign::None;
+}
 
 UsbAndroidDevice st_usbInfo_androidDevice[kUsbTableRows];
 int st_androidDevice_count = 0;
 
-int checkOurKnownDevice_for_pid(int product, int vendor) {
-    // Vendor id 0 is no phone maker: the terminator row never matches a device.
-    if (vendor == 0)
+int recordUsbDevice(int vendor, int product, const std::vector<UsbInterfaceClass>& interfaces,
+                    bool interfacesKnown) {
+    const UsbPhoneSign sign = classifyUsbDevice(vendor, product, interfaces, interfacesKnown);
+    if (sign == UsbPhoneSign::None || st_androidDevice_count >= kUsbTableRows)
         return -1;
-    const MobileVendorID* match = nullptr;
-    for (const MobileVendorID& row : MobileVendorIDs)
-        if (row.vendor == vendor && row.product == product)
-            match = &row;
-    if (!match)
-        for (const MobileVendorID& row : MobileVendorIDs)
-            if (row.vendor == vendor)
-                match = &row;
-    if (!match || st_androidDevice_count >= kUsbTableRows)
-        return -1;
-    st_usbInfo_androidDevice[st_androidDevice_count++] = {vendor, product, match->name, 1};
+    const char* name = phoneMakerName(vendor);
+    st_usbInfo_androidDevice[st_androidDevice_count++] = {
+        vendor, product, name ? name : "Android phone", 1,
+        static_cast<unsigned char>(sign == UsbPhoneSign::Adb ? 1 : 0)};
     return 0;
 }
+
+int checkOurKnownDevice_for_pid(int product, int vendor) {
+    return recordUsbDevice(vendor, product, {}, false);
+}
+
+namespace {
+
+// Decimal digits after `key` on the line, or -1.
+long numberAfter(const std::string& line, const char* key) {
+    const size_t at = line.find(key);
+    if (at == std::string::npos)
+        return -1;
+    size_t i = at + std::strlen(key);
+    long value = 0;
+    size_t digits = 0;
+    for (; i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])) && digits < 10;
+         ++i, ++digits)
+        value = value * 10 + (line[i] - '0');
+    return digits ? value : -1;
+}
+
+// "cc/ss/pp cc/ss/pp ..." after "IF:"; false when the line has no "IF:".
+bool interfacesOf(const std::string& line, std::vector<UsbInterfaceClass>* out) {
+    const size_t at = line.find("IF:");
+    if (at == std::string::npos)
+        return false;
+    const char* p = line.c_str() + at + 3;
+    while (*p) {
+        unsigned cls = 0, sub = 0, proto = 0;
+        int used = 0;
+        if (std::sscanf(p, " %2x/%2x/%2x%n", &cls, &sub, &proto, &used) != 3 || used <= 0)
+            break;
+        out->push_back({static_cast<int>(cls), static_cast<int>(sub), static_cast<int>(proto)});
+        p += used;
+    }
+    return true;
+}
+
+} // namespace
 
 void parse_buffer(const char* text) {
     if (!text)
         return;
-    enum { None, Vid, Pid } collecting = None;
-    std::string vid, pid;
-    for (const char* at = text;; ++at) {
-        if (*at == '\n' || *at == '\0') {
-            if (!vid.empty() && !pid.empty())
-                checkOurKnownDevice_for_pid(std::atoi(pid.c_str()), std::atoi(vid.c_str()));
-            vid.clear();
-            pid.clear();
-            collecting = None;
-            if (*at == '\0')
-                return;
+    const char* at = text;
+    while (*at) {
+        const char* end = std::strchr(at, '\n');
+        std::string line = end ? std::string(at, end) : std::string(at);
+        at = end ? end + 1 : at + line.size();
+        if (line.size() > 4096)
             continue;
-        }
-        if (std::strncmp(at, "VID:", 4) == 0) {
-            collecting = Vid;
-            vid.clear();
-            at += 3;
+        const long vendor = numberAfter(line, "VID:");
+        const long product = numberAfter(line, "PID:");
+        if (vendor < 0 || product < 0 || vendor > 0xFFFF || product > 0xFFFF)
             continue;
-        }
-        if (std::strncmp(at, "PID:", 4) == 0) {
-            collecting = Pid;
-            pid.clear();
-            at += 3;
-            continue;
-        }
-        if (*at == ';' || *at == ':' || *at == ',' || *at == '\r')
-            continue;
-        std::string* into = collecting == Vid ? &vid : collecting == Pid ? &pid : nullptr;
-        if (into && into->size() < 11)
-            into->push_back(*at);
+        std::vector<UsbInterfaceClass> interfaces;
+        const bool known = interfacesOf(line, &interfaces);
+        recordUsbDevice(static_cast<int>(vendor), static_cast<int>(product), interfaces, known);
     }
 }
 
@@ -140,19 +191,63 @@ int GetAndroidDevicesCount() {
     return st_androidDevice_count;
 }
 
+int countListedPhones(const std::string& listing) {
+    static const std::string header = "List of devices attached";
+    const size_t at = listing.find(header);
+    if (at == std::string::npos)
+        return -1;
+    std::vector<std::string> serials;
+    size_t pos = listing.find('\n', at);
+    while (pos != std::string::npos && pos + 1 < listing.size()) {
+        const size_t start = pos + 1;
+        pos = listing.find('\n', start);
+        const std::string line =
+            listing.substr(start, (pos == std::string::npos ? listing.size() : pos) - start);
+        const size_t tab = line.find('\t');
+        if (tab == 0 || tab == std::string::npos)
+            continue;
+        const std::string serial = line.substr(0, tab);
+        bool seen = false;
+        for (const std::string& s : serials)
+            seen = seen || s == serial;
+        if (!seen)
+            serials.push_back(serial);
+    }
+    return static_cast<int>(serials.size());
+}
+
+namespace {
+
+std::atomic<int> g_lastCount{0};
+// One restart of the adb server is allowed per plug-in: other programs share
+// the server, and restarting it takes their phones and forwards away.
+std::atomic<bool> g_restartAllowed{true};
+
+} // namespace
+
+bool mayRestartAdbServer() { return g_restartAllowed.exchange(false); }
+
+void noteAndroidCount(int count) {
+    if (count > g_lastCount.exchange(count))
+        g_restartAllowed = true;
+}
+
 } // namespace greenlink
 
 using namespace greenlink;
 
 int AndroidTSF_CheckConnectDeviceToPC_Count(void) {
-    const int count = GetAndroidDevicesCount();
-    int listed = 0;
-    {
-        // The adb listing of another thread writes it under the table's lock.
-        std::lock_guard lock(deviceTableMutex());
-        listed = st_connectAndroidCount;
-    }
-    WriteLog("CheckConnectDeviceToPC_Count st_connectAndroidCount = %d, ret = %d\n", listed, count);
+    const int usb = GetAndroidDevicesCount();
+    // adb's list is the authority for the phones it can use; the USB scan adds
+    // those it cannot see yet (debugging off). Listing never restarts the
+    // server; it starts one only when none runs.
+    std::string out;
+    int listed = -1;
+    if (runAdbCapture({"devices"}, 6, true, &out).succeeded() && out.size() <= 64 * 1024)
+        listed = countListedPhones(out);
+    const int count = std::max(usb, listed);
+    noteAndroidCount(count);
+    WriteLog("CheckConnectDeviceToPC_Count usb = %d, adb = %d, ret = %d\n", usb, listed, count);
     if (count < 1)
         clearStickyIdentities();
     return count;
