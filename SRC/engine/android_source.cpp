@@ -80,6 +80,7 @@ class AndroidSource final : public Source {
     RecordPage page(Kind kind, int64_t start) override {
         const int from = static_cast<int>(start);
         RecordPage page;
+        m_pageFailed = false;
         switch (kind) {
         case Kind::Contacts:
             page.head = loadPage<ABPerson>(AndroidTSF_FlushPerson, AndroidTSF_GetPerson, from);
@@ -105,7 +106,11 @@ class AndroidSource final : public Source {
         default:
             break;
         }
-        page.span = isEmpty(page.head) ? 0 : kPageSize;
+        // A page that failed still covers its positions: the loop counts its
+        // records as failed and goes on with the next one.
+        page.span = isEmpty(page.head) && !m_pageFailed ? 0 : kPageSize;
+        if (m_pageFailed)
+            page.why = Reason::ReadFailed;
         return page;
     }
 
@@ -237,13 +242,15 @@ class AndroidSource final : public Source {
     template <typename Record, typename Load, typename Head>
     RecordRef loadPage(Load load, Head head, int start) {
         Record* record = nullptr;
-        const int loaded = load(m_index, start) == 0 ? head(&record) : 0;
+        m_pageFailed = load(m_index, start) != 0;
+        const int loaded = m_pageFailed ? 0 : head(&record);
         if (!record || loaded <= 0)
             return {};
         return record;
     }
 
     int m_index;
+    bool m_pageFailed = false;
     QString m_scratch;
     std::function<bool()> m_stopped;
 };

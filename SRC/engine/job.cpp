@@ -102,6 +102,18 @@ void JobLoop::writePages(Kind kind, int64_t total) {
         const RecordPage page = m_source.page(kind, start);
         if (m_stopped())
             return;
+        if (isEmpty(page.head) && page.span > 0 && page.why != Reason::None) {
+            // The page could not be read, not even on a fresh connection: its
+            // records fail, and the next page may still come.
+            if (!sourceAlive(kind))
+                return;
+            const int64_t lost = std::min(page.span, total - start);
+            m_outcomes[kind].failed += lost;
+            m_outcomes[kind].setReason(page.why);
+            start += page.span;
+            m_progress.kinds[kind].current = static_cast<uint32_t>(std::min(start, total));
+            continue;
+        }
         if (isEmpty(page.head) || page.span <= 0) {
             // A page that should hold records came back empty or cut short:
             // the rest of the kind cannot be read.

@@ -71,7 +71,8 @@ TSF_API int AndroidTSF_FlushCallLog_Count(int deviceindex);
 TSF_API int AndroidTSF_FlushCalender_Count(int deviceindex);
 
 /* Pages of at most five records from `start` into the kind's list (cleared
- * first). 0; a page that fails leaves the list empty. */
+ * first). 0; -1 when the page did not arrive whole (after the channel's own
+ * retries on a fresh connection) or was damaged: the list is then empty. */
 TSF_API int AndroidTSF_FlushSMS(int deviceindex, int start);
 TSF_API int AndroidTSF_FlushPerson(int deviceindex, int start);
 TSF_API int AndroidTSF_FlushCallHistory(int deviceindex, int start);

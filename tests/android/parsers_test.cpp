@@ -61,8 +61,16 @@ TEST(HexCodec, EdgeForms) {
     EXPECT_EQ(HexToData("414"), std::string("A\x40"));
     // The text ends at an embedded NUL.
     EXPECT_EQ(DecryptionData("41004200"), "A");
-    // Non-digits count as 0 and never crash.
-    EXPECT_EQ(HexToData("G1"), std::string("\x01"));
+    // A character that is no digit makes the value bad, never zero bytes.
+    bool ok = true;
+    EXPECT_EQ(HexToData("G1", &ok), "");
+    EXPECT_FALSE(ok);
+    ok = true;
+    EXPECT_EQ(DecryptionData("41 2", &ok), "");
+    EXPECT_FALSE(ok);
+    ok = true;
+    EXPECT_EQ(DecryptionData("4142", &ok), "AB");
+    EXPECT_TRUE(ok);
 }
 
 TEST(ItemReader, SplitsKeyAndValueInPlace) {
@@ -119,6 +127,10 @@ TEST_F(ReplyParsers, UnclosedAndMalformedRecordsAreNotAdded) {
     Clear_SMS_NodeList();
     EXPECT_EQ(parse(android_sms_prase, item("ID", "1") + "BODY:4142"), 0);
     EXPECT_EQ(Get_SMS_Count_NodeList(), 0);
+    // A value with a bad digit damages the whole page: -1, not a record
+    // with a made-up text.
+    Clear_SMS_NodeList();
+    EXPECT_EQ(parse(android_sms_prase, item("ID", "1") + "." + "ID:32;BODY:4Z;."), -1);
     // A lone "." is one record with no texts.
     EXPECT_EQ(parse(android_callLog_prase, "."), 1);
     EXPECT_EQ(android_sms_prase(nullptr), -1);

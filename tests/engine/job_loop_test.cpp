@@ -39,6 +39,12 @@ class ScriptedSource : public Source {
         RecordPage page;
         if (start == failPageAt)
             return page;
+        if (start == unreadablePageAt) {
+            // Read and retried, still broken: the page's positions are known.
+            page.span = 2;
+            page.why = Reason::ReadFailed;
+            return page;
+        }
         // Pages of two: cut the list after the page and restore it later.
         for (ABPerson& p : people)
             p.next = nullptr;
@@ -92,6 +98,7 @@ class ScriptedSource : public Source {
     std::deque<ABPerson> people;
     std::map<std::string, std::string> files;
     int64_t failPageAt = -1;
+    int64_t unreadablePageAt = -1;
     long breakAfter = -1;
     bool present = true;
     std::function<void()> onRead;
@@ -184,6 +191,22 @@ TEST(JobLoop, APageThatDoesNotComeCountsTheRestAsFailedAndAGoneSourceEndsLaterKi
     // The next kind does not even ask a source that is gone.
     run.loop.copyKind(Kind::Photos);
     EXPECT_EQ(run.text(Kind::Photos), "Failed: source phone disconnected");
+}
+
+// One page that cannot be read loses its own records only: the loop goes on
+// with the next page, and the report names them.
+TEST(JobLoop, AnUnreadablePageFailsItsRecordsAndTheNextPagesStillCome) {
+    Job run(7);
+    run.source.unreadablePageAt = 2;
+    run.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(run.destination.stored, (std::vector<std::string>{"1", "2", "5", "6", "7"}));
+    EXPECT_EQ(run.text(Kind::Contacts), "Failed: 2 of 7 (could not be read)");
+    // The last page is short: only the positions that exist fail.
+    Job tail(5);
+    tail.source.unreadablePageAt = 4;
+    tail.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(tail.destination.stored.size(), 4u);
+    EXPECT_EQ(tail.text(Kind::Contacts), "Failed: 1 of 5 (could not be read)");
 }
 
 TEST(JobLoop, ADestinationThatGoesEndsTheKindAndTheJob) {

@@ -35,26 +35,32 @@ int GetHexDesi(char c) {
         return c - 'A' + 10;
     if (c >= 'a' && c <= 'f')
         return c - 'a' + 10;
-    return 0;
+    return -1;
 }
 
 unsigned char HextoUint8(char high, char low) {
-    return static_cast<unsigned char>(GetHexDesi(high) * 16 + GetHexDesi(low));
+    const int h = GetHexDesi(high), l = GetHexDesi(low);
+    return static_cast<unsigned char>((h < 0 ? 0 : h) * 16 + (l < 0 ? 0 : l));
 }
 
-std::string HexToData(std::string_view hex) {
+std::string HexToData(std::string_view hex, bool* ok) {
     std::string out;
     out.reserve(hex.size() / 2 + 1);
-    size_t i = 0;
-    for (; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<char>(HextoUint8(hex[i], hex[i + 1])));
-    if (i < hex.size())
-        out.push_back(static_cast<char>(HextoUint8(hex[i], '0')));
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        const int high = GetHexDesi(hex[i]);
+        const int low = i + 1 < hex.size() ? GetHexDesi(hex[i + 1]) : 0;
+        if (high < 0 || low < 0) {
+            if (ok)
+                *ok = false;
+            return {};
+        }
+        out.push_back(static_cast<char>(high * 16 + low));
+    }
     return out;
 }
 
-std::string DecryptionData(std::string_view hex) {
-    std::string bytes = HexToData(hex);
+std::string DecryptionData(std::string_view hex, bool* ok) {
+    std::string bytes = HexToData(hex, ok);
     size_t nul = bytes.find('\0');
     if (nul != std::string::npos)
         bytes.resize(nul);

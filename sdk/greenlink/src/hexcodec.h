@@ -17,15 +17,18 @@ void EncryptionData(const char* value, std::string& out);
 std::string EncryptionData(const char* value);
 
 // Value of one hexadecimal digit. Upper and lower case are accepted; any other
-// character counts as 0.
+// character gives -1.
 int GetHexDesi(char c);
 unsigned char HextoUint8(char high, char low);
 
 // Bytes of a hexadecimal text, two characters per byte. An odd last character
-// gives the high half of a final byte whose low half is 0.
-std::string HexToData(std::string_view hex);
+// gives the high half of a final byte whose low half is 0. A character that is
+// no hexadecimal digit makes the whole value bad: *ok becomes false (when
+// given) and the result is empty.
+std::string HexToData(std::string_view hex, bool* ok = nullptr);
 
-// The decoded value as a text: the bytes up to the first NUL.
-std::string DecryptionData(std::string_view hex);
+// The decoded value as a text: the bytes up to the first NUL; empty and *ok
+// false for a bad value.
+std::string DecryptionData(std::string_view hex, bool* ok = nullptr);
 
 } // namespace greenlink

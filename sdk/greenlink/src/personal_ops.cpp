@@ -63,11 +63,15 @@ int fetchPage(const PageKind& kind, int deviceindex, int start) {
     return kind.parse(buffer);
 }
 
+// 0, or -1 when the page did not arrive whole or was damaged: its records
+// are then not to be taken as all there was.
 int readPage(const PageKind& kind, const char* name, int deviceindex, int start) {
     WriteLog("Call Function: %s\n", name);
     kind.clear();
-    fetchPage(kind, deviceindex, start);
-    return 0;
+    if (fetchPage(kind, deviceindex, start) >= 0)
+        return 0;
+    kind.clear(); // nothing of a damaged page is handed out
+    return -1;
 }
 
 int readAll(const PageKind& kind, int deviceindex, std::atomic<int>& total,

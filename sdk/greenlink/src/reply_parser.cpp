@@ -44,19 +44,24 @@ template <size_t N> int findField(const KeyField (&table)[N], const char* key) {
 }
 
 // Stores the decoded value of one item in the record's field for its key;
-// a later item with the same key replaces the earlier value.
+// a later item with the same key replaces the earlier value. False for a
+// value that is not hexadecimal (a damaged reply).
 template <typename R, size_t N>
-void storeItem(R& record, const KeyField (&table)[N], const dataParserStruct& item) {
+bool storeItem(R& record, const KeyField (&table)[N], const dataParserStruct& item) {
     int field = findField(table, item.key);
     if (field < 0)
-        return;
-    std::string text = DecryptionData(item.value);
+        return true;
+    bool ok = true;
+    std::string text = DecryptionData(item.value, &ok);
+    if (!ok)
+        return false;
     char* copy = strdup(text.c_str());
     if (!copy)
-        return;
+        return true;
     char*& slot = record.*(RecordTexts<R>::fields[static_cast<size_t>(field)]);
     std::free(slot);
     slot = copy;
+    return true;
 }
 
 template <typename R> void freeTexts(R& record) {
@@ -67,11 +72,13 @@ template <typename R> void freeTexts(R& record) {
 }
 
 // The loop shared by the record replies: items fill a working record, "."
-// hands a copy of it to the list.
+// hands a copy of it to the list. A value that is not hexadecimal makes the
+// whole reply bad: -1, whatever was handed over before it.
 template <typename R, size_t N>
 int parseRecords(char* text, const KeyField (&table)[N], int (*add)(const R*)) {
     R work{};
     int count = 0;
+    bool good = true;
     while (text && *text) {
         if (char* after = ParserCommand_checkisNext(text)) {
             work.reserved1 = 0;
@@ -85,10 +92,10 @@ int parseRecords(char* text, const KeyField (&table)[N], int (*add)(const R*)) {
         dataParserStruct* item = nullptr;
         text = ParserCommandAndData(&item, text);
         if (text)
-            storeItem(work, table, *item);
+            good = storeItem(work, table, *item) && good;
     }
     freeTexts(work);
-    return count;
+    return good ? count : -1;
 }
 
 // How an item value is stored into a field of an item record.
@@ -140,7 +147,11 @@ template <size_t N> int parseItemRecord(char* text, void* record, const ItemFiel
             break;
         for (const ItemField& f : table) {
             if (std::strcmp(f.key, item->key) == 0) {
-                storeItemField(record, f, DecryptionData(item->value));
+                bool ok = true;
+                const std::string value = DecryptionData(item->value, &ok);
+                if (!ok)
+                    return -1; // a damaged description
+                storeItemField(record, f, value);
                 break;
             }
         }
