@@ -63,9 +63,12 @@ bool AndroidDestination::addRecord(const RecordRef& record) {
     return std::visit(
         [this](const auto& r) {
             using T = std::decay_t<decltype(r)>;
-            if constexpr (std::is_same_v<T, ABPerson*>)
-                return AndroidTSF_AddPerson2(r, m_index) == 0;
-            else if constexpr (std::is_same_v<T, SMessage*>)
+            if constexpr (std::is_same_v<T, ABPerson*>) {
+                const int made = AndroidTSF_AddPerson2(r, m_index);
+                if (made == -2)
+                    ++m_incompleteContacts;
+                return made == 0;
+            } else if constexpr (std::is_same_v<T, SMessage*>)
                 return AndroidTSF_SendSMS(r, m_index) > 0;
             else if constexpr (std::is_same_v<T, CallHistory*>)
                 return AndroidTSF_AddCallHistory(r, m_index) > 0;

@@ -18,6 +18,9 @@ class AndroidDestination final : public Destination {
     std::string identity() const override;
     bool addRecord(const RecordRef& record) override;
     int64_t countRecords(Kind kind) override;
+    int64_t incompleteRecords(Kind kind) const override {
+        return kind == Kind::Contacts ? m_incompleteContacts : 0;
+    }
     AddResult addFile(Kind kind, SourceFile& file, const std::string& name, int64_t expectedSize,
                       FileProgress& progress) override;
     bool beginMessages(SmsPrompt& prompt, bool* changed) override;
@@ -31,6 +34,7 @@ class AndroidDestination final : public Destination {
                          FileProgress& progress);
 
     int m_index;
+    int64_t m_incompleteContacts = 0;
 };
 
 } // namespace kestrova

@@ -44,6 +44,9 @@ class Destination {
     // cannot tell. A write whose reply was lost may still have been stored:
     // the job counts again before it reports.
     virtual int64_t countRecords(Kind kind) { return -1; }
+    // Records of a kind that were stored only in part (a contact whose fields
+    // were not all confirmed): counted by countRecords, yet not copied.
+    virtual int64_t incompleteRecords(Kind) const { return 0; }
     // Stores a whole file under a free name near `name`; nothing stays
     // behind of a file that did not arrive.
     virtual AddResult addFile(Kind kind, SourceFile& file, const std::string& name,

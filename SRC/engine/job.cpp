@@ -66,7 +66,8 @@ void JobLoop::recount(Kind kind, int64_t before) {
     KindCounters& c = m_outcomes[kind];
     if (before < 0 || c.failed == 0 || m_stopped() || m_destinationGone)
         return;
-    const int64_t stored = m_destination.countRecords(kind) - before;
+    const int64_t stored =
+        m_destination.countRecords(kind) - before - m_destination.incompleteRecords(kind);
     const int64_t unreported = std::min<int64_t>(stored - c.copied, c.failed);
     if (unreported <= 0)
         return;

@@ -97,7 +97,9 @@ TSF_API int AndroidTSF_SendSMS(SMessage* message, int deviceindex);
 /* The new contact's identifier; 0 or less on failure. */
 TSF_API long long AndroidTSF_AddPerson(char* name, char* mobile, int deviceindex);
 TSF_API int AndroidTSF_updatePerson(char* contactId, int field, char* value, int deviceindex);
-/* AddPerson followed by one update per field: 0 when the contact was made. */
+/* AddPerson followed by one update per field: 0 when the contact was made and
+ * every field was confirmed; -2 when it was made but not every field was
+ * confirmed (the contact is on the phone in part); -1 when it was not made. */
 TSF_API int AndroidTSF_AddPerson2(ABPerson* person, int deviceindex);
 /* One command carrying every field; -1 for a null record. */
 TSF_API int AndroidTSF_AddPerson3(ABPerson* person, int deviceindex);

@@ -63,7 +63,7 @@ TEST_F(LabFaults, BadRepliesAreErrorsAndNeverHalfTaken) {
 
     // A page cut short is not parsed: the list stays empty, nothing partial.
     agentFault(lab, 0, "cut=40\nonly=getsmsPart10\n");
-    AndroidTSF_FlushSMS(0, 0);
+    EXPECT_EQ(AndroidTSF_FlushSMS(0, 0), -1); // and says so
     SMessage* head = nullptr;
     EXPECT_EQ(AndroidTSF_GetSMS(&head), 0);
     EXPECT_EQ(head, nullptr);
@@ -84,6 +84,27 @@ TEST_F(LabFaults, BadRepliesAreErrorsAndNeverHalfTaken) {
     EXPECT_EQ(AndroidTSF_FlushSMS_Count(0), 7);
     AndroidTSF_FlushSMS(0, 5);
     EXPECT_EQ(AndroidTSF_GetSMS(&head), 2);
+}
+
+// A contact is made first and its fields are stored one by one: when an
+// update is not confirmed the contact is reported as not copied (it is on the
+// phone only in part), never as copied.
+TEST_F(LabFaults, AContactWithAnUnconfirmedFieldIsNotReportedCopied) {
+    AndroidLab lab(1, {"--scenario", "legacy"});
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    ASSERT_TRUE(lab.prepare(1));
+    std::string first = "Ada", last = "Lovelace", mobile = "+44 20 7946 0000",
+                email = "ada@example.org", id = "1";
+    ABPerson p{};
+    p.contactId = id.data();
+    p.firstName = first.data();
+    p.lastName = last.data();
+    p.mobile = mobile.data();
+    p.homeEmail = email.data();
+    agentFault(lab, 0, "cut=2\nonly=UpdatePerson\ntimes=1\n");
+    EXPECT_EQ(AndroidTSF_AddPerson2(&p, 0), -2);
+    clearAgentFault(lab, 0);
+    EXPECT_EQ(AndroidTSF_AddPerson2(&p, 0), 0);
 }
 
 TEST_F(LabFaults, AWriteWhoseReplyIsLostIsStoredOnce) {

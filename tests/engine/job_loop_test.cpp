@@ -116,6 +116,7 @@ class ScriptedDestination : public Destination {
         return static_cast<int>(stored.size()) != loseReplyOf;
     }
     int64_t countRecords(Kind) override { return static_cast<int64_t>(stored.size()); }
+    int64_t incompleteRecords(Kind) const override { return partial; }
     AddResult addFile(Kind, SourceFile& file, const std::string& name, int64_t expected,
                       FileProgress& progress) override {
         std::string bytes;
@@ -144,6 +145,7 @@ class ScriptedDestination : public Destination {
     std::map<std::string, std::string> files;
     int refuseAfter = -1;
     int loseReplyOf = -1;
+    int64_t partial = 0;
     bool present = true;
     bool acceptMessages = true;
     bool handedBack = false;
@@ -228,6 +230,15 @@ TEST(JobLoop, ARecordStoredWhoseReplyWasLostCountsAsCopied) {
     EXPECT_EQ(run.destination.stored.size(), 4u);
     EXPECT_EQ(run.outcomes[Kind::Contacts].copied, 4);
     EXPECT_EQ(run.text(Kind::Contacts), "Success");
+
+    // The same lost reply, but the destination knows the record is there only
+    // in part: it stays failed.
+    Job partial(4);
+    partial.destination.loseReplyOf = 2;
+    partial.destination.partial = 1;
+    partial.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(partial.outcomes[Kind::Contacts].copied, 3);
+    EXPECT_EQ(partial.outcomes[Kind::Contacts].failed, 1);
 }
 
 TEST(JobLoop, MessagesWaitForTheDestinationsConsent) {

@@ -289,9 +289,17 @@ int AndroidTSF_AddPerson2(ABPerson* person, int deviceindex) {
             updates.push_back(std::move(command));
     }
     bool complete = false;
-    sendIntCommandsPipelined(updates, deviceindex, &complete);
-    if (!complete)
-        WriteLog("AddPerson2: not every field of contact %s was confirmed\n", idText.c_str());
+    const std::vector<int32_t> replies = sendIntCommandsPipelined(updates, deviceindex, &complete);
+    // The agent answers each update with the rows it changed: a contact is
+    // only copied when every one of its fields was stored.
+    size_t confirmed = 0;
+    for (int32_t reply : replies)
+        confirmed += reply >= 1 ? 1 : 0;
+    if (!complete || confirmed != updates.size()) {
+        WriteLog("AddPerson2: %zu of %zu fields of contact %s confirmed\n", confirmed,
+                 updates.size(), idText.c_str());
+        return -2;
+    }
     return 0;
 }
 
