@@ -3,6 +3,7 @@
 // job's scratch file; videos straight from phone to phone.
 #include "sources.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -19,6 +20,8 @@ namespace {
 
 constexpr int kPageSize = 5;
 constexpr int kAgentGreetings = 10;
+// The agent's own package, which the job never copies as the user's app.
+constexpr const char* kAgentPackageName = "com.quellfin.kestrova";
 
 std::string pathText(const char* field, size_t size) {
     return std::string(field, strnlen(field, size));
@@ -28,7 +31,11 @@ std::string pathText(const char* field, size_t size) {
 class ScratchFile final : public SourceFile {
   public:
     explicit ScratchFile(QString path) : m_path(std::move(path)) {}
-    ~ScratchFile() override { QFile::remove(m_path); }
+    ~ScratchFile() override {
+        QFile::remove(m_path);
+        // An app's split packages, exported beside it.
+        QDir(m_path + QStringLiteral(".splits")).removeRecursively();
+    }
     std::string localPath() const override { return m_path.toStdString(); }
 
   private:
@@ -148,9 +155,7 @@ class AndroidSource final : public Source {
             }
             break;
         case Kind::Apps:
-            AndroidTSF_FlushDevicesApp(m_index);
-            total = AndroidTSF_GetAppCount(m_index);
-            break;
+            return listApps(files);
         default:
             return {0, Reason::NotSupported};
         }
@@ -167,7 +172,7 @@ class AndroidSource final : public Source {
             ItemPhotoInfo info = {};
             const bool ok = AndroidTSF_GetPhotoInfo(&info, entry.position, m_index) == 0;
             entry = entryFrom(info, ok);
-        } else if (kind == Kind::Apps) {
+        } else if (kind == Kind::Apps && entry.location.empty()) {
             ItemAppInfo info = {};
             if (AndroidTSF_GetAppInfo(&info, entry.position, m_index) != 0)
                 entry.why = Reason::ReadFailed;
@@ -236,9 +241,37 @@ class AndroidSource final : public Source {
     void finish() override {
         QFile::remove(m_scratch);
         QFile::remove(m_scratch + QStringLiteral(".apk"));
+        QDir(m_scratch + QStringLiteral(".apk.splits")).removeRecursively();
     }
 
   private:
+    // The apps the user installed: the phone's own (system) apps cannot be
+    // installed on another phone, and this program's agent is not theirs.
+    // Positions stay the phone's list positions.
+    Count listApps(std::vector<FileEntry>* files) {
+        AndroidTSF_FlushDevicesApp(m_index);
+        const int total = AndroidTSF_GetAppCount(m_index);
+        for (int i = 0; i < total; ++i) {
+            if (m_stopped && m_stopped())
+                return {0, Reason::Cancelled};
+            ItemAppInfo info = {};
+            FileEntry entry;
+            entry.position = i;
+            if (AndroidTSF_GetAppInfo(&info, i, m_index) != 0) {
+                entry.why = Reason::ReadFailed;
+                files->push_back(entry);
+                continue;
+            }
+            entry.location = pathText(info.packageName, sizeof info.packageName);
+            entry.name = entry.location;
+            if (info.systemApp != 0 || entry.location == kAgentPackageName ||
+                entry.location.empty())
+                continue;
+            files->push_back(entry);
+        }
+        return {static_cast<int64_t>(files->size())};
+    }
+
     template <typename Record, typename Load, typename Head>
     RecordRef loadPage(Load load, Head head, int start) {
         Record* record = nullptr;

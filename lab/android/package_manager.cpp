@@ -71,7 +71,21 @@ CommandResult PackageManager::run(const std::vector<std::string>& args, const St
     if (verb == "path") {
         if (rest.empty() || !installed(rest.back()))
             return {{}, {}, 1};
-        return ok("package:" + apkPath(rest.back()) + "\n");
+        std::string out;
+        for (const std::string& path : appPhonePaths(m_phone.fs().dir(), rest.back()))
+            out += "package:" + path + "\n";
+        return ok(out);
+    }
+    if (verb == "install-create")
+        return createSession();
+    if (verb == "install-write")
+        return writeSession(rest, in);
+    if (verb == "install-commit")
+        return commitSession(rest);
+    if (verb == "install-abandon") {
+        std::error_code ec;
+        std::filesystem::remove_all(sessionDir(rest.empty() ? "" : rest.back()), ec);
+        return ok();
     }
     if (verb == "list" && !rest.empty() && rest[0] == "packages") {
         std::string out;
@@ -149,6 +163,90 @@ CommandResult PackageManager::installFile(const std::string& hostFile, bool repl
         return failure("INSTALL_FAILED_INSUFFICIENT_STORAGE");
     makeDirs(m_phone.fs().dir() + "/data/data/" + info->package);
     return ok();
+}
+
+// Install sessions, as "adb install-multiple" drives them: create, one write
+// per package file (streamed on standard input), commit. A session is a
+// folder of the phone, so the separate commands find it.
+std::string PackageManager::sessionDir(const std::string& id) const {
+    if (id.empty() || id.find_first_not_of("0123456789") != std::string::npos)
+        return {};
+    return m_phone.fs().dir() + "/data/app/.session-" + id;
+}
+
+CommandResult PackageManager::createSession() {
+    static thread_local std::mt19937 rng{std::random_device{}()};
+    const std::string id = std::to_string(100000 + rng() % 900000);
+    if (!makeDirs(sessionDir(id)))
+        return failure("INSTALL_FAILED_INTERNAL_ERROR");
+    return ok("Success: created install session [" + id + "]\n");
+}
+
+CommandResult PackageManager::writeSession(const std::vector<std::string>& opts,
+                                           const StdinReader& in) {
+    long long size = -1;
+    std::vector<std::string> words;
+    for (size_t i = 0; i < opts.size(); ++i) {
+        if (opts[i] == "-S" && i + 1 < opts.size())
+            size = std::atoll(opts[++i].c_str());
+        else
+            words.push_back(opts[i]);
+    }
+    // SESSION NAME [-]
+    if (words.size() < 2 || size < 0 || size > kMaxPackageSize)
+        return failure("INSTALL_FAILED_INVALID_APK");
+    const std::string dir = sessionDir(words[0]);
+    const std::string& name = words[1];
+    if (dir.empty() || access(dir.c_str(), F_OK) != 0 || name.empty() ||
+        name.find('/') != std::string::npos || name[0] == '.')
+        return failure("INSTALL_FAILED_INVALID_APK");
+    int fd = open((dir + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return failure("INSTALL_FAILED_INTERNAL_ERROR");
+    char buf[65536];
+    long long got = 0;
+    while (got < size) {
+        size_t want = static_cast<size_t>(std::min<long long>(sizeof buf, size - got));
+        size_t n = in(buf, want);
+        if (n == 0 || !writeAll(fd, buf, n))
+            break;
+        got += static_cast<long long>(n);
+    }
+    close(fd);
+    if (got != size)
+        return failure("INSTALL_FAILED_INVALID_APK: short read");
+    return ok("Success: streamed " + std::to_string(size) + " bytes\n");
+}
+
+CommandResult PackageManager::commitSession(const std::vector<std::string>& opts) {
+    const std::string dir = sessionDir(opts.empty() ? "" : opts.back());
+    if (dir.empty() || access(dir.c_str(), F_OK) != 0)
+        return failure("INSTALL_FAILED_INVALID_APK: no such session");
+    // adb names the files "<index>_<name>" in the order given, the base first.
+    std::vector<std::pair<int, std::string>> files;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        files.emplace_back(std::atoi(name.c_str()), name);
+    }
+    std::sort(files.begin(), files.end());
+    CommandResult r = failure("INSTALL_FAILED_INVALID_APK: empty session");
+    if (!files.empty()) {
+        const std::string base = dir + "/" + files[0].second;
+        r = installFile(base, true, false);
+        auto info = readApkFile(base);
+        std::vector<std::pair<std::string, std::string>> splits;
+        for (size_t i = 1; i < files.size(); ++i) {
+            std::string name = files[i].second.substr(files[i].second.find('_') + 1);
+            if (name.rfind("split_", 0) != 0)
+                name = "split_" + name;
+            splits.emplace_back(name, dir + "/" + files[i].second);
+        }
+        if (r.code == 0 && info && !installSplits(m_phone.fs().dir(), info->package, splits))
+            r = failure("INSTALL_FAILED_INSUFFICIENT_STORAGE");
+    }
+    std::filesystem::remove_all(dir, ec);
+    return r;
 }
 
 CommandResult PackageManager::uninstall(const std::vector<std::string>& opts) {

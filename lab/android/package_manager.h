@@ -26,6 +26,10 @@ class PackageManager {
     CommandResult install(const std::vector<std::string>& opts, const StdinReader& in);
     CommandResult installFile(const std::string& hostFile, bool replace, bool external);
     CommandResult uninstall(const std::vector<std::string>& opts);
+    CommandResult createSession();
+    CommandResult writeSession(const std::vector<std::string>& opts, const StdinReader& in);
+    CommandResult commitSession(const std::vector<std::string>& opts);
+    std::string sessionDir(const std::string& id) const;
     std::string hostAppDir(const std::string& pkg) const;
     Phone& m_phone;
 };

@@ -210,11 +210,15 @@ TSF_API int AndroidTSF_FlushDevicesApp(int deviceindex);
 TSF_API int AndroidTSF_GetAppCount(int deviceindex);
 TSF_API int AndroidTSF_GetAppInfo(ItemAppInfo* rec, int index, int deviceindex);
 /* mode 1 "-l", 2 "-r", 3 "-s", 4 plain, 5 "-r -s"; a mode the phone refuses
- * falls back to a plain install. 0 when the phone reported success. */
+ * falls back to a plain install. The split packages ExportApp kept beside
+ * apkPath (apkPath + ".splits/") are installed with it as one app
+ * (install-multiple). 0 when the phone reported success. */
 TSF_API int AndroidTSF_InstallAppToMemory(char* apkPath, int mode, int deviceindex);
 /* mode 1 removes the app, mode 2 keeps its data. */
 TSF_API int AndroidTSF_UnInstallApp(char* packageName, int mode, int deviceindex);
-/* Pulls the app's package file (found with "pm path") to outPath. */
+/* Pulls the app's package files (found with "pm path"): the base package to
+ * outPath and, for an app shipped as split packages, the others into the
+ * folder outPath + ".splits" (mode 0700), which the caller removes. */
 TSF_API int AndroidTSF_ExportApp(char* packageName, char* outPath, int deviceindex);
 TSF_API int AndroidTSF_ClearAllApp(int deviceindex);
 TSF_API int AndroidTSF_MoveAppToSdCard(char* packageName, int deviceindex);

@@ -115,6 +115,20 @@ TEST(Apps, PmPathAndInstallModes) {
               "/data/app/org.x-1/base.apk");
     EXPECT_EQ(parsePmPath("package:/system/app/X.apk\n"), "/system/app/X.apk");
     EXPECT_EQ(parsePmPath(""), "");
+    // Every package file of a split app, the base first.
+    EXPECT_EQ(
+        parsePmPaths("package:/data/app/org.x-1/split_a.apk\r\n"
+                     "package:/data/app/org.x-1/base.apk\r\n"
+                     "package:/data/app/org.x-1/split_b.apk\n"),
+        (std::vector<std::string>{"/data/app/org.x-1/base.apk", "/data/app/org.x-1/split_a.apk",
+                                  "/data/app/org.x-1/split_b.apk"}));
+    // A split keeps its plain name; any other name is replaced, never used as a path.
+    EXPECT_EQ(splitFileName("/data/app/org.x-1/split_config.arm64_v8a.apk", 1),
+              "split_config.arm64_v8a.apk");
+    EXPECT_EQ(splitFileName("/data/app/org.x-1/../../.bashrc.apk", 2), "split2.apk");
+    EXPECT_EQ(splitFileName("/data/app/org.x-1/base.apk", 3), "split3.apk");
+    EXPECT_EQ(splitFileName("/data/app/org.x-1/a b.apk", 4), "split4.apk");
+    EXPECT_EQ(splitFileName("/data/app/org.x-1/split.bin", 5), "split5.apk");
     EXPECT_TRUE(packageManagerSucceeded("Performing Streamed Install\nSuccess\n"));
     EXPECT_FALSE(packageManagerSucceeded("Failure [INSTALL_FAILED_INVALID_INSTALL_LOCATION]\n"));
 

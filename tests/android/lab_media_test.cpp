@@ -248,8 +248,44 @@ TEST(LabMedia, AppsAreExportedInstalledAndRemoved) {
     }
     char none[] = "org.example.none";
     EXPECT_EQ(AndroidTSF_ExportApp(none, apk.data(), 0), -1);
+    EXPECT_FALSE(fileExists(apk + ".splits"));
     EXPECT_FALSE(fileExists(apk));
     EXPECT_EQ(AndroidTSF_InstallAppToMemory(apk.data(), 0, 1), -1);
     EXPECT_EQ(AndroidTSF_InstallAppToMemory(apk.data(), 6, 1), -1);
     EXPECT_EQ(AndroidTSF_UnInstallApp(none, 3, 1), -1);
+}
+
+// An app shipped as split packages (a base and per-device configuration
+// splits, as Play installs them) arrives whole: every package is pulled and
+// they are installed together.
+TEST(LabMedia, ASplitAppArrivesWithEveryPackage) {
+    AndroidLab lab(2, {"--scenario", "modern"});
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    ASSERT_TRUE(lab.prepare(2));
+    const int source = lab.phoneAt(0), destination = lab.phoneAt(1);
+    ASSERT_TRUE(lab.lab({"fill", "--phone", std::to_string(source), "--records", "0", "--photos",
+                         "0", "--videos", "0", "--music", "0", "--apps", "1"}));
+    std::string package;
+    for (const std::string& folder : listFolder(lab.phoneDir(source) + "/data/app"))
+        if (folder.size() > 2 && folder.compare(folder.size() - 2, 2, "-1") == 0 &&
+            folder.rfind("com.quellfin.kestrova", 0) != 0)
+            package = folder.substr(0, folder.size() - 2);
+    ASSERT_FALSE(package.empty());
+    const std::string appDir = lab.phoneDir(source) + "/data/app/" + package + "-1";
+    const std::string abi(70000, 'a'), density(50000, 'd');
+    writeFile(appDir + "/split_config.arm64_v8a.apk", abi);
+    writeFile(appDir + "/split_config.xxhdpi.apk", density);
+
+    std::string apk = lab.scratch("split") + "/app.apk";
+    ASSERT_EQ(AndroidTSF_ExportApp(package.data(), apk.data(), 0), 0);
+    EXPECT_EQ(listFolder(apk + ".splits"),
+              (std::vector<std::string>{"split_config.arm64_v8a.apk", "split_config.xxhdpi.apk"}));
+    ASSERT_EQ(AndroidTSF_InstallAppToMemory(apk.data(), 3, 1), 0);
+    const std::string installed = lab.phoneDir(destination) + "/data/app/" + package + "-1";
+    EXPECT_EQ(readFile(installed + "/base.apk"), readFile(appDir + "/base.apk"));
+    EXPECT_EQ(readFile(installed + "/split_config.arm64_v8a.apk"), abi);
+    EXPECT_EQ(readFile(installed + "/split_config.xxhdpi.apk"), density);
+    std::string out;
+    lab.adb({"-s", lab.serialAt(1), "shell", "pm", "path", package}, &out);
+    EXPECT_NE(out.find("split_config.xxhdpi.apk"), std::string::npos) << out;
 }

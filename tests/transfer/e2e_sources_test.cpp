@@ -3,6 +3,7 @@
 // checks the driver's report against what the destination phone holds.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 
@@ -314,6 +315,44 @@ TEST(RepeatedJob, ASecondRunCopiesEverythingAgainAsDuplicates) {
     EXPECT_EQ(destination.value("contacts").toArray().size(),
               2 * source.value("contacts").toArray().size());
     EXPECT_EQ(fileContents(destination, "photo").size(), 2 * fileContents(source, "photo").size());
+}
+
+} // namespace
+
+namespace {
+
+// Phone to phone, apps: the user's apps arrive; the phone's own (system)
+// apps and this program's agent are not offered at all.
+TEST(AndroidToAndroid, OnlyTheUsersOwnAppsAreOffered) {
+    LabSession lab({"--android", "2", "--scenario", "modern"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", "0", "--records", "0", "--photos", "0", "--videos", "0",
+                               "--music", "0", "--apps", "2"})
+                  .exitCode,
+              0);
+    const QString apps = lab.phoneDir(0) + "/data/app";
+    QStringList users = QDir(apps).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(users.size(), 2);
+    // A system app: the same kind of package, marked as the phone's own.
+    const QString system = apps + "/com.android.systemui-1";
+    ASSERT_TRUE(QDir().mkpath(system));
+    ASSERT_TRUE(QFile::copy(apps + "/" + users[0] + "/base.apk", system + "/base.apk"));
+    QFile marker(system + "/.system");
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    marker.close();
+
+    const QJsonObject report = lab.transfer(
+        {"--from", lab.androidPhone(0), "--to", lab.androidPhone(1), "--kinds", "apps"});
+    const QJsonObject kind = kindReport(report, "apps");
+    EXPECT_EQ(kind.value("outcome").toString(), "success")
+        << kind.value("text").toString().toStdString();
+    EXPECT_EQ(kind.value("offered").toInt(), 2);
+    EXPECT_EQ(kind.value("copied").toInt(), 2);
+    const QStringList arrived =
+        QDir(lab.phoneDir(1) + "/data/app").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& user : users)
+        EXPECT_TRUE(arrived.contains(user)) << user.toStdString();
+    EXPECT_FALSE(arrived.contains("com.android.systemui-1"));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -136,6 +137,42 @@ std::optional<std::string> appPhonePath(const std::string& phoneDir, const std::
     return "/data/app/" + package + "-1/base.apk";
 }
 
+std::vector<std::string> appPhonePaths(const std::string& phoneDir, const std::string& package) {
+    std::vector<std::string> out;
+    auto base = appPhonePath(phoneDir, package);
+    if (!base)
+        return out;
+    std::vector<std::string> splits;
+    std::error_code ec;
+    for (fs::directory_iterator it(appsDir(phoneDir) + "/" + package + "-1", ec), end;
+         !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("split_", 0) == 0 && name.size() > 10 &&
+            name.compare(name.size() - 4, 4, ".apk") == 0)
+            splits.push_back("/data/app/" + package + "-1/" + name);
+    }
+    std::sort(splits.begin(), splits.end());
+    out.push_back(*base);
+    out.insert(out.end(), splits.begin(), splits.end());
+    return out;
+}
+
+bool installSplits(const std::string& phoneDir, const std::string& package,
+                   const std::vector<std::pair<std::string, std::string>>& nameAndHostFile) {
+    const std::string folder = appsDir(phoneDir) + "/" + package + "-1";
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().filename().string().rfind("split_", 0) == 0)
+            fs::remove(it->path(), ec);
+    for (const auto& [name, host] : nameAndHostFile) {
+        if (name.rfind("split_", 0) != 0 || name.find('/') != std::string::npos)
+            return false;
+        if (!fs::copy_file(host, folder + "/" + name, fs::copy_options::overwrite_existing, ec))
+            return false;
+    }
+    return true;
+}
+
 std::vector<InstalledApp> listApps(const std::string& phoneDir) {
     std::vector<InstalledApp> apps;
     std::error_code ec;
@@ -154,6 +191,7 @@ std::vector<InstalledApp> listApps(const std::string& phoneDir) {
             app.info.label = app.info.package;
         app.apkPath = apk;
         app.size = st.st_size;
+        app.system = ::access((it->path().string() + "/.system").c_str(), F_OK) == 0;
         app.installTime = static_cast<int64_t>(st.st_mtime) * 1000;
         apps.push_back(std::move(app));
     }

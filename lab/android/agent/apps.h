@@ -45,7 +45,14 @@ std::optional<std::string> installApp(const std::string& phoneDir, const std::st
 bool uninstallApp(const std::string& phoneDir, const std::string& package);
 // "/data/app/<package>-1/base.apk" as pm path prints it, or nullopt.
 std::optional<std::string> appPhonePath(const std::string& phoneDir, const std::string& package);
-// Sorted by package name.
+// Every package file of an app as pm path prints them: base.apk first, then
+// its splits (split_*.apk beside it), sorted; empty when not installed.
+std::vector<std::string> appPhonePaths(const std::string& phoneDir, const std::string& package);
+// Replaces an installed app's splits with these files (names split_*.apk).
+bool installSplits(const std::string& phoneDir, const std::string& package,
+                   const std::vector<std::pair<std::string, std::string>>& nameAndHostFile);
+// Sorted by package name. An app whose folder holds ".system" is one of the
+// phone's own (system) apps.
 std::vector<InstalledApp> listApps(const std::string& phoneDir);
 
 } // namespace lab

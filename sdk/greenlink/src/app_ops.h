@@ -14,6 +14,17 @@ bool installModeOptions(int mode, std::vector<std::string>* options);
 // first one; "" when the output names none.
 std::string parsePmPath(const std::string& output);
 
+// Every package file "pm path" names, the base package first (an app shipped
+// as split packages has several).
+std::vector<std::string> parsePmPaths(const std::string& output);
+
+// The name a split package is kept under on this computer: its own file name
+// when that is plain ("split_config.arm64_v8a.apk"), else "split<n>.apk".
+std::string splitFileName(const std::string& phonePath, int n);
+
+// Where the splits of an exported app are kept: beside the base package.
+std::string splitFolderOf(const std::string& basePath);
+
 // True when adb's install or uninstall output reports success.
 bool packageManagerSucceeded(const std::string& output);
 
