@@ -9,6 +9,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -57,9 +58,46 @@ void rearmQuickAck(int fd) {
 
 // Reads up to `length` bytes; returns how many arrived before EOF, an error
 // or the receive time-out.
-size_t receiveAll(int fd, char* into, size_t length) {
+// True unless adb answers that the phone is no longer attached: a phone
+// pulled out leaves a forwarded connection silent rather than closed, and
+// waiting out the receive time-out would leave the user looking at a still
+// window for a minute. When adb itself does not answer, the phone counts as
+// there (the time-out still ends the wait).
+bool phoneStillListed(const char* serial) {
+    if (!serial || !*serial)
+        return true;
+    std::string out;
+    if (!runAdbCapture({"devices"}, 3, true, &out).succeeded() ||
+        out.find("List of devices attached") == std::string::npos)
+        return true;
+    const std::string line = std::string("\n") + serial + "\t";
+    const size_t at = ("\n" + out).find(line);
+    return at != std::string::npos && out.compare(at + line.size() - 1, 6, "device") == 0;
+}
+
+// Silence longer than this makes a waiting read ask whether the phone is
+// still attached.
+constexpr int kPresenceSliceMs = 1000;
+
+size_t receiveAll(int fd, char* into, size_t length, const char* serial = nullptr) {
     size_t got = 0;
+    long long silentMs = 0;
     while (got < length) {
+        if (serial) {
+            const int slice = static_cast<int>(
+                std::clamp<long long>(g_receiveTimeoutMs.load(), 1, kPresenceSliceMs));
+            pollfd p{fd, POLLIN, 0};
+            const int ready = poll(&p, 1, slice);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready == 0) {
+                silentMs += slice;
+                if (silentMs >= g_receiveTimeoutMs || !phoneStillListed(serial))
+                    break;
+                continue;
+            }
+            silentMs = 0;
+        }
         ssize_t n = recv(fd, into + got, length - got, 0);
         if (n < 0 && errno == EINTR)
             continue;
@@ -327,7 +365,7 @@ ExchangeStatus TCPConnect::exchangeOnce(const char* command, size_t commandLengt
     if (sent != commandLength + attached)
         return ExchangeStatus::SendFailed;
     unsigned char lengthBytes[4];
-    size_t got = receiveAll(m_sockSrv, reinterpret_cast<char*>(lengthBytes), 4);
+    size_t got = receiveAll(m_sockSrv, reinterpret_cast<char*>(lengthBytes), 4, m_serial);
     if (got == 0)
         return ExchangeStatus::NoReply;
     if (got < 4)
@@ -340,7 +378,7 @@ ExchangeStatus TCPConnect::exchangeOnce(const char* command, size_t commandLengt
             std::memset(reply, 0, static_cast<size_t>(std::min(capacity, 4)));
         return ExchangeStatus::Ok;
     }
-    got = receiveAll(m_sockSrv, reply, static_cast<size_t>(length));
+    got = receiveAll(m_sockSrv, reply, static_cast<size_t>(length), m_serial);
     if (got < static_cast<size_t>(length))
         return ExchangeStatus::CutShort;
     *received = length;
@@ -412,14 +450,14 @@ std::vector<int32_t> TCPConnect::sendPipelined(const std::vector<std::string>& c
     for (size_t i = 0; i < commands.size(); ++i) {
         unsigned char header[4];
         char body[8] = {};
-        if (receiveAll(m_sockSrv, reinterpret_cast<char*>(header), 4) != 4) {
+        if (receiveAll(m_sockSrv, reinterpret_cast<char*>(header), 4, m_serial) != 4) {
             WriteLog("pipelined commands: reply %zu of %zu missing\n", i + 1, commands.size());
             closeSocket();
             return values;
         }
         int32_t length = decodeReplyLength(header);
         if (length < 0 || length > static_cast<int32_t>(sizeof body) ||
-            receiveAll(m_sockSrv, body, static_cast<size_t>(length)) !=
+            receiveAll(m_sockSrv, body, static_cast<size_t>(length), m_serial) !=
                 static_cast<size_t>(length)) {
             WriteLog("pipelined commands: bad reply %zu (%d bytes)\n", i + 1, length);
             closeSocket();
