@@ -126,8 +126,16 @@ int main(int argc, char** argv) {
 
     kestrova::removeLeftovers();
     AndroidTSF_Init();
-    if (request.sourceType == kDeviceIphone)
+    if (request.sourceType == kDeviceIphone) {
         IphoneTSF_Init();
+        // A live iPhone's backup goes to the chosen folder, where the reader
+        // then finds it; without one, to the standard folder.
+        if (!request.backupDir.empty()) {
+            IphoneTSF_SetBackupRoot(request.backupDir.c_str());
+            std::string folder = request.backupDir;
+            iTunesTSF_SetOtherBackupPath(folder.data());
+        }
+    }
     if (request.sourceType == kDeviceItunesBackup && !request.backupDir.empty()) {
         std::string folder = request.backupDir;
         iTunesTSF_SetOtherBackupPath(folder.data());

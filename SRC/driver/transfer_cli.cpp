@@ -139,6 +139,11 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
 
 void printProgress(const TransferDoingThread& job, FILE* out) {
     const ProgressSnapshot s = job.snapshot();
+    if (!s.running && s.preparing >= 0) {
+        std::fprintf(out, "progress %s\n", preparingText(s.preparing).c_str());
+        std::fflush(out);
+        return;
+    }
     if (!s.running)
         return;
     const auto& k = s.kinds[*s.running];
@@ -158,7 +163,13 @@ std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& r
     std::ostringstream json;
     json << "{\"mode\":" << request.mode() << ",\"source\":" << jsonString(request.sourceText)
          << ",\"destination\":" << jsonString(request.destinationText)
-         << ",\"success\":" << (job.allSucceeded() ? "true" : "false") << ",\"kinds\":{";
+         << ",\"success\":" << (job.allSucceeded() ? "true" : "false");
+    const PreparationInfo prepared = job.preparation();
+    if (prepared.backupMs >= 0)
+        json << ",\"backup\":{\"folder\":" << jsonString(prepared.backupFolder)
+             << ",\"seconds\":" << seconds(prepared.backupMs)
+             << ",\"bytes\":" << prepared.backupBytes << "}";
+    json << ",\"kinds\":{";
     bool first = true;
     for (Kind k : kAllKinds) {
         if (!job.request().kinds[k])
