@@ -47,8 +47,8 @@ std::string Lab::lockdownReply(int index, Channel& ch, const std::string& body, 
             resp.setBool("Value", p->cfg.willEncrypt);
         } else if (domain && *domain == "com.apple.disk_usage" && key &&
                    (*key == "TotalDataCapacity" || *key == "TotalDataAvailable")) {
-            const uint64_t capacity = 64000000000ull;
-            const uint64_t used = std::min(capacity, usedBytes(p->cfg));
+            const uint64_t used = usedBytes(p->cfg);
+            const uint64_t capacity = std::max<uint64_t>(64000000000ull, used + 1000000000ull);
             resp.setUint("Value", *key == "TotalDataCapacity" ? capacity : capacity - used);
         } else if (domain && *domain != "com.apple.mobile.lockdownd") {
             resp.setNode("Value", plist_new_dict());

@@ -85,10 +85,10 @@ TEST(DeviceLinkPaths, OnlyPlainPathsInsideThePhonesOwnBackup) {
     EXPECT_TRUE(fruitlink::safeBackupPath(kUdid + "/Status.plist", kUdid));
     EXPECT_TRUE(fruitlink::safeBackupPath(kUdid + "/3d/3d0d7e5fb2ce", kUdid));
     EXPECT_TRUE(fruitlink::safeBackupPath(kUdid, kUdid));
-    for (const std::string bad :
-         {"/etc/passwd", kUdid + "/../x", "../" + kUdid, kUdid + "/./x", kUdid + "//x",
-          "OTHER/Status.plist", kUdid + "/a\\..\\b", kUdid + "/.pending-backup/Status.plist",
-          std::string(kUdid + "/a\0b", kUdid.size() + 4), std::string()})
+    for (const std::string& bad : std::vector<std::string>{
+             "/etc/passwd", kUdid + "/../x", "../" + kUdid, kUdid + "/./x", kUdid + "//x",
+             "OTHER/Status.plist", kUdid + "/a\\..\\b", kUdid + "/.pending-backup/Status.plist",
+             kUdid + std::string("/a\0b", 4), std::string()})
         EXPECT_FALSE(fruitlink::safeBackupPath(bad, kUdid)) << bad;
 }
 
