@@ -19,12 +19,15 @@ bool parseDevice(const std::string& text, int* type, int* index, std::string* se
     const std::string kind = text.substr(0, colon);
     const std::string number = text.substr(colon + 1);
     if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 3) {
-        // Not a position: an Android serial.
-        if (kind != "android" || number.size() > 63)
+        // Not a position: an Android serial or an iPhone's UDID.
+        // A UDID is 40 hex digits, or 8 and 16 joined by a dash.
+        const bool udid = kind == "iphone" && number.size() >= 24 &&
+                          number.find_first_not_of("0123456789abcdefABCDEF-") == std::string::npos;
+        if ((kind != "android" && !udid) || number.size() > 63)
             return false;
         *serial = number;
         *index = -1;
-        *type = kDeviceAndroid;
+        *type = kind == "android" ? kDeviceAndroid : kDeviceIphone;
         return true;
     }
     *index = std::atoi(number.c_str());

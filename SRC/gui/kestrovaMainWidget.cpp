@@ -3,6 +3,7 @@
 
 #include "DebugAuthorizationWidget.h"
 #include "DeviceThreads.h"
+#include "IphoneTrustWidget.h"
 #include "MyListWidget.h"
 #include "MyPushButton.h"
 #include "OpenUsbDebugWidget.h"
@@ -109,6 +110,8 @@ void KestrovaMainWidget::KestrovaMainWidgetCreate() {
     m_usbDebugPage->hide();
     m_authorisationPage = new DebugAuthorizationWidget(this);
     m_authorisationPage->hide();
+    m_iphoneTrustPage = new IphoneTrustWidget(this);
+    m_iphoneTrustPage->hide();
     m_progress = new TransferProgressWidget(this);
     m_progress->hide();
 
@@ -261,6 +264,7 @@ void KestrovaMainWidget::KestrovaMainWidgetLayout() {
     m_backupButton->setGeometry(30, 515, 413, 35);
     m_usbDebugPage->setGeometry((width() - 929) / 2, (height() - 490) / 2 + 25, 929, 490);
     m_authorisationPage->setGeometry((width() - 929) / 2, (height() - 490) / 2, 929, 490);
+    m_iphoneTrustPage->setGeometry((width() - 929) / 2, (height() - 490) / 2, 929, 490);
 }
 
 void KestrovaMainWidget::KestrovaMainWidgetDrSkin() {

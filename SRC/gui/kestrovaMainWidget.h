@@ -18,6 +18,7 @@
 class CheckDeviceDetectedThread;
 class DebugAuthorizationWidget;
 class GetDeviceCountThread;
+class IphoneTrustWidget;
 class MyListWidget;
 class MyPushButton;
 class OpenUsbDebugWidget;
@@ -138,6 +139,7 @@ class KestrovaMainWidget : public QWidget {
     MyPushButton* m_backupButton = nullptr;
     OpenUsbDebugWidget* m_usbDebugPage = nullptr;
     DebugAuthorizationWidget* m_authorisationPage = nullptr;
+    IphoneTrustWidget* m_iphoneTrustPage = nullptr;
     TransferProgressWidget* m_progress = nullptr;
     TransferDoingThread* m_job = nullptr;
     GetDeviceCountThread* m_countThread = nullptr;

@@ -78,6 +78,13 @@ typedef enum IphoneErrorCategory {
  * nothing has failed). */
 TSF_API int IphoneTSF_GetLastErrorCategory(void);
 
+/* 0 when the phone at index answered the device list's last reading of its
+ * values (unlocked, trusting this computer); -1 otherwise, the category
+ * saying why: PASSCODE_LOCKED, TRUST_PENDING, USER_DENIED, NOT_PAIRED, or
+ * NO_DEVICE. No round trip: the list asks an untrusting phone again every
+ * two seconds. */
+TSF_API int IphoneTSF_CheckTrusted(int index);
+
 /* ---- databases ---- */
 
 /* Fetches the user databases of the device through its file relay into

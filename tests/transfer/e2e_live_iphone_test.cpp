@@ -136,8 +136,10 @@ TEST(LiveIphone, FourKindsAndMediaArriveAndTheSecondBackupIsIncremental) {
 
     // Nothing changed on the phone: the second backup moves almost nothing.
     ProgramRun again;
-    const QJsonObject second = lab.transfer(
-        {"--from", "iphone:0", "--to", lab.androidPhone(0), "--kinds", "contacts,sms"}, &again);
+    // (named by its UDID this time)
+    const QJsonObject second = lab.transfer({"--from", "iphone:00008030-0011223344556601", "--to",
+                                             lab.androidPhone(0), "--kinds", "contacts,sms"},
+                                            &again);
     ASSERT_FALSE(second.isEmpty()) << again.out.toStdString();
     EXPECT_EQ(outcomeOf(second, "contacts"), "success");
     EXPECT_EQ(outcomeOf(second, "sms"), "success");

@@ -424,3 +424,17 @@ int IphoneTSF_GetBackupFolder(char* buf, int size) {
 }
 
 int64_t IphoneTSF_GetBackupBytesReceived(void) { return fruitlink::g_bytes.load(); }
+
+int IphoneTSF_CheckTrusted(int index) {
+    auto dev = fruitlink::deviceAtIndex(index);
+    if (!dev) {
+        fruitlink::fail(IPHONE_ERROR_NO_DEVICE, "no device at index %d", index);
+        return -1;
+    }
+    const fruitlink::ErrorCategory why = dev->trust();
+    if (why == IPHONE_ERROR_NONE)
+        return 0;
+    fruitlink::fail(why, "%s does not trust this computer yet (%s)", dev->udid().c_str(),
+                    fruitlink::categoryName(why));
+    return -1;
+}

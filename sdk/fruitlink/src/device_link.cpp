@@ -33,16 +33,17 @@ struct PlistOwner {
     }
 };
 
-std::string stringAt(plist_t array, uint32_t i) {
-    plist_t n = plist_array_get_item(array, i);
+// A string node's text, whole: a phone's text may hold a NUL, which the
+// path rules then refuse (plist_get_string_val asserts on one).
+std::string textOf(plist_t n) {
     if (!n || plist_get_node_type(n) != PLIST_STRING)
         return {};
-    char* s = nullptr;
-    plist_get_string_val(n, &s);
-    std::string out = s ? s : "";
-    free(s);
-    return out;
+    uint64_t len = 0;
+    const char* p = plist_get_string_ptr(n, &len);
+    return p ? std::string(p, static_cast<size_t>(len)) : std::string();
 }
+
+std::string stringAt(plist_t array, uint32_t i) { return textOf(plist_array_get_item(array, i)); }
 
 std::vector<std::string> split(const std::string& path) {
     std::vector<std::string> out;
@@ -401,14 +402,7 @@ bool BackupExchange::processMessage(plist_t msg) {
         progress_ = 100;
         return false;
     }
-    std::string text;
-    plist_t d = plist_dict_get_item(body, "ErrorDescription");
-    if (d && plist_get_node_type(d) == PLIST_STRING) {
-        char* s = nullptr;
-        plist_get_string_val(d, &s);
-        text = s ? s : "";
-        free(s);
-    }
+    const std::string text = textOf(plist_dict_get_item(body, "ErrorDescription"));
     phoneError_ = static_cast<int>(code);
     ErrorCategory cat = IPHONE_ERROR_SERVICE_REFUSED;
     if (code == 208) // the phone waited for its passcode and gave up
@@ -619,14 +613,8 @@ bool BackupExchange::moveItems(plist_t msg) {
         plist_dict_next_item(moves, it, &key, &val);
         if (!key)
             break;
-        std::string from = key, to;
+        std::string from = key, to = textOf(val);
         free(key);
-        if (val && plist_get_node_type(val) == PLIST_STRING) {
-            char* s = nullptr;
-            plist_get_string_val(val, &s);
-            to = s ? s : "";
-            free(s);
-        }
         if (!safeBackupPath(from, udid_) || !safeBackupPath(to, udid_) || split(from).size() < 2 ||
             split(to).size() < 2) {
             all = false;
