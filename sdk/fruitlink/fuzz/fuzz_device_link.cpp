@@ -2,6 +2,9 @@
 // messages. The input is one message (a property list, binary or XML) and
 // then the raw stream the phone would send after it. Whatever it holds,
 // nothing may crash and nothing may be written outside the phone's backup.
+// Seeds: fuzz/corpus_device_link (one file per message kind, and a message
+// name holding a NUL, which once aborted inside libplist). Built with clang:
+//   fruitlink_fuzz_device_link -max_total_time=600 -max_len=4096 CORPUS_COPY
 #include "device_link.h"
 
 #include <cstdlib>
