@@ -3,10 +3,13 @@
 // prints progress while it runs and ends with one JSON object describing the
 // outcome of every kind. Exit status 0 only when every chosen kind succeeded.
 //
-//   kestrova-transfer --from android:0|iphone:N|backup:N --to android:1
+//   kestrova-transfer --from android:0|android:SERIAL|iphone:N|iphone:UDID|backup:N
+//                     --to android:1
 //                     [--kinds contacts,sms,calllogs,calendar,photos,videos,music,apps | --all]
 //                     [--work DIR] [--backup-dir DIR] [--wait SECONDS] [--fast-sms-countdown]
 //                     [--summary]
+// An iPhone of iOS 8 or later is read through a backup it takes into the standard backup
+// folder (or into --backup-dir); the report then names the backup's folder.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -52,6 +55,21 @@ int positionOfSerial(const std::string& serial, int seconds) {
             AndroidDeviceInfo info = {};
             if (AndroidTSF_GetAndroidDevicesInfo(&info, i) == 0 && serial == info.serial)
                 found = i;
+        }
+        return found >= 0;
+    });
+    return found;
+}
+
+// The position of the iPhone with this UDID, or -1.
+int positionOfUdid(const std::string& udid, int seconds) {
+    int found = -1;
+    waitFor(seconds, [&] {
+        for (int i = 0; i < IphoneTSF_ConnectDeviceCount() && found < 0; ++i) {
+            DeviceNode* node = IphoneTSF_AcquireDeviceNode(i);
+            if (node && node->info && node->info->udid && udid == node->info->udid)
+                found = i;
+            IphoneTSF_ReleaseDeviceNode(node);
         }
         return found >= 0;
     });
@@ -142,16 +160,29 @@ int main(int argc, char** argv) {
 
     kestrova::removeLeftovers();
     AndroidTSF_Init();
-    if (request.sourceType == kDeviceIphone)
+    if (request.sourceType == kDeviceIphone) {
         IphoneTSF_Init();
+        // A live iPhone's backup goes to the chosen folder, where the reader
+        // then finds it; without one, to the standard folder.
+        if (!request.backupDir.empty()) {
+            IphoneTSF_SetBackupRoot(request.backupDir.c_str());
+            std::string folder = request.backupDir;
+            iTunesTSF_SetOtherBackupPath(folder.data());
+        }
+    }
     if (request.sourceType == kDeviceItunesBackup && !request.backupDir.empty()) {
         std::string folder = request.backupDir;
         iTunesTSF_SetOtherBackupPath(folder.data());
     }
 
-    if (!request.sourceSerial.empty() &&
-        (request.sourceIndex = positionOfSerial(request.sourceSerial, request.waitSeconds)) < 0)
+    if (request.sourceType == kDeviceIphone && !request.sourceSerial.empty()) {
+        if ((request.sourceIndex = positionOfUdid(request.sourceSerial, request.waitSeconds)) < 0)
+            return failOrCancel("no iPhone with the source's UDID");
+    } else if (!request.sourceSerial.empty() &&
+               (request.sourceIndex = positionOfSerial(request.sourceSerial, request.waitSeconds)) <
+                   0) {
         return failOrCancel("no Android phone with the source's serial");
+    }
     if (!request.destinationSerial.empty() &&
         (request.destinationIndex =
              positionOfSerial(request.destinationSerial, request.waitSeconds)) < 0)

@@ -19,12 +19,15 @@ bool parseDevice(const std::string& text, int* type, int* index, std::string* se
     const std::string kind = text.substr(0, colon);
     const std::string number = text.substr(colon + 1);
     if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 3) {
-        // Not a position: an Android serial.
-        if (kind != "android" || number.size() > 63)
+        // Not a position: an Android serial or an iPhone's UDID.
+        // A UDID is 40 hex digits, or 8 and 16 joined by a dash.
+        const bool udid = kind == "iphone" && number.size() >= 24 &&
+                          number.find_first_not_of("0123456789abcdefABCDEF-") == std::string::npos;
+        if ((kind != "android" && !udid) || number.size() > 63)
             return false;
         *serial = number;
         *index = -1;
-        *type = kDeviceAndroid;
+        *type = kind == "android" ? kDeviceAndroid : kDeviceIphone;
         return true;
     }
     *index = std::atoi(number.c_str());
@@ -139,6 +142,11 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
 
 void printProgress(const TransferDoingThread& job, FILE* out) {
     const ProgressSnapshot s = job.snapshot();
+    if (!s.running && s.preparing >= 0) {
+        std::fprintf(out, "progress %s\n", preparingText(s.preparing).c_str());
+        std::fflush(out);
+        return;
+    }
     if (!s.running)
         return;
     const auto& k = s.kinds[*s.running];
@@ -158,7 +166,13 @@ std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& r
     std::ostringstream json;
     json << "{\"mode\":" << request.mode() << ",\"source\":" << jsonString(request.sourceText)
          << ",\"destination\":" << jsonString(request.destinationText)
-         << ",\"success\":" << (job.allSucceeded() ? "true" : "false") << ",\"kinds\":{";
+         << ",\"success\":" << (job.allSucceeded() ? "true" : "false");
+    const PreparationInfo prepared = job.preparation();
+    if (prepared.backupMs >= 0)
+        json << ",\"backup\":{\"folder\":" << jsonString(prepared.backupFolder)
+             << ",\"seconds\":" << seconds(prepared.backupMs)
+             << ",\"bytes\":" << prepared.backupBytes << "}";
+    json << ",\"kinds\":{";
     bool first = true;
     for (Kind k : kAllKinds) {
         if (!job.request().kinds[k])

@@ -25,7 +25,8 @@ struct TransferRequest : JobRequest {
 
 bool parseTransferArgs(int argc, char** argv, TransferRequest* request, std::string* error);
 
-// One line per running kind: "progress sms 12/40".
+// One line per running kind: "progress sms 12/40"; while a live iPhone is
+// backed up first: "progress Reading the iPhone: 43%".
 void printProgress(const TransferDoingThread& job, FILE* out);
 
 // One line per chosen kind: "  contacts   Success".
@@ -35,6 +36,7 @@ void printSummary(const TransferDoingThread& job, FILE* out);
 //  "kinds":{"sms":{"outcome":"skipped","offered":40,"copied":0,"failed":0,"skipped":40,
 //  "reason":"sms_prompt_not_accepted","text":"Skipped: not accepted on the phone",
 //  "seconds":2.031}}}   (seconds: how long the kind took inside the job)
+// A live iPhone read through a backup adds "backup":{"folder":"...","seconds":12.5,"bytes":123}.
 std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& request);
 
 } // namespace kestrova

@@ -37,6 +37,10 @@ void TransferDoingThread::prepareJob(const kestrova::JobRequest& request) {
     m_stop = 0;
     m_request = request;
     m_progress.reset();
+    {
+        std::lock_guard lock(m_endsLock);
+        m_preparation = {};
+    }
     for (kestrova::KindCounters& c : m_outcome)
         c.reset();
 }
@@ -101,7 +105,13 @@ kestrova::ProgressSnapshot TransferDoingThread::snapshot() const {
     s.smsCountdown = m_progress.smsCountdown;
     s.fileDone = m_progress.fileDone;
     s.fileSize = m_progress.fileSize;
+    s.preparing = m_progress.preparing;
     return s;
+}
+
+kestrova::PreparationInfo TransferDoingThread::preparation() const {
+    std::lock_guard lock(m_endsLock);
+    return m_preparation;
 }
 
 TransferDoingThread::Routine TransferDoingThread::routineFor(Kind kind) const {
@@ -165,7 +175,8 @@ void TransferDoingThread::run() {
     // user's alone.
     if (!kestrova::makePrivateFolder(m_request.workFolder))
         return failBeforeStart(Reason::SourceUnavailable);
-    const kestrova::JobContext context{m_request.workFolder, [this] { return stopped(); }};
+    kestrova::JobContext context{m_request.workFolder, [this] { return stopped(); }};
+    context.preparing = [this](int permille) { m_progress.preparing = permille; };
     {
         std::lock_guard lock(m_endsLock);
         m_source = source.get();
@@ -173,6 +184,11 @@ void TransferDoingThread::run() {
     }
     destination->prepare();
     const bool prepared = source->prepare(context, m_request.kinds) && !stopped();
+    m_progress.preparing = -1;
+    {
+        std::lock_guard lock(m_endsLock);
+        m_preparation = source->preparation();
+    }
 
     if (prepared) {
         kestrova::SmsPrompt prompt;

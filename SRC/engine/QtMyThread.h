@@ -15,6 +15,7 @@
 
 #include "TransferOutcome.h"
 #include "job_request.h"
+#include "source.h"
 
 namespace kestrova {
 class JobLoop;
@@ -56,6 +57,8 @@ class TransferDoingThread : public QThread {
 
     // The counters at this moment, for the progress window and the driver.
     kestrova::ProgressSnapshot snapshot() const;
+    // What the source's preparation made (valid once the job has ended).
+    kestrova::PreparationInfo preparation() const;
     // The live counters the job writes (tests set them to draw the window).
     kestrova::JobProgress& progress() { return m_progress; }
     kestrova::KindCounters& outcomeForTest(kestrova::Kind kind) { return m_outcome[kind]; }
@@ -105,9 +108,10 @@ class TransferDoingThread : public QThread {
     kestrova::PerKind<kestrova::KindCounters> m_outcome;
     std::atomic<int32_t> m_stop{0};
     std::function<void()> m_countdownSleep;
+    kestrova::PreparationInfo m_preparation;
     // While a job runs: the loop, and its two ends for a cancel to reach.
     kestrova::JobLoop* m_loop = nullptr;
-    std::mutex m_endsLock;
+    mutable std::mutex m_endsLock;
     std::condition_variable m_ended; // the job let go of its source and destination
     std::thread m_cancelWatch;       // cuts the phones short when a cancel is not taken up
     kestrova::Source* m_source = nullptr;

@@ -56,6 +56,10 @@ const char* reasonText(Reason reason) {
         return "unlock the iPhone and tap Trust";
     case Reason::PhoneBusy:
         return "the phone is in use by another copy";
+    case Reason::BackupEncryptionOn:
+        return "backup encryption is on (password needed)";
+    case Reason::NoSpace:
+        return "not enough free space on this computer for the iPhone's backup";
     }
     return "";
 }
@@ -98,6 +102,10 @@ const char* reasonKey(Reason reason) {
         return "not_trusted";
     case Reason::PhoneBusy:
         return "phone_busy";
+    case Reason::BackupEncryptionOn:
+        return "backup_encryption_on";
+    case Reason::NoSpace:
+        return "no_space";
     }
     return "none";
 }

@@ -34,6 +34,8 @@ enum class Reason : int {
     DestinationUnavailable, // the destination could not be found or made ready
     NotTrusted,             // the iPhone is locked or does not trust this computer yet
     PhoneBusy,              // another copy is using the phone
+    BackupEncryptionOn,     // the iPhone encrypts its backups: a password is needed
+    NoSpace,                // too little free space on this computer for the iPhone's backup
 };
 
 // A file name that fits a phone's limit of 255 bytes: cut at a character

@@ -1,14 +1,22 @@
 // An iPhone as the source: personal records from the databases the phone
-// gives out, read by the database parser; photos, videos and music streamed
-// file by file over the phone's file service.
+// gives out through its file relay (phones before iOS 8), or else from a
+// backup of the phone taken now into the user's backup folder and read as
+// the backup source reads any backup; photos, videos and music streamed file
+// by file over the phone's file service.
 #include "sources.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "dbsifter.h"
 #include "fruitlink.h"
+#include "jukelink.h"
 #include "misc.h"
 
 namespace kestrova {
@@ -31,9 +39,40 @@ Reason libraryFailure() {
         return Reason::RelayRefused;
     case IPHONE_ERROR_ABORTED:
         return Reason::Cancelled;
+    case IPHONE_ERROR_BACKUP_ENCRYPTED:
+        return Reason::BackupEncryptionOn;
+    case IPHONE_ERROR_BUSY:
+        return Reason::PhoneBusy;
+    case IPHONE_ERROR_NO_SPACE:
+        return Reason::NoSpace;
     default:
         return Reason::ReadFailed;
     }
+}
+
+// The major iOS version of the phone at index, 0 when it does not say.
+int iosMajor(int index) {
+    DeviceNode* node = IphoneTSF_AcquireDeviceNode(index);
+    const int major = node && node->info && node->info->productVersion
+                          ? std::atoi(node->info->productVersion)
+                          : 0;
+    IphoneTSF_ReleaseDeviceNode(node);
+    return major;
+}
+
+// The backup reader's index of the backup in folder, -1 when it lists none.
+int readerIndexOf(const QString& folder) {
+    const QString wanted = QFileInfo(folder).canonicalFilePath();
+    const int n = iTunesTSF_BackupCount();
+    for (int i = 0; i < n; ++i) {
+        BackupDeviceNode* node = nullptr;
+        if (iTunesTSF_GetBackupDeviceByIndex(i, &node) == 0 && node &&
+            QFileInfo(QString::fromUtf8(node->path,
+                                        static_cast<int>(strnlen(node->path, sizeof node->path))))
+                    .canonicalFilePath() == wanted)
+            return i;
+    }
+    return -1;
 }
 
 // One file on the phone, read piece by piece and closed when let go.
@@ -67,8 +106,15 @@ class IphoneSource final : public ParsedSource {
         if (personal) {
             if (context.stopped())
                 return false;
-            if (IphoneTSF_GetDeviceSqliteDB(folder.data(), m_index) != 0)
+            // Every phone since iOS 8 refuses the relay: do not ask those.
+            const bool modern = iosMajor(m_index) >= 8;
+            if (!modern && IphoneTSF_GetDeviceSqliteDB(folder.data(), m_index) != 0)
                 m_failure = libraryFailure();
+            if (modern || m_failure == Reason::RelayRefused) {
+                m_failure = Reason::None;
+                if (!readThroughBackup(context, kinds))
+                    return false;
+            }
         }
         if (media) {
             if (context.stopped())
@@ -89,18 +135,31 @@ class IphoneSource final : public ParsedSource {
     Reason unavailable(Kind kind) const override {
         if (!isPersonal(kind) && kind != Kind::Apps)
             return m_mediaFailure;
+        if (m_backup && m_failure == Reason::None)
+            return m_backup->unavailable(kind);
         return m_failure;
     }
 
+    bool incomplete() const override { return m_backup && m_backup->incomplete(); }
+    PreparationInfo preparation() const override { return m_preparation; }
+
     Count count(Kind kind) override {
-        if (kind == Kind::CallLogs || kind == Kind::Apps)
+        if (kind == Kind::Apps)
             return {0, Reason::NotSupported}; // the window never ticks these
+        if (m_backup && isPersonal(kind))
+            return m_backup->count(kind);
         Count c = ParsedSource::count(kind);
         if (kind == Kind::Contacts && c.why == Reason::None && c.items <= 0) {
             IphoneTSF_FlushContact();
             c.items = std::max(0, parsedCount(kind));
         }
         return c;
+    }
+
+    RecordPage page(Kind kind, int64_t start) override {
+        if (m_backup && isPersonal(kind))
+            return m_backup->page(kind, start);
+        return ParsedSource::page(kind, start);
     }
 
     Count listFiles(Kind kind, std::vector<FileEntry>* files) override {
@@ -141,7 +200,10 @@ class IphoneSource final : public ParsedSource {
 
     void abort() override { IphoneTSF_FlushAbort(); }
     void finish() override {
-        // The user's databases leave this computer's disk with the job.
+        // The user's databases leave this computer's disk with the job (the
+        // backup stays: it is the user's, in the user's backup folder).
+        if (m_backup)
+            m_backup->finish();
         IphoneTSF_RemoveDeviceSqliteDB();
         if (!m_extractFolder.isEmpty())
             removeDirWithContent(m_extractFolder);
@@ -154,6 +216,8 @@ class IphoneSource final : public ParsedSource {
             return IphoneTSF_FlushContact();
         case Kind::Sms:
             return IphoneTSF_FlushSMS();
+        case Kind::CallLogs:
+            return IphoneTSF_FlushCallLog();
         case Kind::Calendar:
             return IphoneTSF_FlushCalender();
         default:
@@ -162,6 +226,56 @@ class IphoneSource final : public ParsedSource {
     }
 
   private:
+    // Takes a backup of the phone (incremental when one is there already)
+    // and opens it with the backup source for the personal kinds. False only
+    // when the user cancelled; a failure ends the personal kinds.
+    bool readThroughBackup(const JobContext& context, const KindSet& kinds) {
+        const int encrypts = IphoneTSF_GetBackupWillEncrypt(m_index);
+        if (encrypts != 0) {
+            m_failure = encrypts == 1 ? Reason::BackupEncryptionOn : libraryFailure();
+            return true;
+        }
+        if (context.stopped())
+            return false;
+        context.preparing(0);
+        QElapsedTimer timer;
+        timer.start();
+        std::atomic<bool> done{false};
+        std::thread watch([&] {
+            while (!done.load()) {
+                context.preparing(IphoneTSF_GetBackupProgress());
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+        });
+        const int taken = IphoneTSF_TakeBackup(m_index);
+        const Reason why = taken == 0 ? Reason::None : libraryFailure();
+        done = true;
+        watch.join();
+        m_preparation.backupMs = timer.elapsed();
+        m_preparation.backupBytes = IphoneTSF_GetBackupBytesReceived();
+        char folder[1024] = "";
+        IphoneTSF_GetBackupFolder(folder, sizeof folder);
+        m_preparation.backupFolder = folder;
+        if (why != Reason::None) {
+            m_failure = why;
+            return why != Reason::Cancelled && !context.stopped();
+        }
+        context.preparing(1000);
+        const int found = readerIndexOf(QString::fromUtf8(folder));
+        if (found < 0) {
+            m_failure = Reason::SourceUnavailable;
+            return true;
+        }
+        KindSet personalOnly = kinds;
+        for (Kind k : kAllKinds)
+            if (!isPersonal(k))
+                personalOnly[k] = false;
+        m_backup = makeBackupSource(found);
+        return m_backup->prepare(context, personalOnly);
+    }
+
+    std::unique_ptr<Source> m_backup; // the backup the personal kinds are read from
+    PreparationInfo m_preparation;
     int m_index;
     QString m_extractFolder;
     Reason m_failure = Reason::None;      // the databases did not come: ends the personal kinds

@@ -2,6 +2,11 @@
 
 namespace kestrova {
 
+std::string preparingText(int permille) {
+    const int percent = permille < 0 ? 0 : permille > 1000 ? 100 : permille / 10;
+    return "Reading the iPhone: " + std::to_string(percent) + "%";
+}
+
 void JobProgress::reset() {
     for (KindProgress& k : kinds) {
         k.finished = false;
@@ -14,6 +19,7 @@ void JobProgress::reset() {
     smsCountdown = 60;
     fileDone = 0;
     fileSize = 0;
+    preparing = -1;
 }
 
 std::optional<Kind> JobProgress::runningKind() const {

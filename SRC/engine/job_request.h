@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "kind.h"
 
@@ -27,6 +28,9 @@ enum : int32_t {
 };
 
 namespace kestrova {
+
+// The words for a preparation step at permille: "Reading the iPhone: 43%".
+std::string preparingText(int permille);
 
 // The job mode for a source and destination device kind.
 int32_t modeFor(int32_t sourceType, int32_t destinationType);
@@ -62,6 +66,9 @@ struct JobProgress {
     std::atomic<int32_t> smsCountdown{60};
     std::atomic<int64_t> fileDone{0}; // bytes of the file in hand
     std::atomic<int64_t> fileSize{0};
+    // The source's preparation step in tenths of a percent (a live iPhone
+    // being backed up); -1 when none is running.
+    std::atomic<int32_t> preparing{-1};
 
     void reset();
     std::optional<Kind> runningKind() const;
@@ -83,6 +90,7 @@ struct ProgressSnapshot {
     int32_t smsCountdown = 60;
     int64_t fileDone = 0;
     int64_t fileSize = 0;
+    int32_t preparing = -1; // tenths of a percent, -1 when no preparation step runs
 };
 
 } // namespace kestrova

@@ -24,6 +24,16 @@ namespace kestrova {
 struct JobContext {
     QString workFolder;            // the job's private folder (scratch files, extracted databases)
     std::function<bool()> stopped; // true once the user cancelled
+    // How far a long preparation step is, in tenths of a percent (-1: done).
+    std::function<void(int)> preparing = [](int) {};
+};
+
+// What a source's preparation made that the report names: the backup a
+// live iPhone was read through, and how long taking it took.
+struct PreparationInfo {
+    std::string backupFolder;
+    int64_t backupMs = -1;   // -1: no backup was taken
+    int64_t backupBytes = 0; // file bytes the phone sent for it
 };
 
 // How many items a kind holds, or why that could not be told.
@@ -85,6 +95,7 @@ class Source {
     // True when what the source holds may be short of what it should (a
     // backup that was never finished): every kind says so.
     virtual bool incomplete() const { return false; }
+    virtual PreparationInfo preparation() const { return {}; }
 
     virtual Count count(Kind kind) = 0;
     virtual RecordPage page(Kind kind, int64_t start) = 0;

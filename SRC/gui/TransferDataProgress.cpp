@@ -164,7 +164,12 @@ void TransferProgressWidget::refreshRows() {
         m_rowStates[r]->hide();
     }
     // The kind in hand is the first one not finished; the job runs them in order.
-    if (done < used) {
+    if (done < used && snapshot.preparing >= 0 && !snapshot.running) {
+        // A live iPhone is backed up before its first kind: say how far.
+        m_rowStates[done]->setText(
+            QString::fromStdString(kestrova::preparingText(snapshot.preparing)));
+        m_rowStates[done]->setStyleSheet(QLatin1String(kWaitingStyle));
+    } else if (done < used) {
         m_rowStates[done]->hide();
         m_rowSpinners[done]->show();
     }

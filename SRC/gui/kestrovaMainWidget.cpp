@@ -4,6 +4,7 @@
 #include "DebugAuthorizationWidget.h"
 #include "DeviceThreads.h"
 #include "GuidancePage.h"
+#include "IphoneTrustWidget.h"
 #include "MyListWidget.h"
 #include "MyPushButton.h"
 #include "OpenUsbDebugWidget.h"
@@ -112,6 +113,8 @@ void KestrovaMainWidget::KestrovaMainWidgetCreate() {
     m_authorisationPage->hide();
     m_permissionPage = makeUsbPermissionPage(this);
     m_permissionPage->hide();
+    m_iphoneTrustPage = new IphoneTrustWidget(this);
+    m_iphoneTrustPage->hide();
     m_progress = new TransferProgressWidget(this);
     m_progress->hide();
 
@@ -265,6 +268,7 @@ void KestrovaMainWidget::KestrovaMainWidgetLayout() {
     m_usbDebugPage->setGeometry((width() - 929) / 2, (height() - 490) / 2 + 25, 929, 490);
     m_authorisationPage->setGeometry((width() - 929) / 2, (height() - 490) / 2, 929, 490);
     m_permissionPage->setGeometry((width() - 929) / 2, (height() - 490) / 2 + 10, 929, 490);
+    m_iphoneTrustPage->setGeometry((width() - 929) / 2, (height() - 490) / 2, 929, 490);
 }
 
 void KestrovaMainWidget::KestrovaMainWidgetDrSkin() {

@@ -19,6 +19,7 @@ class CheckDeviceDetectedThread;
 class DebugAuthorizationWidget;
 class GuidancePage;
 class GetDeviceCountThread;
+class IphoneTrustWidget;
 class MyListWidget;
 class MyPushButton;
 class OpenUsbDebugWidget;
@@ -141,6 +142,7 @@ class KestrovaMainWidget : public QWidget {
     OpenUsbDebugWidget* m_usbDebugPage = nullptr;
     DebugAuthorizationWidget* m_authorisationPage = nullptr;
     GuidancePage* m_permissionPage = nullptr;
+    IphoneTrustWidget* m_iphoneTrustPage = nullptr;
     TransferProgressWidget* m_progress = nullptr;
     TransferDoingThread* m_job = nullptr;
     GetDeviceCountThread* m_countThread = nullptr;

@@ -6,6 +6,7 @@
 #include "DebugAuthorizationWidget.h"
 #include "DeviceThreads.h"
 #include "GuidancePage.h"
+#include "IphoneTrustWidget.h"
 #include "MyPushButton.h"
 #include "OpenUsbDebugWidget.h"
 #include "QtMyThread.h"
@@ -118,6 +119,24 @@ void KestrovaMainWidget::deviceCountEquailone_timerRun() {
     }
 }
 
+// Words for why an iPhone does not answer yet, under the trust page's title;
+// empty for a reason the user cannot mend on the phone.
+static QString trustReason(int category) {
+    switch (category) {
+    case IPHONE_ERROR_PASSCODE_LOCKED:
+        return KestrovaMainWidget::tr("The iPhone is locked.");
+    case IPHONE_ERROR_TRUST_PENDING:
+        return KestrovaMainWidget::tr("The iPhone is asking whether to trust this computer.");
+    case IPHONE_ERROR_USER_DENIED:
+        return KestrovaMainWidget::tr("\"Don't Trust\" was tapped: unplug the iPhone and plug it "
+                                      "in again to be asked once more.");
+    case IPHONE_ERROR_NOT_PAIRED:
+        return KestrovaMainWidget::tr("The iPhone no longer knows this computer.");
+    default:
+        return {};
+    }
+}
+
 void KestrovaMainWidget::addIphoneDevicetoSkin(int index) {
     if (m_leftReady && m_rightReady)
         return;
@@ -125,6 +144,20 @@ void KestrovaMainWidget::addIphoneDevicetoSkin(int index) {
     IphoneTSF_GetDeviceInfoIndex(&node, index);
     if (!node || !node->info || !node->info->udid)
         return;
+    // A locked or untrusting phone gives none of its data: say what to do
+    // on it instead of listing it as ready.
+    if (IphoneTSF_CheckTrusted(index) != 0) {
+        const QString why = trustReason(IphoneTSF_GetLastErrorCategory());
+        if (!why.isEmpty()) {
+            m_iphoneTrustPage->setReason(why);
+            if (!m_iphoneTrustPage->m_dismissed) {
+                m_iphoneTrustPage->show();
+                m_iphoneTrustPage->raise();
+            }
+            return;
+        }
+    }
+    m_iphoneTrustPage->hide();
     const char* udid = node->info->udid;
     if (!m_leftReady && std::strcmp(udid, m_rightId) != 0)
         showReady(true, iphoneName(node->info), udid);
@@ -278,6 +311,7 @@ void KestrovaMainWidget::hidePages() {
     m_usbDebugPage->hide();
     m_authorisationPage->hide();
     m_permissionPage->hide();
+    m_iphoneTrustPage->hide();
 }
 
 void KestrovaMainWidget::leftNoDevices_skinshow(const QString& message) {

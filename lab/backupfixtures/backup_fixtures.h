@@ -43,6 +43,7 @@ struct ManifestFile {
     std::string relativePath;
     int64_t size = 0;
     int flags = 1;
+    int64_t lastModified = 1600000000; // Unix seconds
 };
 
 struct MediaFile {

@@ -79,7 +79,8 @@ std::string encodeFileBlob(const ManifestFile& f) {
     plist_dict_set_item(file, "Flags", plist_new_uint(0));
     plist_dict_set_item(file, "GroupID", plist_new_uint(501));
     plist_dict_set_item(file, "InodeNumber", plist_new_uint(123456));
-    plist_dict_set_item(file, "LastModified", plist_new_uint(1600000000));
+    plist_dict_set_item(file, "LastModified",
+                        plist_new_uint(static_cast<uint64_t>(f.lastModified)));
     plist_dict_set_item(file, "LastStatusChange", plist_new_uint(1600000000));
     plist_dict_set_item(file, "Mode", plist_new_uint(f.flags == 1 ? 0x81A4 : 0x41ED));
     plist_dict_set_item(file, "ProtectionClass", plist_new_uint(3));

@@ -17,6 +17,7 @@ struct LabOptions {
     std::string dir;
     int android = 2;
     int iphone = 0;
+    std::string iphoneContent; // a folder laid out as an iPhone's /var/mobile, for every iPhone
     long long seed = 1;
     std::string scenario = "default";
     std::string agentStub; // echo | rr: a stand-in on the agent ports

@@ -85,6 +85,10 @@ int labUp(const LabOptions& o, const std::string& selfPath) {
                                      "--seed",     std::to_string(o.seed),
                                      "--scenario", o.scenario,
                                      "--fill",     std::to_string(o.fillRecords)};
+    if (!o.iphoneContent.empty()) {
+        argv.push_back("--iphone-content");
+        argv.push_back(o.iphoneContent);
+    }
     if (!o.agentStub.empty()) {
         argv.push_back("--agent-stub");
         argv.push_back(o.agentStub);

@@ -152,8 +152,10 @@ bool Daemon::startIphones() {
                                      "TCP:127.0.0.1:" + std::to_string(muxPort)};
     for (int i = 0; i < m_o.iphone; ++i) {
         argv.push_back("--phone");
+        // Generated content, or the given folder laid out as a phone's.
         argv.push_back("root=" + idir + "/" + std::to_string(i) +
-                       ",fill=1,seed=" + std::to_string(m_o.seed + 100 + i));
+                       (m_o.iphoneContent.empty() ? ",fill=1" : ",content=" + m_o.iphoneContent) +
+                       ",seed=" + std::to_string(m_o.seed + 100 + i));
     }
     std::string out = idir + "/iphone.out";
     unlink(out.c_str());

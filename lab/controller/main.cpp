@@ -1,6 +1,6 @@
 // kestrova-lab: starts and drives the virtual device lab.
 //
-//   kestrova-lab up --dir DIR [--android N] [--iphone M] [--seed S]
+//   kestrova-lab up --dir DIR [--android N] [--iphone M] [--iphone-content DIR] [--seed S]
 //                   [--scenario default|modern|legacy|unauthorized|sms-never]
 //                   [--fill RECORDS] [--agent-stub echo|rr] [--owner-pid PID]
 //                   [--agent lab|java]
@@ -65,6 +65,8 @@ bool parse(int argc, char** argv, Args& a) {
             a.lab.android = std::atoi(next().c_str());
         else if (k == "--iphone")
             a.lab.iphone = std::atoi(next().c_str());
+        else if (k == "--iphone-content")
+            a.lab.iphoneContent = next();
         else if (k == "--seed")
             a.lab.seed = std::atoll(next().c_str());
         else if (k == "--scenario")

@@ -38,6 +38,7 @@ enum Op : uint64_t {
     kTell = 0x12,
     kTellRes = 0x13,
     kClose = 0x14,
+    kFileLock = 0x1B,
 };
 
 enum Err : uint64_t {
@@ -48,7 +49,13 @@ enum Err : uint64_t {
     kIsDir = 9,
     kPermDenied = 10,
     kNotSupported = 15,
+    kWouldBlock = 19,
 };
+
+// The one file a host may open for writing: the sync lock, kept by the
+// phone itself rather than in the folder it serves.
+constexpr char kSyncLockPath[] = "com.apple.itunes.lock_sync";
+constexpr uint64_t kLockShared = 1 | 4, kLockExclusive = 2 | 4, kUnlock = 8 | 4;
 
 uint64_t le64(const unsigned char* p) {
     uint64_t v = 0;
@@ -158,6 +165,7 @@ void Lab::serveAfc(int index, int fd) {
         phone(index)->stats.afcConnections++;
     }
     std::map<uint64_t, int> files;
+    std::set<uint64_t> lockHandles; // open handles of the sync lock file
     uint64_t nextHandle = 1;
     std::string reply;
     for (;;) {
@@ -203,7 +211,13 @@ void Lab::serveAfc(int index, int fd) {
             uint64_t mode = le64(reinterpret_cast<const unsigned char*>(payload.data()));
             auto full = resolveBelowRoot(root, pathArg(payload, 8));
             struct stat st;
-            if (mode != 1) {
+            if (mode != 1 && normaliseAfcPath(pathArg(payload, 8)) == std::string(kSyncLockPath)) {
+                uint64_t h = nextHandle++;
+                lockHandles.insert(h);
+                std::string r;
+                putLe64(r, h);
+                ok = sendPacket(fd, num, kFileOpenRes, r, {});
+            } else if (mode != 1) {
                 ok = sendStatus(fd, num, kPermDenied); // read-only phone
             } else if (!full || ::lstat(full->c_str(), &st) != 0) {
                 ok = sendStatus(fd, num, kNotFound);
@@ -249,6 +263,30 @@ void Lab::serveAfc(int index, int fd) {
             putLe64(head, kData);
             std::memcpy(reply.data(), head.data(), kHeader);
             ok = sendAll(fd, reply.data(), kHeader + static_cast<size_t>(n));
+        } else if (op == kFileLock ||
+                   (op == kClose && payload.size() >= 8 &&
+                    lockHandles.count(
+                        le64(reinterpret_cast<const unsigned char*>(payload.data()))))) {
+            uint64_t h = payload.size() >= 8
+                             ? le64(reinterpret_cast<const unsigned char*>(payload.data()))
+                             : 0;
+            uint64_t how = payload.size() >= 16
+                               ? le64(reinterpret_cast<const unsigned char*>(payload.data()) + 8)
+                               : 0;
+            if (!lockHandles.count(h)) {
+                ok = sendStatus(fd, num, kInvalidArg);
+            } else if (op == kClose) {
+                dropSyncLock(index, fd);
+                lockHandles.erase(h);
+                ok = sendStatus(fd, num, kOk);
+            } else if (how == kLockExclusive || how == kLockShared) {
+                ok = sendStatus(fd, num, takeSyncLock(index, fd) ? kOk : kWouldBlock);
+            } else if (how == kUnlock) {
+                dropSyncLock(index, fd);
+                ok = sendStatus(fd, num, kOk);
+            } else {
+                ok = sendStatus(fd, num, kInvalidArg);
+            }
         } else if (op == kSeek || op == kTell || op == kClose) {
             uint64_t h = payload.size() >= 8
                              ? le64(reinterpret_cast<const unsigned char*>(payload.data()))
@@ -283,6 +321,8 @@ void Lab::serveAfc(int index, int fd) {
     }
     for (auto& [h, f] : files)
         ::close(f);
+    // A host that went away lets go of the lock with its connection.
+    dropSyncLock(index, fd);
 }
 
 } // namespace viphone

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace viphone {
 
@@ -22,8 +23,11 @@ struct Lab::Phone {
     uint16_t nextPort = 49152;
     std::set<int> tunnels;
     PhoneStats stats;
-    std::optional<uint64_t> unplugAt; // AFC byte count that pulls the cable
+    std::optional<uint64_t> unplugAt;       // AFC byte count that pulls the cable
+    std::optional<uint64_t> backupUnplugAt; // backup byte count that pulls the cable
     bool stall = false;
+    int syncLockOwner = -1; // the AFC connection holding the sync lock
+    bool backupRunning = false;
 };
 
 struct Lab::Worker {
@@ -37,6 +41,22 @@ bool sendMuxPlist(int fd, uint32_t tag, const std::string& xml);
 // Builds the gzip-compressed cpio archive the file relay sends for
 // "UserDatabases": every regular file below root/var/mobile/Library and
 // root/var/wireless/Library.
+// One file a backup of the phone carries.
+struct BackupFile {
+    std::string domain;       // "HomeDomain", "CameraRollDomain", ...
+    std::string relativePath; // "Library/SMS/sms.db", "Media/DCIM/100APPLE/IMG_0001.HEIC"
+    std::string localPath;    // where the lab keeps it
+    uint64_t size = 0;
+    int64_t mtime = 0;
+};
+
+// What a backup of this phone carries: its Library (HomeDomain), the older
+// phones' call history (WirelessDomain), the camera roll (CameraRollDomain)
+// and recordings (MediaDomain). Sorted by domain and path.
+std::vector<BackupFile> backupFiles(const PhoneConfig& cfg);
+// The used data space the phone reports.
+uint64_t usedBytes(const PhoneConfig& cfg);
+
 bool buildUserDatabasesArchive(const std::string& root, std::string* out, std::string* error);
 
 } // namespace viphone

@@ -5,6 +5,7 @@
 #include "plist_util.h"
 #include "tls_identity.h"
 
+#include <algorithm>
 #include <sys/socket.h>
 
 namespace viphone {
@@ -42,7 +43,14 @@ std::string Lab::lockdownReply(int index, Channel& ch, const std::string& body, 
             resp.set("Domain", *domain);
         if (key)
             resp.set("Key", *key);
-        if (domain && *domain != "com.apple.mobile.lockdownd") {
+        if (domain && *domain == "com.apple.mobile.backup" && key && *key == "WillEncrypt") {
+            resp.setBool("Value", p->cfg.willEncrypt);
+        } else if (domain && *domain == "com.apple.disk_usage" && key &&
+                   (*key == "TotalDataCapacity" || *key == "TotalDataAvailable")) {
+            const uint64_t used = usedBytes(p->cfg);
+            const uint64_t capacity = std::max<uint64_t>(64000000000ull, used + 1000000000ull);
+            resp.setUint("Value", *key == "TotalDataCapacity" ? capacity : capacity - used);
+        } else if (domain && *domain != "com.apple.mobile.lockdownd") {
             resp.setNode("Value", plist_new_dict());
         } else if (!key) {
             plist_t all = plist_new_dict();
@@ -86,6 +94,10 @@ std::string Lab::lockdownReply(int index, Channel& ch, const std::string& body, 
             svc = Service::Afc;
         else if (name == "com.apple.mobile.file_relay")
             svc = Service::FileRelay;
+        else if (name == "com.apple.mobilebackup2")
+            svc = Service::Backup;
+        else if (name == "com.apple.mobile.notification_proxy")
+            svc = Service::NotificationProxy;
         if (!*inSession) {
             resp.set("Error", "NoRunningSession");
         } else if (p->cfg.serviceRefusal) {

@@ -41,6 +41,13 @@ std::string exeDir() {
     return std::filesystem::path(std::string(buf, static_cast<size_t>(n))).parent_path().string();
 }
 
+// A folder laid out as the phone's /var/mobile: Library/SMS/sms.db, ...,
+// Media/DCIM/...
+void useContent(const std::string& dir, viphone::PhoneConfig* cfg) {
+    cfg->root = dir + "/Media";
+    cfg->libraryRoot = dir + "/Library";
+}
+
 bool parsePhone(const std::string& text, int index, PhoneArg* out, std::string* error) {
     std::map<std::string, std::string> kv;
     std::stringstream ss(text);
@@ -76,6 +83,16 @@ bool parsePhone(const std::string& text, int index, PhoneArg* out, std::string* 
     while (std::getline(missing, item, '+'))
         out->cfg.values.erase(item);
     out->fill = kv["fill"] == "1";
+    if (kv.count("content")) {
+        // The folder is the user's: nothing is generated into it.
+        useContent(kv["content"], &out->cfg);
+        out->fill = false;
+    }
+    out->cfg.willEncrypt = kv["encrypt"] == "1";
+    if (kv.count("backup-error"))
+        out->cfg.backupError = std::stoi(kv["backup-error"]);
+    if (kv.count("used-mb"))
+        out->cfg.diskUsedBytes = std::stoull(kv["used-mb"]) * 1000 * 1000;
     out->attached = kv["detached"] != "1";
     out->content.seed = static_cast<uint32_t>(std::stoul(kv.count("seed") ? kv["seed"] : "1"));
     out->content.recordCount = std::stoi(kv.count("count") ? kv["count"] : "10");
@@ -97,15 +114,25 @@ void command(viphone::Lab& lab, const std::string& line) {
         ok = lab.detach(index);
     else if (verb == "unplug")
         lab.unplugAfterBytes(index, std::stoull(arg.empty() ? "0" : arg));
+    else if (verb == "unplug-backup")
+        lab.unplugAfterBackupBytes(index, std::stoull(arg.empty() ? "0" : arg));
+    else if (verb == "backup-error")
+        lab.setBackupError(index, arg == "off" || arg.empty() ? std::nullopt
+                                                              : std::optional<int>(std::stoi(arg)));
     else if (verb == "stall")
         lab.setStall(index, arg == "on");
     else if (verb == "pair" && pairModes().count(arg) && !arg.empty())
         lab.setPairMode(index, pairModes().at(arg));
     else if (verb == "stats") {
         auto s = lab.stats(index);
-        std::printf("stats %d attached=%d afc_bytes=%llu tls=%d plain=%d stalled=%d\n", index,
-                    s.attached, static_cast<unsigned long long>(s.afcFileBytes), s.tlsSessions,
-                    s.plainSessions, s.stalledNow);
+        std::printf("stats %d attached=%d afc_bytes=%llu tls=%d plain=%d stalled=%d "
+                    "backup_bytes=%llu backups=%d finished=%d refused=%d lock=%d "
+                    "notifications=%zu\n",
+                    index, s.attached, static_cast<unsigned long long>(s.afcFileBytes),
+                    s.tlsSessions, s.plainSessions, s.stalledNow,
+                    static_cast<unsigned long long>(s.backupFileBytes), s.backupsStarted,
+                    s.backupsFinished, s.backupsRefused, s.syncLockHeld ? 1 : 0,
+                    s.notifications.size());
     } else if (verb == "quit")
         g_stop = 1;
     else
@@ -118,11 +145,14 @@ void command(viphone::Lab& lab, const std::string& line) {
 
 int main(int argc, char** argv) {
     std::string mux, tool = exeDir() + "/kestrova-iosfixture";
+    std::string content;
     std::vector<PhoneArg> phones;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         std::string error;
-        if (a == "--mux" && i + 1 < argc) {
+        if (a == "--content" && i + 1 < argc) {
+            content = argv[++i];
+        } else if (a == "--mux" && i + 1 < argc) {
             mux = argv[++i];
         } else if (a == "--fixture-tool" && i + 1 < argc) {
             tool = argv[++i];
@@ -139,7 +169,8 @@ int main(int argc, char** argv) {
                          "  --phone root=DIR[,udid=U][,name=N][,ios=V][,tls=1][,relay=ios7]\n"
                          "          [,pair=paired|accept|pending|denied|locked][,fill=1][,seed=S]\n"
                          "          [,count=N][,large-mb=M][,missing=Key1+Key2][,detached=1]\n"
-                         "  [--fixture-tool PATH]\n");
+                         "          [,content=DIR][,encrypt=1][,backup-error=CODE][,used-mb=M]\n"
+                         "  [--content DIR] [--fixture-tool PATH]\n");
             return 2;
         }
     }
@@ -149,6 +180,9 @@ int main(int argc, char** argv) {
     }
     for (auto& p : phones) {
         std::string error;
+        // One content folder for every phone that has none of its own.
+        if (!content.empty() && p.cfg.libraryRoot.empty() && !p.fill)
+            useContent(content, &p.cfg);
         std::filesystem::create_directories(p.cfg.root);
         if (!p.fill)
             continue;

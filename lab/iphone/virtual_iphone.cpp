@@ -336,6 +336,7 @@ void Lab::detachLocked(int index) {
     Phone* p = phone(index);
     p->attached = false;
     p->unplugAt.reset();
+    p->backupUnplugAt.reset();
     for (int fd : p->tunnels)
         ::shutdown(fd, SHUT_RDWR);
     p->services.clear();
@@ -350,6 +351,45 @@ void Lab::unplugAfterBytes(int index, uint64_t bytes) {
     std::lock_guard<std::mutex> lock(mu_);
     if (Phone* p = phone(index))
         p->unplugAt = p->stats.afcFileBytes + bytes;
+}
+
+void Lab::unplugAfterBackupBytes(int index, uint64_t bytes) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (Phone* p = phone(index))
+        p->backupUnplugAt = p->stats.backupFileBytes + bytes;
+}
+
+void Lab::setBackupError(int index, std::optional<int> code) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (Phone* p = phone(index))
+        p->cfg.backupError = code;
+}
+
+void Lab::countBackupBytes(int index, uint64_t n) {
+    std::lock_guard<std::mutex> lock(mu_);
+    Phone* p = phone(index);
+    p->stats.backupFileBytes += n;
+    if (p->attached && p->backupUnplugAt && p->stats.backupFileBytes >= *p->backupUnplugAt)
+        detachLocked(index);
+}
+
+bool Lab::takeSyncLock(int index, int owner) {
+    std::lock_guard<std::mutex> lock(mu_);
+    Phone* p = phone(index);
+    if (p->syncLockOwner >= 0 && p->syncLockOwner != owner)
+        return false;
+    p->syncLockOwner = owner;
+    p->stats.syncLockHeld = true;
+    return true;
+}
+
+void Lab::dropSyncLock(int index, int owner) {
+    std::lock_guard<std::mutex> lock(mu_);
+    Phone* p = phone(index);
+    if (p->syncLockOwner == owner) {
+        p->syncLockOwner = -1;
+        p->stats.syncLockHeld = false;
+    }
 }
 
 void Lab::setStall(int index, bool on) {
@@ -539,6 +579,10 @@ bool Lab::muxConnect(int fd, uint32_t tag, uint32_t deviceId, uint16_t port) {
         serveLockdown(index, fd);
     else if (*svc == Service::Afc)
         serveAfc(index, fd);
+    else if (*svc == Service::Backup)
+        serveBackup(index, fd);
+    else if (*svc == Service::NotificationProxy)
+        serveNotificationProxy(index, fd);
     else
         serveFileRelay(index, fd);
     return true;

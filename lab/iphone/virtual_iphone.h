@@ -48,6 +48,16 @@ struct PhoneConfig {
     std::optional<std::string> serviceRefusal;
     // AFC folders whose listing the phone refuses (permission denied).
     std::set<std::string> afcDeniedFolders;
+    // The phone's /var/mobile/Library (the databases a backup carries);
+    // empty: root/var/mobile/Library, as the generated content lays it out.
+    std::string libraryRoot;
+    // The backup service: the WillEncrypt setting, the phone's used data
+    // space as it reports it (0: the size of what a backup would carry), and
+    // an error code with which it ends every backup (208 "Device locked" is
+    // what a phone that waited for its passcode answers).
+    bool willEncrypt = false;
+    uint64_t diskUsedBytes = 0;
+    std::optional<int> backupError;
 
     // A phone with the usual values (DeviceName, UniqueDeviceID, ProductType,
     // ProductVersion, SerialNumber, model, FirmwareVersion, ...).
@@ -63,6 +73,12 @@ struct PhoneStats {
     int pairRecordsSaved = 0;
     int stalledNow = 0; // streams waiting on the stall switch
     int afcConnections = 0;
+    uint64_t backupFileBytes = 0; // file bytes the backup service sent
+    int backupsStarted = 0;
+    int backupsFinished = 0;
+    int backupsRefused = 0; // a second backup while one ran
+    bool syncLockHeld = false;
+    std::vector<std::string> notifications; // posted by hosts, in order
 };
 
 class Lab {
@@ -85,6 +101,10 @@ class Lab {
     bool detach(int index);
     // Pulls the cable once AFC has served `bytes` more file bytes.
     void unplugAfterBytes(int index, uint64_t bytes);
+    // Pulls the cable once the backup service has sent `bytes` more file bytes.
+    void unplugAfterBackupBytes(int index, uint64_t bytes);
+    // How the phone ends every backup from now on (nullopt: it finishes).
+    void setBackupError(int index, std::optional<int> code);
     // While on, AFC reads and the relay stream stop sending.
     void setStall(int index, bool on);
     // How the phone answers pairing from now on, e.g. Pending turning to
@@ -96,7 +116,7 @@ class Lab {
     int phoneCount() const;
 
   private:
-    enum class Service { Afc, FileRelay };
+    enum class Service { Afc, FileRelay, Backup, NotificationProxy };
     struct Phone;
     struct Worker;
 
@@ -106,6 +126,13 @@ class Lab {
     void serveLockdown(int index, int fd);
     void serveAfc(int index, int fd);
     void serveFileRelay(int index, int fd);
+    void serveBackup(int index, int fd);
+    void serveNotificationProxy(int index, int fd);
+    bool runBackup(int index, Channel& ch, const std::string& target);
+    void countBackupBytes(int index, uint64_t n);
+    // The sync lock file: one holder (an AFC connection) at a time.
+    bool takeSyncLock(int index, int owner);
+    void dropSyncLock(int index, int owner);
     bool waitWhileStalled(int index);
     void countAfcBytes(int index, uint64_t n);
     void detachLocked(int index);

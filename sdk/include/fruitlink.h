@@ -54,25 +54,36 @@ TSF_API int IphoneTSF_GetLastError(char* buf, int size);
 /* What kind of failure the latest one was, so a caller can act on it without
  * reading the text. Set together with the text of IphoneTSF_GetLastError. */
 typedef enum IphoneErrorCategory {
-    IPHONE_ERROR_NONE = 0,            /* nothing has failed */
-    IPHONE_ERROR_NO_DEVICE = 1,       /* no device at that index, or it was unplugged */
-    IPHONE_ERROR_PASSCODE_LOCKED = 2, /* the phone is locked: the user must unlock it */
-    IPHONE_ERROR_TRUST_PENDING = 3,   /* the "Trust This Computer?" dialog is unanswered */
-    IPHONE_ERROR_USER_DENIED = 4,     /* the user answered "Don't Trust" */
-    IPHONE_ERROR_NOT_PAIRED = 5,      /* the phone no longer knows this computer's pairing */
-    IPHONE_ERROR_SERVICE_REFUSED = 6, /* the phone refused the service or the path
-                                         (file relay "PermissionDenied" on iOS 8 and later) */
-    IPHONE_ERROR_CONNECTION = 7,      /* I/O failed or the connection was lost mid-way */
-    IPHONE_ERROR_PROTOCOL = 8,        /* the phone's reply was not what the protocol says */
-    IPHONE_ERROR_NOT_FOUND = 9,       /* no such file on the phone, or nothing fetched yet */
-    IPHONE_ERROR_ABORTED = 10,        /* stopped by IphoneTSF_FlushAbort */
-    IPHONE_ERROR_LOCAL = 11           /* this computer's side: a file or folder could not be
-                                         created or written */
+    IPHONE_ERROR_NONE = 0,              /* nothing has failed */
+    IPHONE_ERROR_NO_DEVICE = 1,         /* no device at that index, or it was unplugged */
+    IPHONE_ERROR_PASSCODE_LOCKED = 2,   /* the phone is locked: the user must unlock it */
+    IPHONE_ERROR_TRUST_PENDING = 3,     /* the "Trust This Computer?" dialog is unanswered */
+    IPHONE_ERROR_USER_DENIED = 4,       /* the user answered "Don't Trust" */
+    IPHONE_ERROR_NOT_PAIRED = 5,        /* the phone no longer knows this computer's pairing */
+    IPHONE_ERROR_SERVICE_REFUSED = 6,   /* the phone refused the service or the path
+                                           (file relay "PermissionDenied" on iOS 8 and later) */
+    IPHONE_ERROR_CONNECTION = 7,        /* I/O failed or the connection was lost mid-way */
+    IPHONE_ERROR_PROTOCOL = 8,          /* the phone's reply was not what the protocol says */
+    IPHONE_ERROR_NOT_FOUND = 9,         /* no such file on the phone, or nothing fetched yet */
+    IPHONE_ERROR_ABORTED = 10,          /* stopped by IphoneTSF_FlushAbort */
+    IPHONE_ERROR_LOCAL = 11,            /* this computer's side: a file or folder could not be
+                                           created or written */
+    IPHONE_ERROR_BACKUP_ENCRYPTED = 12, /* the phone encrypts its backups: a password is needed */
+    IPHONE_ERROR_BUSY = 13,             /* another computer or program is backing up or syncing
+                                           the phone (its sync lock is held) */
+    IPHONE_ERROR_NO_SPACE = 14          /* too little free space on this computer for the backup */
 } IphoneErrorCategory;
 
 /* The IphoneErrorCategory of the latest failure (IPHONE_ERROR_NONE when
  * nothing has failed). */
 TSF_API int IphoneTSF_GetLastErrorCategory(void);
+
+/* 0 when the phone at index answered the device list's last reading of its
+ * values (unlocked, trusting this computer); -1 otherwise, the category
+ * saying why: PASSCODE_LOCKED, TRUST_PENDING, USER_DENIED, NOT_PAIRED, or
+ * NO_DEVICE. No round trip: the list asks an untrusting phone again every
+ * two seconds. */
+TSF_API int IphoneTSF_CheckTrusted(int index);
 
 /* ---- databases ---- */
 
@@ -128,6 +139,45 @@ TSF_API int64_t IphoneTSF_Open(const char* path, int index);
 TSF_API int IphoneTSF_Read(int handle, char* buf, int count, int index);
 /* 0, or -1 when no file is open. */
 TSF_API int IphoneTSF_Close(int handle, int index);
+
+/* ---- backups ---- */
+
+/* Live phones since iOS 8 give their databases only through a backup. These
+ * take one through the phone's backup service into <root>/<udid>/, where
+ * root is the standard per-user backup folder ($XDG_DATA_HOME, default
+ * $HOME/.local/share, + "/MobileSync/Backup", the folder the backup reader
+ * searches) unless IphoneTSF_SetBackupRoot chose another. A backup there is
+ * the user's to keep: the next one is incremental (the phone sends only what
+ * changed). */
+
+/* Chooses the folder that holds the backups (NULL or "" = the standard one).
+ * 0, or -1 when the text is longer than 1,023 bytes. */
+TSF_API int IphoneTSF_SetBackupRoot(const char* folder);
+/* Copies the folder backups go to; returns its length. */
+TSF_API int IphoneTSF_GetBackupRoot(char* buf, int size);
+/* 1 when the phone at index encrypts its backups (its WillEncrypt setting),
+ * 0 when it does not, -1 when it could not be asked (category says why). */
+TSF_API int IphoneTSF_GetBackupWillEncrypt(int index);
+/* Takes a backup of the phone at index. Before it: the phone's encryption
+ * setting (an encrypting phone is refused: BACKUP_ENCRYPTED, nothing taken),
+ * the free space here against what the phone holds (NO_SPACE, the text says
+ * how much is needed), the sync lock on the phone (BUSY when another host
+ * holds it). While it runs the sync lock is held and the phone is told a
+ * sync runs; both are released at the end, on error and on
+ * IphoneTSF_FlushAbort. The files that say a backup is finished (Status.plist,
+ * Manifest.db, Manifest.plist, Info.plist) are put in place only when the
+ * phone says it has finished: a backup that breaks off leaves the previous
+ * one as it was. 0 when the backup finished; -1 otherwise (category: NO_DEVICE
+ * when the phone was unplugged, ABORTED, PASSCODE_LOCKED, SERVICE_REFUSED with
+ * the phone's error, CONNECTION, PROTOCOL, LOCAL). */
+TSF_API int IphoneTSF_TakeBackup(int index);
+/* Progress of the running (or last) backup as the phone reports it, in
+ * tenths of a percent (0..1000). */
+TSF_API int IphoneTSF_GetBackupProgress(void);
+/* The folder of the last backup taken or tried (<root>/<udid>); its length. */
+TSF_API int IphoneTSF_GetBackupFolder(char* buf, int size);
+/* File bytes the phone sent in the last backup. */
+TSF_API int64_t IphoneTSF_GetBackupBytesReceived(void);
 
 /* ---- list functions ---- */
 

@@ -81,3 +81,24 @@ TEST(UsbDebuggingPage, ComesUpStaysAwayAfterNextAndReturnsAfterRetry) {
     EXPECT_FALSE(t.visible("destinationRetry"));
     t.shot("4-unplugged");
 }
+
+// An iPhone that waits for its user to tap Trust is not listed as ready: the
+// page says what to do on the phone, and once the user trusts the computer
+// the phone takes its place as the source.
+TEST(IphoneTrustPage, ComesUpForAnUntrustingIphoneAndGoesOnceTrusted) {
+    LabWindow t({"--android", "1"}, "iphone-trust");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    ASSERT_TRUE(t.startIphone("pair=pending"));
+    t.open();
+    ASSERT_TRUE(guitest::waitFor([&] { return t.visible("iphoneTrustPage"); }, kCheckBoundMs));
+    EXPECT_EQ(t.text("iphoneTrustTitle"), "Unlock your iPhone and tap Trust");
+    EXPECT_TRUE(t.text("iphoneTrustReason").contains("trust"));
+    EXPECT_FALSE(t.visible("sourceConnectedPane"));
+    t.shot("1-iphone-trust-page");
+
+    ASSERT_TRUE(t.lab().iphoneCommand("pair 0 accept"));
+    guitest::click(t.widget("iphoneTrustRetry"));
+    ASSERT_TRUE(guitest::waitFor([&] { return t.text("sourceTitle").startsWith("Source: "); },
+                                 kCheckBoundMs));
+    EXPECT_FALSE(t.visible("iphoneTrustPage"));
+}

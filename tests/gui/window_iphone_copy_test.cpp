@@ -41,7 +41,7 @@ TEST(MainWindowIphoneCopy, EverythingTheIphoneAllowsArrivesOnTheAndroidPhone) {
     ASSERT_GE(destination, 0);
     EXPECT_TRUE(t.text("sourceTitle").startsWith("Source: "));
     tickAllowed(t);
-    for (int k : {0, 1, 3, 4, 5, 6})
+    for (int k : {0, 1, 2, 3, 4, 5, 6})
         EXPECT_TRUE(
             t.window()->findChild<UserItemWidget*>(QString("category%1").arg(k))->isTicked())
             << k;
@@ -65,13 +65,14 @@ TEST(MainWindowIphoneCopy, EverythingTheIphoneAllowsArrivesOnTheAndroidPhone) {
     auto rowText = [&](int row) {
         return progress->findChild<QLabel*>(QString("progressRowName%1").arg(row))->text();
     };
-    const QStringList names = {"Contacts", "SMS", "Calendar", "Photos", "Videos", "Musics"};
+    const QStringList names = {"Contacts", "SMS",    "Call Logs", "Calendar",
+                               "Photos",   "Videos", "Musics"};
     for (int row = 0; row < names.size(); ++row)
         EXPECT_TRUE(rowText(row).startsWith(names[row])) << rowText(row).toStdString();
     t.shot("2-progress-start", progress);
     ASSERT_TRUE(guitest::waitFor(
         [&] {
-            return progress->findChild<QLabel*>("progressRowSpinner3")->isVisible() ||
+            return progress->findChild<QLabel*>("progressRowSpinner4")->isVisible() ||
                    !t.window()->job()->isRunning();
         },
         kCopyBoundMs));
@@ -101,5 +102,47 @@ TEST(MainWindowIphoneCopy, EverythingTheIphoneAllowsArrivesOnTheAndroidPhone) {
     const QStringList media = folderContents(root, kIphoneMediaFiles);
     EXPECT_FALSE(media.isEmpty());
     EXPECT_EQ(allFiles(to), media);
-    EXPECT_TRUE(to.value("calls").toArray().isEmpty()); // the iPhone offers no call log
+    EXPECT_FALSE(to.value("calls").toArray().isEmpty());
+}
+
+// A phone of today is backed up first: the progress window says how far
+// ("Reading the iPhone: 43%") in the row of the first kind, then the kinds
+// arrive from the backup.
+TEST(MainWindowIphoneCopy, AModernIphoneIsReadThroughABackupWithItsProgressShown) {
+    LabWindow t({"--android", "1", "--seed", "14"}, "iphone-backup-copy");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    ASSERT_TRUE(t.startIphone("ios=17.2,count=6"));
+    t.open();
+    ASSERT_TRUE(guitest::waitFor([&] { return t.enabled("startCopyButton"); }, kPhoneBoundMs));
+    const int destination = t.labPhone(t.window()->destinationId());
+    ASSERT_GE(destination, 0);
+    for (int k : {1, 3, 4, 5, 6}) // SMS, calendar and the media flipped from the default choice
+        guitest::click(
+            t.window()->findChild<UserItemWidget*>(QString("category%1").arg(k))->pictureButton());
+    QString completion;
+    t.answerModals([&](QDialog* d) {
+        d->show();
+        auto* dialog = qobject_cast<CompleteDialog*>(d);
+        if (!dialog || dialog->mode() != CompleteDialog::Completed)
+            return 0;
+        completion = dialog->text();
+        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
+        return dialog->result();
+    });
+    ASSERT_TRUE(t.lab().iphoneCommand("stall 0 on"));
+    guitest::click(t.widget("startCopyButton"));
+    TransferProgressWidget* progress = t.window()->progressWindow();
+    auto* firstState = progress->findChild<QLabel*>("progressRowState0");
+    ASSERT_TRUE(guitest::waitFor(
+        [&] { return firstState->text().startsWith("Reading the iPhone: "); }, kCopyBoundMs));
+    EXPECT_TRUE(firstState->isVisible());
+    t.shot("1-reading-the-iphone", progress);
+    ASSERT_TRUE(t.lab().iphoneCommand("stall 0 off"));
+    ASSERT_TRUE(guitest::waitFor([&] { return !completion.isEmpty(); }, kCopyBoundMs));
+    EXPECT_TRUE(completion.contains("Everything arrived")) << completion.toStdString();
+    const QJsonObject to = t.lab().dump(destination);
+    const QString library = t.iphoneRoot() + "/var/mobile/Library";
+    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "mobile"}),
+              iosrecords::contacts(library + "/AddressBook/AddressBook.sqlitedb"));
+    EXPECT_FALSE(to.value("calls").toArray().isEmpty());
 }

@@ -133,6 +133,21 @@ bool LabSession::startIphone(const QString& options) {
     return m_env.contains("USBMUXD_SOCKET_ADDRESS") && out.contains("READY");
 }
 
+bool LabSession::iphoneCommand(const QString& line) {
+    if (!m_iphone)
+        return false;
+    m_iphone->write((line + "\n").toUtf8());
+    if (!m_iphone->waitForBytesWritten(5000))
+        return false;
+    // Its answer ("ok ..." or "error ...") ends the command.
+    QString out;
+    for (int i = 0; i < 100 && !out.contains(line); ++i) {
+        m_iphone->waitForReadyRead(100);
+        out += QString::fromUtf8(m_iphone->readAllStandardOutput());
+    }
+    return out.contains("ok " + line);
+}
+
 bool LabSession::makeBackup(const QStringList& arguments) {
     QDir().mkpath(backupDir());
     // The generator names the backup's folder after its device, below --out.

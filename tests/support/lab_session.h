@@ -85,6 +85,8 @@ class LabSession {
     bool makeBackup(const QStringList& arguments);
     QString backupDir() const { return dir() + "/backups"; }
     QString iphoneRoot() const { return dir() + "/iphone0"; }
+    // A command line for the virtual iPhone ("stall 0 on", "detach 0", ...).
+    bool iphoneCommand(const QString& line);
     // Starts a program and leaves it running (for cancel and unplug tests).
     std::unique_ptr<class QProcess> start(const QString& program,
                                           const QStringList& arguments) const;

@@ -49,25 +49,6 @@ TEST(IphoneToAndroid, OldRelayGivesEverythingTheIphoneAllows) {
     EXPECT_EQ(allFiles(destination), folderContents(lab.iphoneRoot(), kIphoneMediaFiles));
 }
 
-TEST(IphoneToAndroid, ModernIphoneRefusesItsDatabasesButMediaStillArrive) {
-    LabSession lab({"--android", "2", "--seed", "4"});
-    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
-    ASSERT_TRUE(lab.startIphone("ios=17.2,count=5"));
-    ProgramRun run;
-    const QJsonObject report = lab.transfer(
-        {"--from", "iphone:0", "--to", lab.androidPhone(1), "--kinds", "contacts,sms,photos"},
-        &run);
-    ASSERT_FALSE(report.isEmpty()) << run.out.toStdString();
-    for (const char* kind : {"contacts", "sms"}) {
-        EXPECT_EQ(outcomeOf(report, kind), "failed") << kind;
-        EXPECT_EQ(kindReport(report, kind).value("reason").toString(), "relay_refused") << kind;
-    }
-    EXPECT_EQ(outcomeOf(report, "photos"), "success");
-    EXPECT_FALSE(report.value("success").toBool());
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_TRUE(lab.dump(1).value("contacts").toArray().isEmpty());
-}
-
 class BackupToAndroid : public ::testing::TestWithParam<QStringList> {};
 
 TEST_P(BackupToAndroid, EveryKindOfTheBackupArrives) {

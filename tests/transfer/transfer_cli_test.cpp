@@ -56,6 +56,13 @@ TEST(TransferCli, RefusesWhatCannotBeRun) {
     EXPECT_FALSE(parse({"--from", "android:1", "--to", "android:1", "--all"}, &r, &error));
     EXPECT_FALSE(parse({"--from", "pixel:0", "--to", "android:1", "--all"}, &r, &error));
     EXPECT_FALSE(parse({"--from", "iphone:x", "--to", "android:1", "--all"}, &r, &error));
+    EXPECT_FALSE(parse(
+        {"--from", "iphone:not-a-udid-but-long-enough", "--to", "android:1", "--all"}, &r, &error));
+    TransferRequest byUdid;
+    ASSERT_TRUE(parse({"--from", "iphone:00008030-0011223344556601", "--to", "android:1", "--all"},
+                      &byUdid, &error));
+    EXPECT_EQ(byUdid.sourceType, kDeviceIphone);
+    EXPECT_EQ(byUdid.sourceSerial, "00008030-0011223344556601");
     EXPECT_FALSE(parse({"--kinds", "contacts,notes", "--to", "android:1"}, &r, &error));
     EXPECT_FALSE(parse({"--from"}, &r, &error));
 }

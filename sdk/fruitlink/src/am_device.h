@@ -6,6 +6,7 @@
 
 #include "error_category.h"
 
+#include <atomic>
 #include <libimobiledevice/libimobiledevice.h>
 #include <libimobiledevice/lockdown.h>
 #include <memory>
@@ -88,6 +89,10 @@ class AMDevice : public std::enable_shared_from_this<AMDevice> {
     std::string lasterror() const;
     ErrorCategory lastCategory() const;
     void setLastError(const std::string& text, ErrorCategory category);
+    // Why the phone's values could not be read the last time the device list
+    // asked (a locked or untrusting phone), NONE once they could.
+    ErrorCategory trust() const { return static_cast<ErrorCategory>(trust_.load()); }
+    void setTrust(ErrorCategory c) { trust_ = static_cast<int>(c); }
 
   private:
     AMDevice() = default;
@@ -104,6 +109,7 @@ class AMDevice : public std::enable_shared_from_this<AMDevice> {
     ErrorCategory category_ = IPHONE_ERROR_NONE;
     std::string deviceName_;
     std::string udid_;
+    std::atomic<int> trust_{IPHONE_ERROR_NONE};
 };
 
 // The words for a lockdownd status, for logs and last-error texts.

@@ -201,6 +201,7 @@ bool fillInfo(iPhoneDeviceInfo* info, AMDevice* dev) {
     const char* keys[] = {"ProductType", "ProductVersion", "model", "SerialNumber", "DeviceName"};
     std::optional<std::string> values[5];
     bool ok = dev->readValues(keys, 5, values);
+    dev->setTrust(ok ? IPHONE_ERROR_NONE : dev->lastCategory());
     // DeviceName is read again in the session: before the user trusts the
     // computer a phone may give a generic name.
     if (values[4] && !values[4]->empty())

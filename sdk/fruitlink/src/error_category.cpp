@@ -142,6 +142,12 @@ const char* categoryName(ErrorCategory c) {
         return "aborted";
     case IPHONE_ERROR_LOCAL:
         return "local";
+    case IPHONE_ERROR_BACKUP_ENCRYPTED:
+        return "backup encrypted";
+    case IPHONE_ERROR_BUSY:
+        return "busy";
+    case IPHONE_ERROR_NO_SPACE:
+        return "no space";
     }
     return "unknown";
 }

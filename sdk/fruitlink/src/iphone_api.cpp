@@ -69,12 +69,13 @@ int IphoneTSF_CheckSupportEnabled(int category) {
     switch (category) {
     case 0: // contacts
     case 1: // messages
+    case 2: // call logs: from the relay on old phones, from a backup on the others
     case 3: // calendar
     case 4: // photos
     case 5: // videos
     case 6: // music
         return 0;
-    default: // call logs (2), apps (7) and anything else
+    default: // apps (7) and anything else
         return -1;
     }
 }

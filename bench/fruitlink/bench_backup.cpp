@@ -1,0 +1,140 @@
+// A full backup of ~200 MB of camera roll from the virtual iPhone through
+// its backup service (IphoneTSF_TakeBackup into a fresh folder each round)
+// against reading the same files with a plain afc_file_read loop, in the
+// same run, alternating. The second figure is a second backup with nothing
+// changed (incremental).
+#include "afc_access.h"
+#include "mobile_device_access.h"
+#include "virtual_iphone.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fruitlink.h>
+#include <fstream>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+constexpr int kFiles = 50;
+constexpr uint64_t kFileBytes = 4ull << 20; // 50 x 4 MiB = 200 MiB
+
+double seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+std::string photoPath(int i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "DCIM/100APPLE/IMG_%04d.HEIC", i);
+    return name;
+}
+
+double backupRound(const std::string& root, int64_t* bytes) {
+    fs::remove_all(root);
+    IphoneTSF_SetBackupRoot(root.c_str());
+    auto t0 = Clock::now();
+    if (IphoneTSF_TakeBackup(0) != 0)
+        return -1;
+    *bytes = IphoneTSF_GetBackupBytesReceived();
+    return double(*bytes) / seconds(t0, Clock::now()) / 1e6;
+}
+
+// Every file read whole; with a folder, also written there (as a copy to
+// this computer's disk must, and as the backup does).
+double afcRound(fruitlink::AFCMediaDirectory& afc, const std::string& out = {}) {
+    auto t0 = Clock::now();
+    std::vector<char> buf(1u << 20);
+    uint64_t total = 0;
+    for (int i = 0; i < kFiles; ++i) {
+        uint64_t h = 0;
+        if (afc_file_open(afc.handle(), ("/" + photoPath(i)).c_str(), AFC_FOPEN_RDONLY, &h) !=
+            AFC_E_SUCCESS)
+            return -1;
+        std::ofstream file;
+        if (!out.empty())
+            file.open(out + "/" + std::to_string(i), std::ios::binary | std::ios::trunc);
+        uint32_t n = 0;
+        while (afc_file_read(afc.handle(), h, buf.data(), 1u << 20, &n) == AFC_E_SUCCESS && n > 0) {
+            total += n;
+            if (file)
+                file.write(buf.data(), n);
+        }
+        afc_file_close(afc.handle(), h);
+    }
+    return double(total) / seconds(t0, Clock::now()) / 1e6;
+}
+
+} // namespace
+
+int main() {
+    char tmpl[] = "/tmp/fruitlink-bench-backup-XXXXXX";
+    std::string dir = ::mkdtemp(tmpl);
+    std::string phone = dir + "/phone";
+    fs::create_directories(phone + "/DCIM/100APPLE");
+    fs::create_directories(phone + "/var/mobile/Library/SMS");
+    std::vector<char> block(kFileBytes);
+    for (int i = 0; i < kFiles; ++i) {
+        for (size_t j = 0; j < block.size(); ++j)
+            block[j] = static_cast<char>((j * 131 + i * 7) >> 3);
+        std::ofstream(phone + "/" + photoPath(i), std::ios::binary)
+            .write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    std::string error;
+    viphone::Lab lab("UNIX:" + dir + "/mux.sock");
+    if (!lab.start(&error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    ::setenv("USBMUXD_SOCKET_ADDRESS", lab.muxAddress().c_str(), 1);
+    IphoneTSF_Init();
+    lab.addPhone(viphone::PhoneConfig::standard("00008030-00000000BENCH002", phone, "17.2"));
+    for (int i = 0; i < 3000 && IphoneTSF_ConnectDeviceCount() == 0; ++i)
+        ::usleep(20000);
+    auto devs = fruitlink::MobileDeviceAccess::singleton().devices();
+    if (devs.empty()) {
+        std::fprintf(stderr, "the virtual iPhone did not attach\n");
+        return 1;
+    }
+    auto afc = fruitlink::AFCMediaDirectory::create(devs[0]);
+    std::vector<double> backup, plain, written;
+    int64_t bytes = 0;
+    fs::create_directories(dir + "/copies");
+    for (int round = 0; round < 4; ++round) {
+        if (round % 2) {
+            backup.push_back(backupRound(dir + "/backups", &bytes));
+            plain.push_back(afcRound(*afc));
+            written.push_back(afcRound(*afc, dir + "/copies"));
+        } else {
+            written.push_back(afcRound(*afc, dir + "/copies"));
+            plain.push_back(afcRound(*afc));
+            backup.push_back(backupRound(dir + "/backups", &bytes));
+        }
+    }
+    std::sort(backup.begin(), backup.end());
+    std::sort(plain.begin(), plain.end());
+    std::sort(written.begin(), written.end());
+    const double b = backup[backup.size() / 2], p = plain[plain.size() / 2],
+                 w = written[written.size() / 2];
+    std::printf("%d files, %.0f MB, median of 4 alternating rounds\n", kFiles,
+                kFiles * kFileBytes / 1e6);
+    std::printf("  full backup (mobilebackup2):  %8.1f MB/s (%lld bytes)\n", b,
+                static_cast<long long>(bytes));
+    std::printf("  afc_file_read, 1 MiB reads:   %8.1f MB/s\n", p);
+    std::printf("  the same, written to disk:    %8.1f MB/s\n", w);
+    std::printf("  ratio to the plain read loop: %.2f (target >= 0.80)\n", b / p);
+    std::printf("  ratio to read and write:      %.2f\n", b / w);
+    auto t0 = Clock::now();
+    const int again = IphoneTSF_TakeBackup(0);
+    std::printf("  second backup, nothing changed: %s, %.2f s, %lld bytes\n",
+                again == 0 ? "finished" : "failed", seconds(t0, Clock::now()),
+                static_cast<long long>(IphoneTSF_GetBackupBytesReceived()));
+    afc.reset();
+    lab.stop();
+    fs::remove_all(dir);
+    return 0;
+}

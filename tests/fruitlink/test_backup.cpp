@@ -1,0 +1,85 @@
+// Backups through the phone's backup service, against the virtual iPhone:
+// what a host owes the phone around one (the sync lock and notifications),
+// and the phone saying no.
+#include "afc_access.h"
+#include "lab_fixture.h"
+#include "mobile_device_access.h"
+
+#include <filesystem>
+#include <fruitlink.h>
+
+using fltest::eventually;
+
+namespace {
+
+class Backup : public fltest::IphoneLabTest {
+  protected:
+    int phoneWithPhotos() {
+        auto cfg = phoneConfig(1);
+        std::filesystem::create_directories(cfg.root + "/DCIM/100APPLE");
+        fltest::writeFile(cfg.root + "/DCIM/100APPLE/IMG_0001.HEIC", std::string(70000, 'p'));
+        std::filesystem::create_directories(cfg.root + "/var/mobile/Library/SMS");
+        fltest::writeFile(cfg.root + "/var/mobile/Library/SMS/sms.db", "not really a database");
+        int index = addAndWait(cfg);
+        IphoneTSF_SetBackupRoot((dir_ + "/backups").c_str());
+        return index;
+    }
+};
+
+TEST_F(Backup, TheSyncLockIsHeldDuringTheBackupAndLetGoAfter) {
+    int index = phoneWithPhotos();
+    ASSERT_EQ(IphoneTSF_TakeBackup(0), 0) << lastError();
+    viphone::PhoneStats s = lab_->stats(index);
+    EXPECT_EQ(s.backupsFinished, 1);
+    EXPECT_FALSE(s.syncLockHeld);
+    EXPECT_EQ(s.backupFileBytes, 70000u + 21u);
+    ASSERT_GE(s.notifications.size(), 2u);
+    EXPECT_EQ(s.notifications.front(), "com.apple.itunes-mobdev.syncWillStart");
+    EXPECT_EQ(s.notifications.back(), "com.apple.itunes-mobdev.syncDidFinish");
+    EXPECT_EQ(IphoneTSF_GetBackupProgress(), 1000);
+    char folder[1024];
+    IphoneTSF_GetBackupFolder(folder, sizeof folder);
+    EXPECT_EQ(std::string(folder), dir_ + "/backups/" + udid(1));
+    EXPECT_TRUE(std::filesystem::exists(std::string(folder) + "/Manifest.db"));
+}
+
+// Another host holding the lock (a sync or a second backup) is waited for,
+// then reported as busy; the phone itself refuses a second backup service
+// session while one runs.
+TEST_F(Backup, APhoneBusyWithAnotherHostIsReportedAsBusy) {
+    phoneWithPhotos();
+    auto devs = fruitlink::MobileDeviceAccess::singleton().devices();
+    ASSERT_FALSE(devs.empty());
+    auto other = fruitlink::AFCMediaDirectory::create(devs[0]);
+    ASSERT_TRUE(other && other->ensureConnectionIsOpen());
+    uint64_t handle = 0;
+    ASSERT_EQ(afc_file_open(other->handle(), "/com.apple.itunes.lock_sync", AFC_FOPEN_RW, &handle),
+              AFC_E_SUCCESS);
+    ASSERT_EQ(afc_file_lock(other->handle(), handle, AFC_LOCK_EX), AFC_E_SUCCESS);
+    EXPECT_EQ(IphoneTSF_TakeBackup(0), -1);
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_BUSY) << lastError();
+    afc_file_lock(other->handle(), handle, AFC_LOCK_UN);
+    afc_file_close(other->handle(), handle);
+    EXPECT_EQ(IphoneTSF_TakeBackup(0), 0) << lastError();
+}
+
+TEST_F(Backup, EncryptionAndAFullDiskAreRefusedBeforeTheBackup) {
+    auto cfg = phoneConfig(1);
+    cfg.willEncrypt = true;
+    addAndWait(cfg);
+    IphoneTSF_SetBackupRoot((dir_ + "/backups").c_str());
+    EXPECT_EQ(IphoneTSF_GetBackupWillEncrypt(0), 1);
+    EXPECT_EQ(IphoneTSF_TakeBackup(0), -1);
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_BACKUP_ENCRYPTED);
+    EXPECT_EQ(lab_->stats(0).backupsStarted, 0);
+
+    auto big = phoneConfig(2);
+    big.diskUsedBytes = 1ull << 62;
+    addAndWait(big);
+    EXPECT_EQ(IphoneTSF_TakeBackup(1), -1);
+    EXPECT_EQ(IphoneTSF_GetLastErrorCategory(), IPHONE_ERROR_NO_SPACE);
+    EXPECT_NE(lastError().find("needs about"), std::string::npos) << lastError();
+    EXPECT_EQ(lab_->stats(1).backupsStarted, 0);
+}
+
+} // namespace
