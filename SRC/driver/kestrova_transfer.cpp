@@ -6,7 +6,11 @@
 //   kestrova-transfer --from android:0|iphone:N|backup:N --to android:1
 //                     [--kinds contacts,sms,calllogs,calendar,photos,videos,music,apps | --all]
 //                     [--work DIR] [--backup-dir DIR] [--wait SECONDS] [--fast-sms-countdown]
-//                     [--summary]
+//                     [--summary] [--duplicates skip|keep] [--dry-run]
+//
+// Items the destination already holds are skipped and counted as "already"
+// (--duplicates keep copies everything again). --dry-run counts per kind
+// what would be copied and writes nothing.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>

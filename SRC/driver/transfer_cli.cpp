@@ -120,6 +120,14 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
             r->summary = true;
         } else if (arg == "--fast-sms-countdown") {
             r->fastSmsCountdown = true;
+        } else if (arg == "--duplicates") {
+            if (!value(&v))
+                return false;
+            if (v != "skip" && v != "keep")
+                return *error = "--duplicates takes skip or keep", false;
+            r->skipExisting = v == "skip";
+        } else if (arg == "--dry-run") {
+            r->dryRun = true;
         } else {
             *error = "unknown argument: " + arg;
             return false;
@@ -150,15 +158,21 @@ void printSummary(const TransferDoingThread& job, FILE* out) {
     for (Kind k : kAllKinds)
         if (job.request().kinds[k])
             std::fprintf(out, "  %-10s %s\n", kindName(k), describe(job.outcome(k), true).c_str());
-    std::fprintf(out,
-                 job.allSucceeded() ? "  Everything arrived.\n" : "  Not everything arrived.\n");
+    if (job.request().dryRun)
+        std::fprintf(out, "  Dry run: nothing was written.\n");
+    else
+        std::fprintf(out, job.allSucceeded() ? "  Everything arrived.\n"
+                                             : "  Not everything arrived.\n");
 }
 
 std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& request) {
     std::ostringstream json;
     json << "{\"mode\":" << request.mode() << ",\"source\":" << jsonString(request.sourceText)
          << ",\"destination\":" << jsonString(request.destinationText)
-         << ",\"success\":" << (job.allSucceeded() ? "true" : "false") << ",\"kinds\":{";
+         << ",\"success\":" << (job.allSucceeded() ? "true" : "false");
+    if (request.dryRun)
+        json << ",\"dry_run\":true";
+    json << ",\"kinds\":{";
     bool first = true;
     for (Kind k : kAllKinds) {
         if (!job.request().kinds[k])
@@ -168,9 +182,13 @@ std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& r
              << ":{\"outcome\":" << jsonString(outcomeKey(evaluate(c, true)))
              << ",\"offered\":" << c.offered.load() << ",\"copied\":" << c.copied.load()
              << ",\"failed\":" << c.failed.load() << ",\"skipped\":" << c.skipped.load()
+             << ",\"already\":" << c.already.load()
              << ",\"reason\":" << jsonString(reasonKey(c.firstReason()))
              << ",\"text\":" << jsonString(describe(c, true)) << ",\"renamed\":" << c.renamed.load()
-             << ",\"seconds\":" << seconds(c.elapsedMs.load()) << "}";
+             << ",\"seconds\":" << seconds(c.elapsedMs.load());
+        if (request.dryRun)
+            json << ",\"to_copy\":" << c.planned.load() << ",\"bytes\":" << c.plannedBytes.load();
+        json << "}";
         first = false;
     }
     json << "}}";

@@ -181,8 +181,13 @@ void TransferDoingThread::run() {
         prompt.sleepOneSecond = [this] { m_countdownSleep(); };
         prompt.show = [this] { emit changeSMSShow(); };
         prompt.hide = [this] { emit changeSMSHide(); };
+        kestrova::JobOptions options;
+        options.skipExisting = m_request.skipExisting;
+        options.dryRun = m_request.dryRun;
+        options.workFolder = m_request.workFolder;
         kestrova::JobLoop loop(
-            *source, *destination, m_progress, m_outcome, [this] { return stopped(); }, prompt);
+            *source, *destination, m_progress, m_outcome, [this] { return stopped(); }, prompt,
+            options);
         m_loop = &loop;
         for (Kind k : kestrova::kAllKinds) {
             if (!m_request.kinds[k])

@@ -78,33 +78,8 @@ class AndroidSource final : public Source {
     }
 
     RecordPage page(Kind kind, int64_t start) override {
-        const int from = static_cast<int>(start);
         RecordPage page;
-        switch (kind) {
-        case Kind::Contacts:
-            page.head = loadPage<ABPerson>(AndroidTSF_FlushPerson, AndroidTSF_GetPerson, from);
-            break;
-        case Kind::Sms:
-            page.head = loadPage<SMessage>(AndroidTSF_FlushSMS, AndroidTSF_GetSMS, from);
-            break;
-        case Kind::CallLogs:
-            page.head =
-                loadPage<CallHistory>(AndroidTSF_FlushCallHistory, AndroidTSF_GetCallHistory, from);
-            break;
-        case Kind::Calendar:
-            // The calendar list's get reports no count; its head says whether
-            // the page loaded.
-            page.head = loadPage<Calendar>(
-                AndroidTSF_FlushCalender,
-                [](Calendar** out) {
-                    AndroidTSF_GetCalender(out);
-                    return *out ? 1 : 0;
-                },
-                from);
-            break;
-        default:
-            break;
-        }
+        page.head = androidRecordPage(kind, m_index, static_cast<int>(start));
         page.span = isEmpty(page.head) ? 0 : kPageSize;
         return page;
     }
@@ -234,15 +209,6 @@ class AndroidSource final : public Source {
     }
 
   private:
-    template <typename Record, typename Load, typename Head>
-    RecordRef loadPage(Load load, Head head, int start) {
-        Record* record = nullptr;
-        const int loaded = load(m_index, start) == 0 ? head(&record) : 0;
-        if (!record || loaded <= 0)
-            return {};
-        return record;
-    }
-
     int m_index;
     QString m_scratch;
     std::function<bool()> m_stopped;

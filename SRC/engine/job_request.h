@@ -41,6 +41,12 @@ struct JobRequest {
     // The job holds its phones against other jobs; false when the caller
     // already holds them (the driver locks before it prepares the phones).
     bool lockPhones = true;
+    // Items the destination already holds are not copied again (identity.h);
+    // false copies everything, as a job did before it could tell.
+    bool skipExisting = true;
+    // Counts per kind what the source offers, what is already there and what
+    // would be copied, and writes nothing (no SMS-app prompt either).
+    bool dryRun = false;
 
     int32_t mode() const { return modeFor(sourceType, destinationType); }
 };
