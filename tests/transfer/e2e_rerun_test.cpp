@@ -85,6 +85,47 @@ INSTANTIATE_TEST_SUITE_P(
                       Mode{"Backup", "contacts,sms,calllogs,calendar,photos,videos,music"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
+// A dry run writes nothing (not even the SMS-app prompt comes up) and
+// counts per kind exactly what the job then copies.
+TEST(DryRun, ChangesNothingAndCountsWhatTheJobThenCopies) {
+    LabSession lab({"--android", "2", "--seed", "53"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(
+        lab.lab("fill", {"--phone", "0", "--records", "7", "--photos", "3", "--photo-size", "30000",
+                         "--videos", "2", "--video-size", "200000", "--music", "2", "--apps", "2"})
+            .exitCode,
+        0);
+    const QStringList job = {"--from", lab.androidPhone(0), "--to", lab.androidPhone(1), "--all"};
+    // Part of it is there already.
+    ASSERT_TRUE(lab.transfer({"--from", lab.androidPhone(0), "--to", lab.androidPhone(1), "--kinds",
+                              "contacts,photos"})
+                    .value("success")
+                    .toBool());
+    const QStringList before = holdings(lab.dump(1));
+
+    ProgramRun run;
+    const QJsonObject dry = lab.transfer(job + QStringList{"--dry-run"}, &run);
+    ASSERT_TRUE(dry.value("dry_run").toBool()) << run.out.toStdString();
+    EXPECT_EQ(holdings(lab.dump(1)), before);
+    EXPECT_FALSE(run.out.contains("sms: waiting")) << "the dry run asked for the SMS app";
+    EXPECT_EQ(run.exitCode, 0);
+
+    const QJsonObject real = lab.transfer(job, &run);
+    ASSERT_TRUE(real.value("success").toBool()) << run.out.toStdString();
+    const QJsonObject planned = dry.value("kinds").toObject();
+    EXPECT_EQ(planned.size(), 8);
+    for (auto it = planned.begin(); it != planned.end(); ++it) {
+        const QJsonObject p = it.value().toObject();
+        const QJsonObject done = kindReport(real, it.key());
+        const std::string kind = it.key().toStdString();
+        EXPECT_EQ(p.value("offered").toInt(), done.value("offered").toInt()) << kind;
+        EXPECT_EQ(p.value("to_copy").toInt(), done.value("copied").toInt()) << kind;
+        EXPECT_EQ(p.value("already").toInt(), done.value("already").toInt()) << kind;
+    }
+    EXPECT_GT(kindReport(dry, "contacts").value("already").toInt(), 0);
+    EXPECT_GT(kindReport(dry, "videos").value("bytes").toInt(), 0);
+}
+
 // A job whose destination or source is pulled out in the middle, plugged in
 // again and run again: the destination ends equal to the source.
 struct Interruption {
