@@ -3,7 +3,7 @@
 // prints progress while it runs and ends with one JSON object describing the
 // outcome of every kind. Exit status 0 only when every chosen kind succeeded.
 //
-//   kestrova-transfer --from android:0|iphone:N|backup:N --to android:1
+//   kestrova-transfer --from android:0|iphone:N|backup:N --to android:1|folder:DIR
 //                     [--kinds contacts,sms,calllogs,calendar,photos,videos,music,apps | --all]
 //                     [--work DIR] [--backup-dir DIR] [--wait SECONDS] [--fast-sms-countdown]
 //                     [--summary] [--duplicates skip|keep] [--dry-run]
@@ -145,7 +145,10 @@ int main(int argc, char** argv) {
              positionOfSerial(request.destinationSerial, request.waitSeconds)) < 0)
         return failOrCancel("no Android phone with the destination's serial",
                             kestrova::Reason::DestinationUnavailable);
-    if (request.sourceType == kDeviceAndroid && request.sourceIndex == request.destinationIndex)
+    // A folder of exported files needs no phone on the destination's side.
+    const bool androidDestination = request.destinationType == kDeviceAndroid;
+    if (request.sourceType == kDeviceAndroid && androidDestination &&
+        request.sourceIndex == request.destinationIndex)
         return failOrCancel("source and destination are the same phone");
 
     // Find the phones, hold them against other copies, and only then bring
@@ -154,18 +157,19 @@ int main(int argc, char** argv) {
     const bool androidSource = request.sourceType == kDeviceAndroid;
     if (androidSource && !detectAndroid(request.sourceIndex, request.waitSeconds))
         return failOrCancel("the source Android phone is not ready");
-    if (!detectAndroid(request.destinationIndex, request.waitSeconds))
+    if (androidDestination && !detectAndroid(request.destinationIndex, request.waitSeconds))
         return failOrCancel("the destination Android phone is not ready",
                             kestrova::Reason::DestinationUnavailable);
     kestrova::PhoneLock sourceLock;
     kestrova::PhoneLock destinationLock;
     if ((androidSource && !sourceLock.acquire(kestrova::androidSerial(request.sourceIndex))) ||
-        !destinationLock.acquire(kestrova::androidSerial(request.destinationIndex)))
+        (androidDestination &&
+         !destinationLock.acquire(kestrova::androidSerial(request.destinationIndex))))
         return failOrCancel("a phone is in use by another copy", kestrova::Reason::PhoneBusy);
     request.lockPhones = false;
     if (androidSource && !prepareAndroid(request.sourceIndex))
         return failOrCancel("the source Android phone is not ready");
-    if (!prepareAndroid(request.destinationIndex))
+    if (androidDestination && !prepareAndroid(request.destinationIndex))
         return failOrCancel("the destination Android phone is not ready",
                             kestrova::Reason::DestinationUnavailable);
     if (request.sourceType == kDeviceIphone && !waitFor(request.waitSeconds, [&] {

@@ -84,11 +84,21 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
             if (!value(&v) || !parseDevice(v, &r->sourceType, &r->sourceIndex, &r->sourceSerial))
                 return *error = error->empty() ? "bad --from: " + v : *error, false;
             r->sourceText = v;
+        } else if (arg == "--to" && i + 1 < argc &&
+                   std::string(argv[i + 1]).rfind("folder:", 0) == 0) {
+            // A folder of exported files.
+            value(&v);
+            if (v.size() <= 7)
+                return *error = "folder: needs a path", false;
+            r->destinationType = kDeviceFolder;
+            r->destinationFolder = QString::fromStdString(v.substr(7));
+            r->destinationText = v;
         } else if (arg == "--to") {
             int type = 0;
             if (!value(&v) || !parseDevice(v, &type, &r->destinationIndex, &r->destinationSerial) ||
                 type != kDeviceAndroid)
-                return *error = error->empty() ? "the destination must be android:N" : *error,
+                return *error = error->empty() ? "the destination must be android:N or folder:DIR"
+                                               : *error,
                        false;
             r->destinationText = v;
         } else if (arg == "--kinds") {
@@ -137,8 +147,8 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
         *error = "choose the kinds with --kinds or --all";
         return false;
     }
-    if (r->sourceType == kDeviceAndroid && r->sourceIndex == r->destinationIndex &&
-        r->sourceSerial == r->destinationSerial) {
+    if (r->sourceType == kDeviceAndroid && r->destinationType == kDeviceAndroid &&
+        r->sourceIndex == r->destinationIndex && r->sourceSerial == r->destinationSerial) {
         *error = "source and destination are the same phone";
         return false;
     }

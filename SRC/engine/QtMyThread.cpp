@@ -122,7 +122,9 @@ TransferDoingThread::Routine TransferDoingThread::routineFor(Kind kind) const {
         &T::transfer_itunes2android_data_PHOTOS,  &T::transfer_itunes2android_data_VIDEOS,
         &T::transfer_itunes2android_data_MUSICS,  &T::transfer_itunes2android_data_APPS};
     const int k = kestrova::indexOf(kind);
-    switch (m_request.mode()) {
+    // The routines are named by where the data comes from; a folder of
+    // exported files takes it the way a phone does.
+    switch (kestrova::modeFor(m_request.sourceType, kDeviceAndroid)) {
     case kModeAndroid2Android:
         return android[k];
     case kModeIphone2Android:
