@@ -27,12 +27,14 @@ std::string pathText(const char* field, size_t size) {
 // A file exported into the job's scratch file; removed when let go.
 class ScratchFile final : public SourceFile {
   public:
-    explicit ScratchFile(QString path) : m_path(std::move(path)) {}
+    ScratchFile(QString path, int64_t modified) : m_path(std::move(path)), m_modified(modified) {}
     ~ScratchFile() override { QFile::remove(m_path); }
     std::string localPath() const override { return m_path.toStdString(); }
+    int64_t modified() const override { return m_modified; }
 
   private:
     QString m_path;
+    int64_t m_modified;
 };
 
 template <typename Info> FileEntry entryFrom(const Info& info, bool described) {
@@ -40,6 +42,7 @@ template <typename Info> FileEntry entryFrom(const Info& info, bool described) {
     entry.location = pathText(info.path, sizeof info.path);
     entry.name = fileNameOf(entry.location);
     entry.size = info.size;
+    entry.modified = info.modifyTime; // the media library's date: seconds since 1970
     entry.id = info.id;
     if (!described)
         entry.why = Reason::ReadFailed;
@@ -173,7 +176,7 @@ class AndroidSource final : public Source {
         default:
             break;
         }
-        auto file = std::make_unique<ScratchFile>(scratch);
+        auto file = std::make_unique<ScratchFile>(scratch, entry.modified);
         if (result != 0 || !QFileInfo::exists(scratch))
             return {nullptr, Reason::ReadFailed};
         return {std::move(file), Reason::None};

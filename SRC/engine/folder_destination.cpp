@@ -667,7 +667,16 @@ AddResult FolderDestination::addFile(Kind kind, SourceFile& file, const std::str
         out.cancelWriting();
         return AddResult::WriteFailed;
     }
-    return out.commit() ? AddResult::Arrived : AddResult::WriteFailed;
+    if (!out.commit())
+        return AddResult::WriteFailed;
+    // The copy keeps the original's date where the source tells it.
+    if (file.modified() > 0) {
+        QFile stored(target);
+        if (stored.open(QIODevice::ReadWrite))
+            stored.setFileTime(QDateTime::fromSecsSinceEpoch(file.modified()),
+                               QFileDevice::FileModificationTime);
+    }
+    return AddResult::Arrived;
 }
 
 } // namespace kestrova

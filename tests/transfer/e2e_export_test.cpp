@@ -5,6 +5,7 @@
 // partial file is ever left under a name of its own.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -66,6 +67,20 @@ TEST(ExportToFolder, APhonesDataReadsBackWholeAndASecondExportAddsNothing) {
     ASSERT_TRUE(check.waitForFinished(60000));
     EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString()
                                    << check.readAllStandardError().toStdString();
+
+    // Photos keep the date they had on the phone.
+    QDirIterator photos(lab.phoneDir(0) + "/sdcard", {"*.jpg"}, QDir::Files,
+                        QDirIterator::Subdirectories);
+    int dated = 0;
+    while (photos.hasNext()) {
+        const QFileInfo original(photos.next());
+        const QFileInfo copy(folder + "/Photos/" + original.fileName());
+        ASSERT_TRUE(copy.exists()) << original.fileName().toStdString();
+        EXPECT_EQ(copy.lastModified().toSecsSinceEpoch(),
+                  original.lastModified().toSecsSinceEpoch());
+        ++dated;
+    }
+    EXPECT_GT(dated, 0);
 
     const QStringList before = listing(folder);
     for (const QString& file : before)
