@@ -14,32 +14,53 @@ SourceSurvey::~SourceSurvey() { stop(); }
 
 void SourceSurvey::start(int32_t sourceType, int32_t sourceIndex, const KindSet& kinds,
                          const QString& workFolder) {
-    stop();
+    for (SurveyCount& c : m_counts) {
+        c.items = -1;
+        c.bytes = -1;
+    }
+    m_pending = Request{sourceType, sourceIndex, kinds, workFolder};
+    if (m_running)
+        askToStop();
+    poll();
+}
+
+void SourceSurvey::poll() {
+    if (!m_pending || m_running)
+        return;
+    if (m_thread.joinable())
+        m_thread.join(); // it has ended: at once
+    const Request request = *m_pending;
+    m_pending.reset();
     for (SurveyCount& c : m_counts) {
         c.items = -1;
         c.bytes = -1;
     }
     m_stop = false;
     m_running = true;
-    m_thread = std::thread(&SourceSurvey::run, this, sourceType, sourceIndex, kinds, workFolder);
+    m_thread = std::thread(&SourceSurvey::run, this, request);
+}
+
+void SourceSurvey::askToStop() {
+    m_stop = true;
+    std::lock_guard lock(m_sourceLock);
+    if (m_source)
+        m_source->abort();
 }
 
 void SourceSurvey::stop() {
-    m_stop = true;
-    {
-        std::lock_guard lock(m_sourceLock);
-        if (m_source)
-            m_source->abort();
-    }
+    m_pending.reset();
+    askToStop();
     if (m_thread.joinable())
         m_thread.join();
     m_running = false;
 }
 
-void SourceSurvey::run(int32_t sourceType, int32_t sourceIndex, KindSet kinds, QString workFolder) {
+void SourceSurvey::run(Request r) {
+    const KindSet kinds = r.kinds;
+    const QString workFolder = r.workFolder;
     JobRequest request;
-    request.sourceType = sourceType;
-    request.sourceIndex = sourceIndex;
+    request.sourceType = r.sourceType;
+    request.sourceIndex = r.sourceIndex;
     std::unique_ptr<Source> source = makeSource(request);
     // The folder and the one it sits in hold the user's data: theirs alone.
     if (!source || !makePrivateFolder(QFileInfo(workFolder).path()) ||

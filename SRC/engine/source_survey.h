@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "kind.h"
@@ -30,17 +31,30 @@ class SourceSurvey {
     SourceSurvey& operator=(const SourceSurvey&) = delete;
 
     // Counts the kinds of the source (a device type and index as a job
-    // takes them), preparing it in workFolder; a survey still running is
-    // stopped first.
+    // takes them), preparing it in workFolder. A survey still running is
+    // asked to stop and the new one begins at the next poll() after it has
+    // ended, so the caller never waits for a phone.
     void start(int32_t sourceType, int32_t sourceIndex, const KindSet& kinds,
                const QString& workFolder);
+    // Begins a survey asked for while another was ending; call it often
+    // (the window's timer does).
+    void poll();
     // Stops the survey at its next step and waits for it.
     void stop();
     bool running() const { return m_running; }
     const SurveyCount& count(Kind kind) const { return m_counts[kind]; }
 
   private:
-    void run(int32_t sourceType, int32_t sourceIndex, KindSet kinds, QString workFolder);
+    struct Request {
+        int32_t sourceType = 0;
+        int32_t sourceIndex = 0;
+        KindSet kinds;
+        QString workFolder;
+    };
+    void askToStop();
+    void run(Request request);
+
+    std::optional<Request> m_pending;
 
     PerKind<SurveyCount> m_counts;
     std::thread m_thread;

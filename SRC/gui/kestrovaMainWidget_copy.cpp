@@ -118,6 +118,7 @@ void KestrovaMainWidget::startSurvey() {
 
 // "1,234" for records and apps, "200 · 381 MB" for photos, videos and music.
 void KestrovaMainWidget::showSurvey() {
+    m_survey->poll();
     const QLocale locale;
     for (kestrova::Kind kind : kestrova::kAllKinds) {
         const kestrova::SurveyCount& c = m_survey->count(kind);
