@@ -4,12 +4,16 @@
 // outcome of every kind. Exit status 0 only when every chosen kind succeeded.
 //
 //   kestrova-transfer --from android:0|android:SERIAL|iphone:N|iphone:UDID|backup:N
-//                     --to android:1
+//                     --to android:1|folder:DIR
 //                     [--kinds contacts,sms,calllogs,calendar,photos,videos,music,apps | --all]
 //                     [--work DIR] [--backup-dir DIR] [--wait SECONDS] [--fast-sms-countdown]
-//                     [--summary]
+//                     [--summary] [--duplicates skip|keep] [--dry-run]
 // An iPhone of iOS 8 or later is read through a backup it takes into the standard backup
 // folder (or into --backup-dir); the report then names the backup's folder.
+//
+// Items the destination already holds are skipped and counted as "already"
+// (--duplicates keep copies everything again). --dry-run counts per kind
+// what would be copied and writes nothing.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -188,7 +192,10 @@ int main(int argc, char** argv) {
              positionOfSerial(request.destinationSerial, request.waitSeconds)) < 0)
         return failOrCancel("no Android phone with the destination's serial",
                             kestrova::Reason::DestinationUnavailable);
-    if (request.sourceType == kDeviceAndroid && request.sourceIndex == request.destinationIndex)
+    // A folder of exported files needs no phone on the destination's side.
+    const bool androidDestination = request.destinationType == kDeviceAndroid;
+    if (request.sourceType == kDeviceAndroid && androidDestination &&
+        request.sourceIndex == request.destinationIndex)
         return failOrCancel("source and destination are the same phone");
 
     // Find the phones, hold them against other copies, and only then bring
@@ -197,18 +204,19 @@ int main(int argc, char** argv) {
     const bool androidSource = request.sourceType == kDeviceAndroid;
     if (androidSource && !detectAndroid(request.sourceIndex, request.waitSeconds))
         return failOrCancel("the source Android phone is not ready");
-    if (!detectAndroid(request.destinationIndex, request.waitSeconds))
+    if (androidDestination && !detectAndroid(request.destinationIndex, request.waitSeconds))
         return failOrCancel("the destination Android phone is not ready",
                             kestrova::Reason::DestinationUnavailable);
     kestrova::PhoneLock sourceLock;
     kestrova::PhoneLock destinationLock;
     if ((androidSource && !sourceLock.acquire(kestrova::androidSerial(request.sourceIndex))) ||
-        !destinationLock.acquire(kestrova::androidSerial(request.destinationIndex)))
+        (androidDestination &&
+         !destinationLock.acquire(kestrova::androidSerial(request.destinationIndex))))
         return failOrCancel("a phone is in use by another copy", kestrova::Reason::PhoneBusy);
     request.lockPhones = false;
     if (androidSource && !prepareAndroid(request.sourceIndex))
         return failOrCancel("the source Android phone is not ready");
-    if (!prepareAndroid(request.destinationIndex))
+    if (androidDestination && !prepareAndroid(request.destinationIndex))
         return failOrCancel("the destination Android phone is not ready",
                             kestrova::Reason::DestinationUnavailable);
     if (request.sourceType == kDeviceIphone && !waitFor(request.waitSeconds, [&] {

@@ -87,11 +87,21 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
             if (!value(&v) || !parseDevice(v, &r->sourceType, &r->sourceIndex, &r->sourceSerial))
                 return *error = error->empty() ? "bad --from: " + v : *error, false;
             r->sourceText = v;
+        } else if (arg == "--to" && i + 1 < argc &&
+                   std::string(argv[i + 1]).rfind("folder:", 0) == 0) {
+            // A folder of exported files.
+            value(&v);
+            if (v.size() <= 7)
+                return *error = "folder: needs a path", false;
+            r->destinationType = kDeviceFolder;
+            r->destinationFolder = QString::fromStdString(v.substr(7));
+            r->destinationText = v;
         } else if (arg == "--to") {
             int type = 0;
             if (!value(&v) || !parseDevice(v, &type, &r->destinationIndex, &r->destinationSerial) ||
                 type != kDeviceAndroid)
-                return *error = error->empty() ? "the destination must be android:N" : *error,
+                return *error = error->empty() ? "the destination must be android:N or folder:DIR"
+                                               : *error,
                        false;
             r->destinationText = v;
         } else if (arg == "--kinds") {
@@ -123,6 +133,14 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
             r->summary = true;
         } else if (arg == "--fast-sms-countdown") {
             r->fastSmsCountdown = true;
+        } else if (arg == "--duplicates") {
+            if (!value(&v))
+                return false;
+            if (v != "skip" && v != "keep")
+                return *error = "--duplicates takes skip or keep", false;
+            r->skipExisting = v == "skip";
+        } else if (arg == "--dry-run") {
+            r->dryRun = true;
         } else {
             *error = "unknown argument: " + arg;
             return false;
@@ -132,8 +150,8 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
         *error = "choose the kinds with --kinds or --all";
         return false;
     }
-    if (r->sourceType == kDeviceAndroid && r->sourceIndex == r->destinationIndex &&
-        r->sourceSerial == r->destinationSerial) {
+    if (r->sourceType == kDeviceAndroid && r->destinationType == kDeviceAndroid &&
+        r->sourceIndex == r->destinationIndex && r->sourceSerial == r->destinationSerial) {
         *error = "source and destination are the same phone";
         return false;
     }
@@ -158,8 +176,11 @@ void printSummary(const TransferDoingThread& job, FILE* out) {
     for (Kind k : kAllKinds)
         if (job.request().kinds[k])
             std::fprintf(out, "  %-10s %s\n", kindName(k), describe(job.outcome(k), true).c_str());
-    std::fprintf(out,
-                 job.allSucceeded() ? "  Everything arrived.\n" : "  Not everything arrived.\n");
+    if (job.request().dryRun)
+        std::fprintf(out, "  Dry run: nothing was written.\n");
+    else
+        std::fprintf(out, job.allSucceeded() ? "  Everything arrived.\n"
+                                             : "  Not everything arrived.\n");
 }
 
 std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& request) {
@@ -172,6 +193,8 @@ std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& r
         json << ",\"backup\":{\"folder\":" << jsonString(prepared.backupFolder)
              << ",\"seconds\":" << seconds(prepared.backupMs)
              << ",\"bytes\":" << prepared.backupBytes << "}";
+    if (request.dryRun)
+        json << ",\"dry_run\":true";
     json << ",\"kinds\":{";
     bool first = true;
     for (Kind k : kAllKinds) {
@@ -182,9 +205,13 @@ std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& r
              << ":{\"outcome\":" << jsonString(outcomeKey(evaluate(c, true)))
              << ",\"offered\":" << c.offered.load() << ",\"copied\":" << c.copied.load()
              << ",\"failed\":" << c.failed.load() << ",\"skipped\":" << c.skipped.load()
+             << ",\"already\":" << c.already.load()
              << ",\"reason\":" << jsonString(reasonKey(c.firstReason()))
              << ",\"text\":" << jsonString(describe(c, true)) << ",\"renamed\":" << c.renamed.load()
-             << ",\"seconds\":" << seconds(c.elapsedMs.load()) << "}";
+             << ",\"seconds\":" << seconds(c.elapsedMs.load());
+        if (request.dryRun)
+            json << ",\"to_copy\":" << c.planned.load() << ",\"bytes\":" << c.plannedBytes.load();
+        json << "}";
         first = false;
     }
     json << "}}";

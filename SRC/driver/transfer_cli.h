@@ -34,8 +34,10 @@ void printSummary(const TransferDoingThread& job, FILE* out);
 
 // {"mode":2001,"source":"android:0","destination":"android:1","success":false,
 //  "kinds":{"sms":{"outcome":"skipped","offered":40,"copied":0,"failed":0,"skipped":40,
-//  "reason":"sms_prompt_not_accepted","text":"Skipped: not accepted on the phone",
-//  "seconds":2.031}}}   (seconds: how long the kind took inside the job)
+//  "already":0,"reason":"sms_prompt_not_accepted","text":"Skipped: not accepted on the
+//  phone","seconds":2.031}}}   (seconds: how long the kind took inside the job; already:
+//  items the destination held before, not copied again). A dry run adds "dry_run":true
+//  and per kind "to_copy" and "bytes" (of the files to copy).
 // A live iPhone read through a backup adds "backup":{"folder":"...","seconds":12.5,"bytes":123}.
 std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& request);
 

@@ -132,7 +132,9 @@ TransferDoingThread::Routine TransferDoingThread::routineFor(Kind kind) const {
         &T::transfer_itunes2android_data_PHOTOS,  &T::transfer_itunes2android_data_VIDEOS,
         &T::transfer_itunes2android_data_MUSICS,  &T::transfer_itunes2android_data_APPS};
     const int k = kestrova::indexOf(kind);
-    switch (m_request.mode()) {
+    // The routines are named by where the data comes from; a folder of
+    // exported files takes it the way a phone does.
+    switch (kestrova::modeFor(m_request.sourceType, kDeviceAndroid)) {
     case kModeAndroid2Android:
         return android[k];
     case kModeIphone2Android:
@@ -197,8 +199,13 @@ void TransferDoingThread::run() {
         prompt.sleepOneSecond = [this] { m_countdownSleep(); };
         prompt.show = [this] { emit changeSMSShow(); };
         prompt.hide = [this] { emit changeSMSHide(); };
+        kestrova::JobOptions options;
+        options.skipExisting = m_request.skipExisting;
+        options.dryRun = m_request.dryRun;
+        options.workFolder = m_request.workFolder;
         kestrova::JobLoop loop(
-            *source, *destination, m_progress, m_outcome, [this] { return stopped(); }, prompt);
+            *source, *destination, m_progress, m_outcome, [this] { return stopped(); }, prompt,
+            options);
         m_loop = &loop;
         for (Kind k : kestrova::kAllKinds) {
             if (!m_request.kinds[k])

@@ -60,6 +60,8 @@ const char* reasonText(Reason reason) {
         return "backup encryption is on (password needed)";
     case Reason::NoSpace:
         return "not enough free space on this computer for the iPhone's backup";
+    case Reason::DestinationUnreadable:
+        return "what the destination holds could not be read";
     }
     return "";
 }
@@ -106,6 +108,8 @@ const char* reasonKey(Reason reason) {
         return "backup_encryption_on";
     case Reason::NoSpace:
         return "no_space";
+    case Reason::DestinationUnreadable:
+        return "destination_unreadable";
     }
     return "none";
 }
@@ -137,6 +141,10 @@ void KindCounters::reset() {
     copied = 0;
     failed = 0;
     skipped = 0;
+    already = 0;
+    dryRun = false;
+    planned = 0;
+    plannedBytes = 0;
     reason = 0;
     elapsedMs = 0;
     renamed = 0;
@@ -163,24 +171,46 @@ Outcome evaluate(const KindCounters& c, bool selected) {
     const int64_t copied = c.copied;
     const int64_t failed = c.failed;
     const int64_t skipped = c.skipped;
+    // What was already there counts as arrived; a dry run counts what it
+    // would copy instead of what it copied.
+    const int64_t arrived = copied + c.already + (c.dryRun ? c.planned.load() : 0);
     const Reason reason = c.firstReason();
     // A kind that could not even be read has failed, whatever it counted.
     if (offered < 0)
         return reason == Reason::None ? Outcome::Success : Outcome::Failed;
-    if (failed == 0 && skipped == 0 && copied >= offered && reason == Reason::None)
+    if (failed == 0 && skipped == 0 && arrived >= offered && reason == Reason::None)
         return Outcome::Success;
-    if (copied == 0 && failed == 0 && skipped > 0)
+    if (arrived == 0 && failed == 0 && skipped > 0)
         return Outcome::Skipped;
-    if (copied == 0)
+    if (arrived == 0)
         return Outcome::Failed;
     return Outcome::Partial;
 }
+
+namespace {
+
+// ", 30 already there" when anything was.
+std::string alreadyText(const KindCounters& c) {
+    return c.already.load() > 0 ? ", " + std::to_string(c.already.load()) + " already there" : "";
+}
+
+std::string shortenedText(const KindCounters& c) {
+    if (c.renamed.load() <= 0)
+        return "";
+    return " (" + std::to_string(c.renamed.load()) +
+           " names too long for the phone were shortened)";
+}
+
+} // namespace
 
 std::string describe(const KindCounters& c, bool selected) {
     const Outcome outcome = evaluate(c, selected);
     const std::string why = reasonText(c.firstReason());
     const std::string offered = std::to_string(c.offered.load() < 0 ? 0 : c.offered.load());
     const std::string withWhy = why.empty() ? "" : " (" + why + ")";
+    // Neither copied nor already there: failed, skipped or cut short.
+    const std::string missing =
+        std::to_string(c.offered.load() - c.copied.load() - c.already.load());
     switch (outcome) {
     case Outcome::NotSelected:
         return "";
@@ -189,29 +219,32 @@ std::string describe(const KindCounters& c, bool selected) {
     case Outcome::Running:
         return "Copying";
     case Outcome::Success:
-        if (c.renamed.load() > 0)
-            return "Success (" + std::to_string(c.renamed.load()) +
-                   " names too long for the phone were shortened)";
-        return "Success";
+        if (c.dryRun.load())
+            return "Dry run: " + std::to_string(c.planned.load()) + " to copy" + alreadyText(c);
+        if (c.already.load() > 0)
+            return "Success: " + std::to_string(c.copied.load()) + " copied" + alreadyText(c) +
+                   shortenedText(c);
+        return "Success" + shortenedText(c);
     case Outcome::Skipped:
         return why.empty() ? "Skipped: " + std::to_string(c.skipped.load()) + " of " + offered
                            : "Skipped: " + why;
     case Outcome::Failed:
         if (c.offered.load() <= 0)
             return "Failed: " + (why.empty() ? std::string("could not be read") : why);
-        return "Failed: " + std::to_string(c.offered.load() - c.copied.load()) + " of " + offered +
-               withWhy;
+        return "Failed: " + missing + " of " + offered + withWhy;
     case Outcome::Partial:
         // All that the source listed arrived, but the source itself is short.
-        if (c.failed.load() == 0 && c.skipped.load() == 0 && c.copied.load() >= c.offered.load())
-            return "Copied " + std::to_string(c.copied.load()) + " of " + offered + withWhy;
-        return "Failed: " + std::to_string(c.offered.load() - c.copied.load()) + " of " + offered +
-               withWhy;
+        if (c.failed.load() == 0 && c.skipped.load() == 0 &&
+            c.copied.load() + c.already.load() >= c.offered.load())
+            return "Copied " + std::to_string(c.copied.load()) + " of " + offered + withWhy +
+                   alreadyText(c);
+        return "Failed: " + missing + " of " + offered + withWhy + alreadyText(c);
     case Outcome::Cancelled:
         // A kind the cancel reached before it had counted anything never began.
         if (c.offered.load() < 0)
             return "Cancelled before it started";
-        return "Cancelled: " + std::to_string(c.copied.load()) + " of " + offered + " copied";
+        return "Cancelled: " + std::to_string(c.copied.load()) + " of " + offered + " copied" +
+               alreadyText(c);
     }
     return "";
 }

@@ -36,6 +36,7 @@ enum class Reason : int {
     PhoneBusy,              // another copy is using the phone
     BackupEncryptionOn,     // the iPhone encrypts its backups: a password is needed
     NoSpace,                // too little free space on this computer for the iPhone's backup
+    DestinationUnreadable,  // what the destination already holds could not be read
 };
 
 // A file name that fits a phone's limit of 255 bytes: cut at a character
@@ -64,6 +65,13 @@ struct KindCounters {
     std::atomic<int64_t> copied{0};
     std::atomic<int64_t> failed{0};
     std::atomic<int64_t> skipped{0};
+    // Items the destination already held (an earlier run brought them, or the
+    // user had them): not written again, and they count towards success.
+    std::atomic<int64_t> already{0};
+    // A dry run writes nothing: what it would copy, and their bytes (files).
+    std::atomic<bool> dryRun{false};
+    std::atomic<int64_t> planned{0};
+    std::atomic<int64_t> plannedBytes{0};
     std::atomic<int> reason{0};
     std::atomic<int64_t> elapsedMs{0}; // time the kind took, set when it ends
     std::atomic<int64_t> renamed{0};   // files stored under a shortened name
@@ -79,8 +87,10 @@ struct KindCounters {
 // The outcome of one kind from its counters.
 Outcome evaluate(const KindCounters& counters, bool selected);
 
-// One line for people: "Success", "Failed: 3 of 120 (phone disconnected)",
-// "Skipped: not accepted on the phone", "Cancelled: 40 of 120 copied".
+// One line for people: "Success", "Success: 120 copied, 30 already there",
+// "Failed: 3 of 120 (phone disconnected)", "Skipped: not accepted on the
+// phone", "Cancelled: 40 of 120 copied"; a dry run: "Dry run: 120 to copy,
+// 30 already there".
 std::string describe(const KindCounters& counters, bool selected);
 
 } // namespace kestrova

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "greenlink.h"
+#include "misc.h"
 #include "source.h"
 
 namespace kestrova {
@@ -40,7 +41,95 @@ StreamCalls streamCallsFor(Kind kind) {
     }
 }
 
+// The folders below the phone's storage where the agent puts a kind's files:
+// the incoming folder for pushed files and, from Android 10, the standard
+// folder of the media store for streamed ones.
+bool inDestinationFolder(Kind kind, const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return false;
+    const size_t before = path.rfind('/', slash - 1);
+    const std::string folder = path.substr(before == std::string::npos ? 0 : before + 1,
+                                           slash - (before == std::string::npos ? 0 : before + 1));
+    switch (kind) {
+    case Kind::Photos:
+        return folder == "Images" || folder == "Pictures";
+    case Kind::Videos:
+        return folder == "Videos" || folder == "Movies";
+    case Kind::Music:
+        return folder == "Music";
+    default:
+        return false;
+    }
+}
+
+template <typename Info> StoredFile storedFrom(const Info& info) {
+    StoredFile file;
+    file.location.assign(info.path, strnlen(info.path, sizeof info.path));
+    file.name = fileNameOf(file.location);
+    file.size = info.size;
+    file.id = info.id;
+    return file;
+}
+
+// Every item of a media kind the phone lists; false when one could not be
+// described (a list with a hole would let a copy in twice).
+template <typename Info>
+bool listMedia(Kind kind, int index, int (*flush)(int), int (*count)(int),
+               int (*describe)(Info*, int, int), std::vector<StoredFile>* files) {
+    flush(index);
+    const int total = count(index);
+    if (total < 0)
+        return false;
+    for (int i = 0; i < total; ++i) {
+        Info info = {};
+        if (describe(&info, i, index) != 0)
+            return false;
+        StoredFile file = storedFrom(info);
+        if (inDestinationFolder(kind, file.location))
+            files->push_back(std::move(file));
+    }
+    return true;
+}
+
+template <typename Record, typename Load, typename Head>
+RecordRef loadPage(Load load, Head head, int index, int start, bool* failed) {
+    Record* record = nullptr;
+    const bool didNotLoad = load(index, start) != 0;
+    if (failed)
+        *failed = didNotLoad;
+    const int loaded = didNotLoad ? 0 : head(&record);
+    if (!record || loaded <= 0)
+        return {};
+    return record;
+}
+
 } // namespace
+
+RecordRef androidRecordPage(Kind kind, int index, int start, bool* failed) {
+    switch (kind) {
+    case Kind::Contacts:
+        return loadPage<ABPerson>(AndroidTSF_FlushPerson, AndroidTSF_GetPerson, index, start,
+                                  failed);
+    case Kind::Sms:
+        return loadPage<SMessage>(AndroidTSF_FlushSMS, AndroidTSF_GetSMS, index, start, failed);
+    case Kind::CallLogs:
+        return loadPage<CallHistory>(AndroidTSF_FlushCallHistory, AndroidTSF_GetCallHistory, index,
+                                     start, failed);
+    case Kind::Calendar:
+        // The calendar list's get reports no count; its head says whether
+        // the page loaded.
+        return loadPage<Calendar>(
+            AndroidTSF_FlushCalender,
+            [](Calendar** out) {
+                AndroidTSF_GetCalender(out);
+                return *out ? 1 : 0;
+            },
+            index, start, failed);
+    default:
+        return {};
+    }
+}
 
 std::string androidSerial(int index) {
     AndroidDeviceInfo info = {};
@@ -223,5 +312,107 @@ void AndroidDestination::abort() {
 }
 
 void AndroidDestination::interrupt() { AndroidTSF_InterruptAll(1); }
+
+bool AndroidDestination::readRecords(Kind kind, const std::function<bool(const RecordRef&)>& each) {
+    const int64_t total = countRecords(kind);
+    if (total < 0)
+        return false;
+    for (int64_t start = 0; start < total;) {
+        const RecordRef head = androidRecordPage(kind, m_index, static_cast<int>(start));
+        if (isEmpty(head))
+            return false;
+        int64_t n = 0;
+        for (RecordRef record = head; !isEmpty(record); record = nextRecord(record), ++n)
+            if (!each(record))
+                return false;
+        start += n;
+    }
+    return true;
+}
+
+bool AndroidDestination::listStored(Kind kind, std::vector<StoredFile>* files) {
+    switch (kind) {
+    case Kind::Photos:
+        return listMedia<ItemPhotoInfo>(kind, m_index, AndroidTSF_FlushDevicesPhotos,
+                                        AndroidTSF_GetPhotoCount, AndroidTSF_GetPhotoInfo, files);
+    case Kind::Videos:
+        return listMedia<ItemVideoInfo>(kind, m_index, AndroidTSF_FlushDevicesVideo,
+                                        AndroidTSF_GetVideoCount, AndroidTSF_GetVideoInfo, files);
+    case Kind::Music:
+        return listMedia<ItemMusicInfo>(kind, m_index, AndroidTSF_FlushDevicesMusic,
+                                        AndroidTSF_GetMusicCount, AndroidTSF_GetMusicInfo, files);
+    case Kind::Apps: {
+        AndroidTSF_FlushDevicesApp(m_index);
+        const int total = AndroidTSF_GetAppCount(m_index);
+        if (total < 0)
+            return false;
+        for (int i = 0; i < total; ++i) {
+            ItemAppInfo info = {};
+            if (AndroidTSF_GetAppInfo(&info, i, m_index) != 0)
+                return false;
+            StoredFile app;
+            app.name.assign(info.packageName, strnlen(info.packageName, sizeof info.packageName));
+            app.location = app.name;
+            files->push_back(std::move(app));
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// The library stores a file under the name its phone takes: no '/', ';' or
+// NUL, never "." or "..", at most 240 bytes before a clash suffix (its
+// phoneFileName, which the job must predict to find a file stored before).
+std::string AndroidDestination::storedName(Kind kind, const std::string& name) const {
+    if (kind == Kind::Apps)
+        return name;
+    std::string out = name;
+    for (char& c : out)
+        if (c == '/' || c == ';' || c == '\0')
+            c = '_';
+    if (out.empty())
+        return "unnamed";
+    if (out == "." || out == "..")
+        return "_";
+    constexpr size_t kMax = 240;
+    if (out.size() > kMax) {
+        const size_t dot = out.rfind('.');
+        const std::string ext = dot != std::string::npos && dot > 0 && out.size() - dot <= 16
+                                    ? out.substr(dot)
+                                    : std::string();
+        size_t keep = kMax - ext.size();
+        while (keep > 0 && (static_cast<unsigned char>(out[keep]) & 0xC0) == 0x80)
+            --keep;
+        out = out.substr(0, keep) + ext;
+    }
+    return out;
+}
+
+// National numbers are matched to international ones only in the country
+// of the phone's SIM card (identity.h, rule 3).
+NumberRules AndroidDestination::numberRules() {
+    char country[72] = {};
+    if (AndroidTSF_GetSimCountry(country, sizeof country, m_index) < 0)
+        return {};
+    return NumberRules{trunkZeroCallingCode(country)};
+}
+
+bool AndroidDestination::fetchStored(Kind kind, const StoredFile& file,
+                                     const std::string& localPath) {
+    std::vector<char> path = cText(localPath);
+    const int id = static_cast<int>(file.id);
+    switch (kind) {
+    case Kind::Photos:
+        return AndroidTSF_ExportPhotofromDevice(id, path.data(), file.size, m_index) == 0;
+    case Kind::Videos:
+        return AndroidTSF_ExportVideofromDevice(id, path.data(), file.size, m_index) == 0;
+    case Kind::Music:
+        return AndroidTSF_ExportMusicfromDevice(id, path.data(), file.size, m_index) == 0;
+    default:
+        return false;
+    }
+}
 
 } // namespace kestrova

@@ -9,6 +9,11 @@ namespace kestrova {
 // The serial of the Android phone at a position, or empty.
 std::string androidSerial(int index);
 
+// One page of a personal kind's records from the phone at a position (at
+// most five, from `start`), held in the Android library's list of the kind
+// until its next page; empty when the page did not come.
+RecordRef androidRecordPage(Kind kind, int index, int start, bool* failed = nullptr);
+
 class AndroidDestination final : public Destination {
   public:
     explicit AndroidDestination(int index) : m_index(index) {}
@@ -28,6 +33,12 @@ class AndroidDestination final : public Destination {
     bool alive() override;
     void abort() override;
     void interrupt() override;
+
+    bool readRecords(Kind kind, const std::function<bool(const RecordRef&)>& each) override;
+    bool listStored(Kind kind, std::vector<StoredFile>* files) override;
+    std::string storedName(Kind kind, const std::string& name) const override;
+    bool fetchStored(Kind kind, const StoredFile& file, const std::string& localPath) override;
+    NumberRules numberRules() override;
 
   private:
     AddResult streamFile(Kind kind, SourceFile& file, const std::string& name, int64_t expectedSize,

@@ -30,16 +30,18 @@ std::string pathText(const char* field, size_t size) {
 // A file exported into the job's scratch file; removed when let go.
 class ScratchFile final : public SourceFile {
   public:
-    explicit ScratchFile(QString path) : m_path(std::move(path)) {}
+    ScratchFile(QString path, int64_t modified) : m_path(std::move(path)), m_modified(modified) {}
     ~ScratchFile() override {
         QFile::remove(m_path);
         // An app's split packages, exported beside it.
         QDir(m_path + QStringLiteral(".splits")).removeRecursively();
     }
     std::string localPath() const override { return m_path.toStdString(); }
+    int64_t modified() const override { return m_modified; }
 
   private:
     QString m_path;
+    int64_t m_modified;
 };
 
 template <typename Info> FileEntry entryFrom(const Info& info, bool described) {
@@ -47,6 +49,7 @@ template <typename Info> FileEntry entryFrom(const Info& info, bool described) {
     entry.location = pathText(info.path, sizeof info.path);
     entry.name = fileNameOf(entry.location);
     entry.size = info.size;
+    entry.modified = info.modifyTime; // the media library's date: seconds since 1970
     entry.id = info.id;
     if (!described)
         entry.why = Reason::ReadFailed;
@@ -85,38 +88,13 @@ class AndroidSource final : public Source {
     }
 
     RecordPage page(Kind kind, int64_t start) override {
-        const int from = static_cast<int>(start);
         RecordPage page;
-        m_pageFailed = false;
-        switch (kind) {
-        case Kind::Contacts:
-            page.head = loadPage<ABPerson>(AndroidTSF_FlushPerson, AndroidTSF_GetPerson, from);
-            break;
-        case Kind::Sms:
-            page.head = loadPage<SMessage>(AndroidTSF_FlushSMS, AndroidTSF_GetSMS, from);
-            break;
-        case Kind::CallLogs:
-            page.head =
-                loadPage<CallHistory>(AndroidTSF_FlushCallHistory, AndroidTSF_GetCallHistory, from);
-            break;
-        case Kind::Calendar:
-            // The calendar list's get reports no count; its head says whether
-            // the page loaded.
-            page.head = loadPage<Calendar>(
-                AndroidTSF_FlushCalender,
-                [](Calendar** out) {
-                    AndroidTSF_GetCalender(out);
-                    return *out ? 1 : 0;
-                },
-                from);
-            break;
-        default:
-            break;
-        }
+        bool failed = false;
+        page.head = androidRecordPage(kind, m_index, static_cast<int>(start), &failed);
         // A page that failed still covers its positions: the loop counts its
         // records as failed and goes on with the next one.
-        page.span = isEmpty(page.head) && !m_pageFailed ? 0 : kPageSize;
-        if (m_pageFailed)
+        page.span = isEmpty(page.head) && !failed ? 0 : kPageSize;
+        if (failed)
             page.why = Reason::ReadFailed;
         return page;
     }
@@ -208,7 +186,7 @@ class AndroidSource final : public Source {
         default:
             break;
         }
-        auto file = std::make_unique<ScratchFile>(scratch);
+        auto file = std::make_unique<ScratchFile>(scratch, entry.modified);
         if (result != 0 || !QFileInfo::exists(scratch))
             return {nullptr, Reason::ReadFailed};
         return {std::move(file), Reason::None};
@@ -271,19 +249,7 @@ class AndroidSource final : public Source {
         }
         return {static_cast<int64_t>(files->size())};
     }
-
-    template <typename Record, typename Load, typename Head>
-    RecordRef loadPage(Load load, Head head, int start) {
-        Record* record = nullptr;
-        m_pageFailed = load(m_index, start) != 0;
-        const int loaded = m_pageFailed ? 0 : head(&record);
-        if (!record || loaded <= 0)
-            return {};
-        return record;
-    }
-
     int m_index;
-    bool m_pageFailed = false;
     QString m_scratch;
     std::function<bool()> m_stopped;
 };

@@ -1,13 +1,17 @@
-// Where a job's records and files go: today an Android phone. A destination
-// stores one record or one whole file at a time and never leaves a partial
-// file behind; it also asks its user to let the program write messages.
+// Where a job's records and files go: an Android phone or a folder of
+// exported files. A destination stores one record or one whole file at a
+// time and never leaves a partial file behind; it also asks its user to let
+// the program write messages. Before a kind is written it tells what it
+// already holds, so that a job run again skips what arrived before.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "identity.h"
 #include "kind.h"
 #include "record_ref.h"
 
@@ -35,6 +39,14 @@ struct FileProgress {
 // source broke off, the destination refused it, or the user cancelled.
 enum class AddResult { Arrived, ReadFailed, WriteFailed, Interrupted };
 
+// A file the destination already holds in the folder a kind goes to.
+struct StoredFile {
+    std::string name; // its name in that folder (an app: its package name)
+    int64_t size = 0;
+    int64_t id = 0;       // the destination's own id, where it has one
+    std::string location; // where the destination keeps it
+};
+
 class Destination {
   public:
     virtual ~Destination() = default;
@@ -51,6 +63,29 @@ class Destination {
     // behind of a file that did not arrive.
     virtual AddResult addFile(Kind kind, SourceFile& file, const std::string& name,
                               int64_t expectedSize, FileProgress& progress) = 0;
+    // After the last record of a kind (also after a cancel): false when the
+    // records handed over could not be kept after all (a destination that
+    // writes a kind's file at its end).
+    virtual bool finishKind(Kind kind) { return true; }
+
+    // What the destination already holds. Records of a personal kind, page
+    // by page, each handed to `each` (which answers false to stop); false
+    // when they could not all be read.
+    virtual bool readRecords(Kind kind, const std::function<bool(const RecordRef&)>& each) {
+        return false;
+    }
+    // The files in the folder where the kind's files go (apps: the
+    // installed packages); false when they could not be listed.
+    virtual bool listStored(Kind kind, std::vector<StoredFile>* files) { return false; }
+    // The name a file of this name is given in that folder, before a clash.
+    virtual std::string storedName(Kind kind, const std::string& name) const { return name; }
+    // Copies a stored file's bytes to a local path (to compare contents);
+    // false when it cannot.
+    virtual bool fetchStored(Kind kind, const StoredFile& file, const std::string& localPath) {
+        return false;
+    }
+    // How this destination's phone numbers compare (its country).
+    virtual NumberRules numberRules() { return {}; }
 
     // Before messages are written: true when the destination lets us write
     // them (the default-SMS-app handshake). `changed` says whether endMessages

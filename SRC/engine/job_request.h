@@ -17,6 +17,7 @@ enum : int32_t {
     kDeviceAndroid = 1001,
     kDeviceIphone = 1002,
     kDeviceItunesBackup = 9000,
+    kDeviceFolder = 9001, // a folder of exported files (destination only)
 };
 enum : int32_t {
     kModeAndroid2Android = 2001,
@@ -41,10 +42,17 @@ struct JobRequest {
     int32_t destinationType = kDeviceAndroid;
     int32_t destinationIndex = 1;
     KindSet kinds;
-    QString workFolder; // the job's own folder; created private if missing
+    QString destinationFolder; // kDeviceFolder: where the files go
+    QString workFolder;        // the job's own folder; created private if missing
     // The job holds its phones against other jobs; false when the caller
     // already holds them (the driver locks before it prepares the phones).
     bool lockPhones = true;
+    // Items the destination already holds are not copied again (identity.h);
+    // false copies everything, as a job did before it could tell.
+    bool skipExisting = true;
+    // Counts per kind what the source offers, what is already there and what
+    // would be copied, and writes nothing (no SMS-app prompt either).
+    bool dryRun = false;
 
     int32_t mode() const { return modeFor(sourceType, destinationType); }
 };

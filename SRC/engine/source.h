@@ -57,6 +57,7 @@ struct FileEntry {
     std::string name;     // file name on the destination
     std::string location; // where the source finds it (phone path, backup file)
     int64_t size = 0;
+    int64_t modified = 0;      // when the file last changed, seconds since 1970; 0 unknown
     int64_t id = 0;            // the source's own id, where it has one
     int position = 0;          // the entry's place in the source's list
     Reason why = Reason::None; // the entry could not be described: it fails in its turn
@@ -73,6 +74,9 @@ class SourceFile {
     virtual std::string localPath() const { return {}; }
     // The next bytes: their count, 0 at the end, below 0 when the read broke off.
     virtual int read(char* buffer, int capacity) { return -1; }
+    // When the original last changed (seconds since 1970), so a copy in a
+    // folder can keep its date; 0 when the source does not say.
+    virtual int64_t modified() const { return 0; }
 };
 
 struct OpenedFile {

@@ -2,11 +2,12 @@
 
 #include "android_destination.h"
 #include "dbsifter.h"
+#include "folder_destination.h"
 
 namespace kestrova {
 
 std::unique_ptr<Source> makeSource(const JobRequest& request) {
-    if (request.destinationType != kDeviceAndroid)
+    if (request.destinationType != kDeviceAndroid && request.destinationType != kDeviceFolder)
         return nullptr;
     switch (request.sourceType) {
     case kDeviceAndroid:
@@ -23,6 +24,8 @@ std::unique_ptr<Source> makeSource(const JobRequest& request) {
 std::unique_ptr<Destination> makeDestination(const JobRequest& request) {
     if (request.destinationType == kDeviceAndroid)
         return std::make_unique<AndroidDestination>(request.destinationIndex);
+    if (request.destinationType == kDeviceFolder && !request.destinationFolder.isEmpty())
+        return std::make_unique<FolderDestination>(request.destinationFolder);
     return nullptr;
 }
 

@@ -3,7 +3,9 @@
 #include "MyPushButton.h"
 
 #include <QLabel>
+
 #include <QMouseEvent>
+#include <algorithm>
 
 UserItemWidget::UserItemWidget(QWidget* parent) : QWidget(parent) {
     m_picButton = new MyPushButton(this);
@@ -12,6 +14,11 @@ UserItemWidget::UserItemWidget(QWidget* parent) : QWidget(parent) {
     m_name->setStyleSheet(
         QStringLiteral("QLabel { color: #42586a;font: 14px;} QLabel:disabled { color: #a9b6c2;}"));
     m_name->setAlignment(Qt::AlignCenter);
+    m_count = new QLabel(this);
+    m_count->setObjectName(QStringLiteral("count"));
+    m_count->setStyleSheet(
+        QStringLiteral("QLabel { color: #7a8b99;font: 11px;} QLabel:disabled { color: #c3ccd4;}"));
+    m_count->setAlignment(Qt::AlignCenter);
     m_tick = new MyPushButton(this);
     const QString tick = QStringLiteral(":/images/check/checked.png");
     m_tick->SetPicture(tick, tick, tick, tick);
@@ -24,12 +31,20 @@ UserItemWidget::UserItemWidget(QWidget* parent) : QWidget(parent) {
 void UserItemWidget::setGeometry(int x, int y, int w, int h) {
     QWidget::setGeometry(x, y, w, h);
     m_picButton->setGeometry(0, 0, w, 57);
-    m_name->setGeometry(0, h - 20, w, 20);
+    m_name->setGeometry(0, 57, w, 20);
+    m_count->setGeometry(0, 77, w, std::max(0, h - 77));
     m_tick->setGeometry(w - 22, 1, 20, 20);
     m_tick->raise();
 }
 
 void UserItemWidget::setMyText(const QString& text) { m_name->setText(text); }
+
+void UserItemWidget::setCountText(const QString& text) {
+    if (m_count->text() != text)
+        m_count->setText(text);
+}
+
+QString UserItemWidget::countText() const { return m_count->text(); }
 
 void UserItemWidget::setTicked(bool ticked) {
     m_ticked = ticked;

@@ -14,6 +14,9 @@ class UserItemWidget : public QWidget {
 
     void setGeometry(int x, int y, int w, int h);
     void setMyText(const QString& text);
+    // How much the source holds of the kind, below its name ("" while unknown).
+    void setCountText(const QString& text);
+    QString countText() const;
     // A disabled tile is never ticked.
     void setMyEnabled(bool enabled);
     bool isTicked() const { return m_ticked; }
@@ -31,6 +34,7 @@ class UserItemWidget : public QWidget {
   private:
     MyPushButton* m_picButton;
     QLabel* m_name;
+    QLabel* m_count;
     MyPushButton* m_tick;
     bool m_ticked = false;
 };

@@ -17,12 +17,14 @@
 #include "greenlink.h"
 #include "jukelink.h"
 #include "misc.h"
+#include "source_survey.h"
 #include "topCtrWidget.h"
 #include "windowhooks.h"
 #include "windowtext.h"
 #include "work_folder.h"
 
 #include <QBitmap>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -82,6 +84,7 @@ KestrovaMainWidget::KestrovaMainWidget(QWidget* parent) : QWidget(parent) {
 
 KestrovaMainWidget::~KestrovaMainWidget() {
     m_Timer1->stop();
+    m_survey.reset();
     // The threads hold no window state; wait for them so none outlives its object.
     m_countThread->stopAndWait();
     m_checkThread->wait();
@@ -229,6 +232,12 @@ void KestrovaMainWidget::createButtons() {
     connect(m_startButton, &MyPushButton::clicked, this,
             &KestrovaMainWidget::startcopyButton_slots);
     connect(m_backupButton, &MyPushButton::clicked, this, &KestrovaMainWidget::backupButton_slots);
+    m_keepDuplicates = new QCheckBox(tr("Copy again what is there"), m_body);
+    m_keepDuplicates->setObjectName(QStringLiteral("keepDuplicates"));
+    m_keepDuplicates->setToolTip(
+        tr("Items the destination already holds are skipped unless this is ticked."));
+    m_keepDuplicates->setStyleSheet(QStringLiteral("QCheckBox { color: #42586a;font: 12px;}"));
+    m_survey = std::make_unique<kestrova::SourceSurvey>();
 }
 
 void KestrovaMainWidget::KestrovaMainWidgetLayout() {
@@ -260,8 +269,9 @@ void KestrovaMainWidget::KestrovaMainWidgetLayout() {
     m_selectButton->setGeometry(97, 60, 130, 40);
     for (kestrova::Kind kind : kestrova::kAllKinds) {
         const int i = kestrova::indexOf(kind); // four to a row, in the kinds' order
-        m_items[kind]->setGeometry(18 + 80 * (i % 4), i < 4 ? 90 : 200, 67, 77);
+        m_items[kind]->setGeometry(18 + 80 * (i % 4), i < 4 ? 90 : 200, 67, 93);
     }
+    m_keepDuplicates->setGeometry(412, 348, 180, 24);
     m_flipButton->setGeometry(450, 208, 95, 38);
     m_startButton->setGeometry(430, 290, 138, 45);
     m_backupButton->setGeometry(30, 515, 413, 35);
@@ -394,6 +404,7 @@ void KestrovaMainWidget::checkDeviceEnableItem() {
     if (findSkinDeviceInfo(&m_rightSkin, m_rightId) != 0)
         return;
     applySupport(true);
+    startSurvey();
 }
 
 void KestrovaMainWidget::applySupport(bool) {
@@ -532,6 +543,7 @@ void KestrovaMainWidget::mouseMoveEvent(QMouseEvent* event) {
 void KestrovaMainWidget::mouseReleaseEvent(QMouseEvent*) { m_dragging = 0; }
 
 void KestrovaMainWidget::closeEvent(QCloseEvent* event) {
+    m_survey->stop();
     std::printf("close...\n");
     std::fflush(stdout);
     AndroidTSF_UnInit();

@@ -14,8 +14,14 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
+
+namespace kestrova {
+class SourceSurvey;
+}
 
 class CheckDeviceDetectedThread;
+class QCheckBox;
 class DebugAuthorizationWidget;
 class GuidancePage;
 class GetDeviceCountThread;
@@ -123,6 +129,10 @@ class KestrovaMainWidget : public QWidget {
     void restoreWaitingMessage(Pane& pane);
     void hidePages();
     void applySupport(bool force);
+    // Counts what the source holds, off the GUI thread, and shows it on the
+    // tiles (kestrovaMainWidget_copy.cpp).
+    void startSurvey();
+    void showSurvey();
     bool startFailed(bool sourceGone);
 
     Pane m_left{};
@@ -139,6 +149,9 @@ class KestrovaMainWidget : public QWidget {
     MyPushButton* m_flipButton = nullptr;
     MyPushButton* m_startButton = nullptr;
     MyPushButton* m_backupButton = nullptr;
+    // Ticked: a copy writes again what the destination already holds.
+    QCheckBox* m_keepDuplicates = nullptr;
+    std::unique_ptr<kestrova::SourceSurvey> m_survey;
     OpenUsbDebugWidget* m_usbDebugPage = nullptr;
     DebugAuthorizationWidget* m_authorisationPage = nullptr;
     GuidancePage* m_permissionPage = nullptr;

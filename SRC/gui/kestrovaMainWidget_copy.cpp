@@ -10,13 +10,20 @@
 #include "windowtext.h"
 #include "work_folder.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLocale>
+
+#include "source_survey.h"
 
 void KestrovaMainWidget::startcopyButton_slots() {
     if (m_job->isRunning())
         return;
+    // The count and the copy would talk to the same phone at once.
+    m_survey->stop();
     kestrova::JobRequest request;
+    request.skipExisting = !m_keepDuplicates->isChecked();
     for (kestrova::Kind kind : kestrova::kAllKinds)
         request.kinds[kind] = m_items[kind]->isTicked();
     request.workFolder = kestrova::defaultWorkFolder();
@@ -88,4 +95,42 @@ void KestrovaMainWidget::transferDoingThread_Finished() {
         m_progress->hide();
     }
     checkStartCopyEnableFlags();
+}
+
+void KestrovaMainWidget::startSurvey() {
+    kestrova::KindSet kinds;
+    for (kestrova::Kind kind : kestrova::kAllKinds) {
+        kinds[kind] = m_allowed[kind];
+        m_items[kind]->setCountText(QString());
+    }
+    int32_t type = m_leftSkin.type;
+    int32_t index = m_leftSkin.index;
+    if (m_transferMode == 1) {
+        type = kDeviceItunesBackup;
+        index = m_backupCombo->currentIndex();
+    }
+    if (index < 0 || m_job->isRunning()) {
+        m_survey->stop();
+        return;
+    }
+    m_survey->start(type, index, kinds, kestrova::defaultWorkFolder() + QStringLiteral("/survey"));
+}
+
+// "1,234" for records and apps, "200 · 381 MB" for photos, videos and music.
+void KestrovaMainWidget::showSurvey() {
+    m_survey->poll();
+    const QLocale locale;
+    for (kestrova::Kind kind : kestrova::kAllKinds) {
+        const kestrova::SurveyCount& c = m_survey->count(kind);
+        const int64_t items = c.items;
+        const int64_t bytes = c.bytes;
+        QString text;
+        if (items >= 0 && m_allowed[kind]) {
+            text = locale.toString(static_cast<qlonglong>(items));
+            if (kestrova::isMedia(kind) && bytes >= 0)
+                text += QStringLiteral(" \u00b7 ") +
+                        locale.formattedDataSize(bytes, 0, QLocale::DataSizeTraditionalFormat);
+        }
+        m_items[kind]->setCountText(text);
+    }
 }

@@ -62,6 +62,7 @@ void KestrovaMainWidget::m_Timer1_slots() {
         tooManyDevices_skinshow(total >= 3);
     }
     checkStartCopyEnableFlags();
+    showSurvey();
     if (m_progress->isVisible())
         m_progress->flush_progress();
     m_timerBusy = false;

@@ -104,7 +104,8 @@ bool applyUsbIdentities(const std::string& list, std::vector<PhoneProfile>* phon
 }
 
 std::vector<std::string> phoneArguments(const PhoneProfile& p, const std::string& phoneDir,
-                                        const std::string& agentStub, const std::string& agent) {
+                                        const std::string& agentStub, const std::string& agent,
+                                        const std::string& simCountry) {
     char usb[32];
     std::snprintf(usb, sizeof usb, "0x%04X:0x%04X", p.usbVendor, p.usbProduct);
     std::vector<std::string> a = {"--dir",
@@ -131,6 +132,10 @@ std::vector<std::string> phoneArguments(const PhoneProfile& p, const std::string
                                   p.state,
                                   "--sms-accept",
                                   std::to_string(p.smsPromptAcceptAfterSeconds)};
+    if (!simCountry.empty()) {
+        a.push_back("--prop");
+        a.push_back("gsm.sim.operator.iso-country=" + simCountry);
+    }
     if (!agentStub.empty()) {
         a.push_back("--agent-stub");
         a.push_back(agentStub);

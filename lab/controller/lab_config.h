@@ -31,9 +31,11 @@ std::vector<PhoneProfile> scenarioPhones(const std::string& scenario, int count)
 bool applyUsbIdentities(const std::string& list, std::vector<PhoneProfile>* phones);
 
 // Command-line arguments of kestrova-virtual-android for one phone.
+// Command-line arguments of kestrova-virtual-android for one phone;
+// simCountry: the ISO country its SIM card reports (none when empty).
 std::vector<std::string> phoneArguments(const PhoneProfile& p, const std::string& phoneDir,
-                                        const std::string& agentStub,
-                                        const std::string& agent = {});
+                                        const std::string& agentStub, const std::string& agent = {},
+                                        const std::string& simCountry = {});
 
 // "export NAME=value" lines, values quoted for sh where needed.
 std::string exportLines(const std::vector<std::pair<std::string, std::string>>& env);

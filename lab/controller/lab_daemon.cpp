@@ -113,6 +113,7 @@ bool Daemon::startPhones() {
         say("unknown scenario", m_o.scenario);
         return false;
     }
+
     std::string fixture = exeFolder() + "kestrova-android-fixture";
     for (int i = 0; i < m_o.android; ++i) {
         std::string pd = phoneDir(m_o.dir, i);
@@ -126,8 +127,8 @@ bool Daemon::startPhones() {
                 say("filling a phone failed:", r.err);
         }
         std::vector<std::string> argv = {exeFolder() + "kestrova-virtual-android"};
-        auto args =
-            phoneArguments(m_profiles[static_cast<size_t>(i)], pd, m_o.agentStub, m_o.agent);
+        auto args = phoneArguments(m_profiles[static_cast<size_t>(i)], pd, m_o.agentStub, m_o.agent,
+                                   m_o.simCountry);
         argv.insert(argv.end(), args.begin(), args.end());
         unlink((pd + "/phone.ports").c_str());
         pid_t pid = spawnProcess(argv, {}, pd + "/phone.log");

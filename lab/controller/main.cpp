@@ -3,12 +3,13 @@
 //   kestrova-lab up --dir DIR [--android N] [--iphone M] [--iphone-content DIR] [--seed S]
 //                   [--scenario default|modern|legacy|unauthorized|sms-never]
 //                   [--fill RECORDS] [--agent-stub echo|rr] [--owner-pid PID]
-//                   [--agent lab|java]
+//                   [--agent lab|java] [--sim-country CC]
 //       starts the lab in the background and prints one `export NAME=value`
 //       line per variable a client needs, once everything is ready; with
 //       --owner-pid the lab also stops by itself when that process ends;
 //       --agent java runs the agent's real core on the host JVM instead of
-//       the lab's agent (default: the variable KESTROVA_LAB_AGENT, else lab)
+//       the lab's agent (default: the variable KESTROVA_LAB_AGENT, else lab);
+//       --sim-country gives every phone a SIM card of that country ("de")
 //   kestrova-lab down --dir DIR
 //   kestrova-lab env --dir DIR                       the export lines again
 //   kestrova-lab status --dir DIR
@@ -67,7 +68,7 @@ bool parse(int argc, char** argv, Args& a) {
             a.lab.iphone = std::atoi(next().c_str());
         else if (k == "--iphone-content")
             a.lab.iphoneContent = next();
-        else if (k == "--seed")
+        else if (k == "--seed" && a.cmd != "fill") // fill's own seed goes to the fixture
             a.lab.seed = std::atoll(next().c_str());
         else if (k == "--scenario")
             a.lab.scenario = next();
@@ -81,6 +82,8 @@ bool parse(int argc, char** argv, Args& a) {
             a.lab.usb = next();
         else if (k == "--owner-pid")
             a.lab.ownerPid = std::atoi(next().c_str());
+        else if (k == "--sim-country")
+            a.lab.simCountry = next();
         else if (k == "--phone")
             a.phone = std::atoi(next().c_str());
         else if (k == "--kind")

@@ -40,6 +40,11 @@ TSF_API int AndroidTSF_GetAndroidDevicesScreenCap(char* path, int deviceindex);
 /* 0 when row 0 holds serial0 and row 1 holds serial1. */
 TSF_API int AndroidTSF_CheckDevicesID(char* serial0, char* serial1);
 TSF_API int AndroidTSF_CheckEnableUSBDebug(int deviceindex);
+/* The ISO 3166 country of the phone's SIM card as the phone reports it
+ * ("de"; "de,fr" with two cards of different countries; "" without one) into
+ * out (NUL-terminated, cut to size - 1 bytes): its length, or -1 when the
+ * phone could not be asked. */
+TSF_API int AndroidTSF_GetSimCountry(char* out, int size, int deviceindex);
 TSF_API int AndroidTSF_CheckOpenDebugType(int deviceindex);
 
 /* ---- Agent lifecycle ---------------------------------------------------- */

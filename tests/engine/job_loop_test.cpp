@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <QDir>
+
 #include "job.h"
 
 using namespace kestrova;
@@ -20,10 +22,12 @@ class ScriptedSource : public Source {
     explicit ScriptedSource(int contacts) {
         for (int i = 0; i < contacts; ++i) {
             ids.push_back(std::to_string(i + 1));
+            names.push_back("Person " + std::to_string(i + 1));
             people.push_back(ABPerson{});
         }
         for (size_t i = 0; i < people.size(); ++i) {
             people[i].contactId = ids[i].data();
+            people[i].firstName = names[i].data();
             people[i].next = i + 1 < people.size() ? &people[i + 1] : nullptr;
         }
     }
@@ -95,6 +99,7 @@ class ScriptedSource : public Source {
     };
 
     std::vector<std::string> ids;
+    std::vector<std::string> names;
     std::deque<ABPerson> people;
     std::map<std::string, std::string> files;
     int64_t failPageAt = -1;
@@ -111,12 +116,41 @@ class ScriptedDestination : public Destination {
             present = false;
             return false;
         }
-        stored.push_back(std::get<ABPerson*>(record)->contactId);
+        const ABPerson* p = std::get<ABPerson*>(record);
+        stored.push_back(p->contactId);
+        storedNames.push_back(p->firstName ? p->firstName : "");
         // Stored, but the reply is lost on the way back.
         return static_cast<int>(stored.size()) != loseReplyOf;
     }
     int64_t countRecords(Kind) override { return static_cast<int64_t>(stored.size()); }
     int64_t incompleteRecords(Kind) const override { return partial; }
+    bool readRecords(Kind, const std::function<bool(const RecordRef&)>& each) override {
+        if (unreadable)
+            return false;
+        for (std::string& name : storedNames) {
+            ABPerson p{};
+            p.firstName = name.data();
+            if (!each(&p))
+                return false;
+        }
+        return true;
+    }
+    bool listStored(Kind, std::vector<StoredFile>* out) override {
+        if (unreadable)
+            return false;
+        for (const auto& [name, bytes] : files)
+            out->push_back(StoredFile{name, static_cast<int64_t>(bytes.size()), 0, name});
+        return true;
+    }
+    bool fetchStored(Kind, const StoredFile& file, const std::string& localPath) override {
+        FILE* f = std::fopen(localPath.c_str(), "wb");
+        if (!f)
+            return false;
+        const std::string& bytes = files[file.name];
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return true;
+    }
     AddResult addFile(Kind, SourceFile& file, const std::string& name, int64_t expected,
                       FileProgress& progress) override {
         std::string bytes;
@@ -135,6 +169,7 @@ class ScriptedDestination : public Destination {
         return AddResult::Arrived;
     }
     bool beginMessages(SmsPrompt& prompt, bool* changed) override {
+        asked = true;
         *changed = true;
         return acceptMessages;
     }
@@ -142,7 +177,10 @@ class ScriptedDestination : public Destination {
     bool alive() override { return present; }
 
     std::vector<std::string> stored;
+    std::vector<std::string> storedNames;
     std::map<std::string, std::string> files;
+    bool unreadable = false;
+    bool asked = false;
     int refuseAfter = -1;
     int loseReplyOf = -1;
     int64_t partial = 0;
@@ -158,10 +196,14 @@ struct Job {
     PerKind<KindCounters> outcomes;
     bool stop = false;
     JobLoop loop;
-    explicit Job(int contacts)
-        : source(contacts),
-          loop(
-              source, destination, progress, outcomes, [this] { return stop; }, SmsPrompt{}) {}
+    explicit Job(int contacts, JobOptions options = {})
+        : source(contacts), loop(
+                                source, destination, progress, outcomes, [this] { return stop; },
+                                SmsPrompt{}, withScratch(options)) {}
+    static JobOptions withScratch(JobOptions options) {
+        options.workFolder = QDir::tempPath();
+        return options;
+    }
     std::string text(Kind kind) const { return describe(outcomes[kind], true); }
 };
 
@@ -296,6 +338,125 @@ TEST(JobLoop, ANameTooLongForThePhoneIsShortenedKeepingItsExtension) {
     EXPECT_EQ(longName.compare(0, stem.size(), stem), 0);
     EXPECT_EQ(run.outcomes[Kind::Photos].renamed, 1);
     EXPECT_EQ(run.text(Kind::Photos), "Success (1 names too long for the phone were shortened)");
+}
+
+// Skipping what already arrived --------------------------------------------------
+
+TEST(JobLoop, ASecondRunFindsEverythingThereAndWritesNothing) {
+    Job first(5);
+    first.loop.copyKind(Kind::Contacts);
+    ASSERT_EQ(first.destination.stored.size(), 5u);
+
+    Job again(5);
+    again.destination = first.destination;
+    again.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(again.destination.stored.size(), 5u);
+    const KindCounters& c = again.outcomes[Kind::Contacts];
+    EXPECT_EQ(c.copied, 0);
+    EXPECT_EQ(c.already, 5);
+    EXPECT_EQ(evaluate(c, true), Outcome::Success);
+    EXPECT_EQ(again.text(Kind::Contacts), "Success: 0 copied, 5 already there");
+}
+
+TEST(JobLoop, ARunAfterAnInterruptionCopiesOnlyWhatIsMissing) {
+    Job run(5);
+    run.destination.stored = {"1", "2"};
+    run.destination.storedNames = {"Person 1", "Person 2"};
+    run.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(
+        run.destination.storedNames,
+        (std::vector<std::string>{"Person 1", "Person 2", "Person 3", "Person 4", "Person 5"}));
+    EXPECT_EQ(run.text(Kind::Contacts), "Success: 3 copied, 2 already there");
+}
+
+TEST(JobLoop, TwoEqualItemsOfTheSourceNeedTwoOnTheDestination) {
+    Job run(3);
+    run.source.names[2] = "Person 1"; // the source holds Person 1 twice
+    run.destination.stored = {"1"};
+    run.destination.storedNames = {"Person 1"};
+    run.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(run.destination.storedNames,
+              (std::vector<std::string>{"Person 1", "Person 2", "Person 1"}));
+    EXPECT_EQ(run.outcomes[Kind::Contacts].already, 1);
+    EXPECT_EQ(run.outcomes[Kind::Contacts].copied, 2);
+}
+
+TEST(JobLoop, KeepingDuplicatesCopiesEverythingAgain) {
+    JobOptions keep;
+    keep.skipExisting = false;
+    Job run(3, keep);
+    run.destination.stored = {"1", "2", "3"};
+    run.destination.storedNames = {"Person 1", "Person 2", "Person 3"};
+    run.destination.unreadable = true; // never asked
+    run.loop.copyKind(Kind::Contacts);
+    EXPECT_EQ(run.destination.stored.size(), 6u);
+    EXPECT_EQ(run.text(Kind::Contacts), "Success");
+}
+
+TEST(JobLoop, ADestinationThatCannotBeReadIsNotWrittenBlindly) {
+    Job run(3);
+    run.destination.unreadable = true;
+    run.loop.copyKind(Kind::Contacts);
+    EXPECT_TRUE(run.destination.stored.empty());
+    EXPECT_EQ(run.outcomes[Kind::Contacts].firstReason(), Reason::DestinationUnreadable);
+    EXPECT_EQ(run.text(Kind::Contacts),
+              "Failed: 3 of 3 (what the destination holds could not be read)");
+}
+
+TEST(JobLoop, MessagesAllThereDoNotAskForTheSmsApp) {
+    Job run(3);
+    run.destination.storedNames = {"Person 1", "Person 2", "Person 3"};
+    run.destination.stored = {"1", "2", "3"};
+    run.loop.copyKind(Kind::Sms);
+    EXPECT_FALSE(run.destination.asked);
+    EXPECT_EQ(run.text(Kind::Sms), "Success: 0 copied, 3 already there");
+
+    Job some(3);
+    some.destination.storedNames = {"Person 2"};
+    some.destination.stored = {"2"};
+    some.loop.copyKind(Kind::Sms);
+    EXPECT_TRUE(some.destination.asked);
+    EXPECT_EQ(some.text(Kind::Sms), "Success: 2 copied, 1 already there");
+}
+
+TEST(JobLoop, AFileIsThereByNameAndSizeOrByContentBesideAClashSuffix) {
+    Job run(0);
+    run.source.files = {{"a.jpg", "aaaa"}, {"b.jpg", "bbbb"}, {"c.jpg", "cccc"}, {"d.jpg", "dddd"}};
+    run.destination.files = {
+        {"a.jpg", "aaaa"},    // the same name and size: there
+        {"b(1).jpg", "bbbb"}, // stored beside another b.jpg, same bytes: there
+        {"c(1).jpg", "xxxx"}, // the same size, other bytes: not there
+        {"d.jpg", "ddddd"},   // another size: not there
+    };
+    run.loop.copyKind(Kind::Photos);
+    const KindCounters& c = run.outcomes[Kind::Photos];
+    EXPECT_EQ(c.already, 2);
+    EXPECT_EQ(c.copied, 2);
+    EXPECT_EQ(run.destination.files.count("c.jpg"), 1u);
+    EXPECT_EQ(run.text(Kind::Photos), "Success: 2 copied, 2 already there");
+}
+
+TEST(JobLoop, ADryRunCountsWhatItWouldCopyAndWritesNothing) {
+    JobOptions dry;
+    dry.dryRun = true;
+    Job run(4, dry);
+    run.destination.stored = {"1"};
+    run.destination.storedNames = {"Person 1"};
+    run.loop.copyKind(Kind::Contacts);
+    run.loop.copyKind(Kind::Sms);
+    EXPECT_EQ(run.destination.stored.size(), 1u);
+    EXPECT_FALSE(run.destination.asked);
+    EXPECT_EQ(run.outcomes[Kind::Contacts].planned, 3);
+    EXPECT_EQ(run.outcomes[Kind::Contacts].already, 1);
+    EXPECT_EQ(evaluate(run.outcomes[Kind::Contacts], true), Outcome::Success);
+    EXPECT_EQ(run.text(Kind::Contacts), "Dry run: 3 to copy, 1 already there");
+
+    run.source.files = {{"a.jpg", "aaaa"}, {"b.jpg", "bbbbbb"}};
+    run.destination.files = {{"a.jpg", "aaaa"}};
+    run.loop.copyKind(Kind::Photos);
+    EXPECT_EQ(run.destination.files.size(), 1u);
+    EXPECT_EQ(run.outcomes[Kind::Photos].planned, 1);
+    EXPECT_EQ(run.outcomes[Kind::Photos].plannedBytes, 6);
 }
 
 } // namespace

@@ -44,6 +44,42 @@ std::pair<int, int> twoPhonesReady(LabWindow& t) {
 
 } // namespace
 
+// Once both phones are ready each tile tells how much the source holds (and
+// for media, how many bytes), counted without holding up the window; a flip
+// counts the other phone.
+TEST(MainWindowCopy, TilesShowWhatTheSourceHolds) {
+    LabWindow t({"--android", "2", "--seed", "12"}, "tile-counts");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    const QStringList fills[] = {{"--phone", "0", "--records", "7", "--photos", "3", "--photo-size",
+                                  "2000000", "--seed", "1"},
+                                 {"--phone", "1", "--records", "4", "--photos", "2", "--photo-size",
+                                  "2000000", "--seed", "2"}};
+    for (const QStringList& fill : fills)
+        ASSERT_EQ(t.lab().lab("fill", fill).exitCode, 0);
+    const auto [source, destination] = twoPhonesReady(t);
+    ASSERT_GE(source, 0);
+    auto count = [&](const char* tile) {
+        return t.window()->findChild<UserItemWidget*>(tile)->countText();
+    };
+    // The window stays responsive while the phone is counted.
+    ASSERT_TRUE(guitest::waitFor([&] { return !count("category4").isEmpty(); }, 60000));
+    const QString records = source == 0 ? "7" : "4";
+    // The fixture's files: photos of the asked number and size, and a few more.
+    EXPECT_EQ(count("category0"), records);
+    EXPECT_EQ(count("category1"), records);
+    EXPECT_TRUE(count("category4").contains(QString::fromUtf8(" \u00b7 ")))
+        << count("category4").toStdString();
+    EXPECT_TRUE(count("category4").endsWith("MB")) << count("category4").toStdString();
+    EXPECT_TRUE(t.visible("keepDuplicates"));
+    t.shot("tile-counts");
+
+    guitest::click(t.widget("flipButton"));
+    const QString other = source == 0 ? "4" : "7";
+    EXPECT_TRUE(guitest::waitFor([&] { return count("category0") == other; }, 60000))
+        << count("category0").toStdString();
+    t.shot("tile-counts-flipped");
+}
+
 TEST(MainWindowCopy, ContactsSmsAndPhotosArriveWhole) {
     LabWindow t({"--android", "2", "--seed", "11"}, "two-phones-copy");
     ASSERT_TRUE(t.ready()) << t.error().toStdString();

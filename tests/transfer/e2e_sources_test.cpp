@@ -280,17 +280,19 @@ INSTANTIATE_TEST_SUITE_P(Phones, Unplugged, ::testing::Values(0, 1), [](const au
     return param_info.param == 0 ? std::string("Source") : std::string("Destination");
 });
 
-TEST(RepeatedJob, ASecondRunCopiesEverythingAgainAsDuplicates) {
-    // The phones give records no identity that survives a copy, so a second
-    // job cannot tell what the first one brought: it copies everything again.
-    // Files are never overwritten; the second copy gets a free name.
+TEST(RepeatedJob, KeepingDuplicatesCopiesEverythingAgain) {
+    // --duplicates keep asks for the copy a job made before it could tell
+    // what the destination holds: everything again. Files are never
+    // overwritten; the second copy gets a free name.
     LabSession lab({"--android", "2", "--seed", "10"});
     ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
     ASSERT_EQ(lab.lab("fill", {"--phone", "1", "--records", "4"}).exitCode, 0);
     const QStringList job = {"--from",  lab.androidPhone(1), "--to", lab.androidPhone(0),
                              "--kinds", "contacts,photos"};
     ASSERT_TRUE(lab.transfer(job).value("success").toBool());
-    ASSERT_TRUE(lab.transfer(job).value("success").toBool());
+    const QJsonObject again = lab.transfer(job + QStringList{"--duplicates", "keep"});
+    ASSERT_TRUE(again.value("success").toBool());
+    EXPECT_EQ(kindReport(again, "contacts").value("already").toInt(), 0);
     const QJsonObject source = lab.dump(1);
     const QJsonObject destination = lab.dump(0);
     EXPECT_EQ(destination.value("contacts").toArray().size(),

@@ -63,6 +63,43 @@ TEST(Outcome, SkippedFailedAndCancelledKindsSayWhy) {
     EXPECT_EQ(describe(c, true), "Cancelled before it started");
 }
 
+TEST(Outcome, WhatWasAlreadyThereCountsAsArrived) {
+    KindCounters c;
+    finish(c, 150, 120);
+    c.already = 30;
+    EXPECT_EQ(evaluate(c, true), Outcome::Success);
+    EXPECT_EQ(describe(c, true), "Success: 120 copied, 30 already there");
+
+    finish(c, 150, 0); // every item was there before
+    c.already = 150;
+    EXPECT_EQ(evaluate(c, true), Outcome::Success);
+    EXPECT_EQ(describe(c, true), "Success: 0 copied, 150 already there");
+
+    finish(c, 150, 117, 3, 0, Reason::WriteFailed);
+    c.already = 30;
+    EXPECT_EQ(evaluate(c, true), Outcome::Partial);
+    EXPECT_EQ(describe(c, true), "Failed: 3 of 150 (refused by the destination), 30 already there");
+
+    finish(c, 10, 0, 5, 0, Reason::DestinationGone); // nothing new arrived, half was there
+    c.already = 5;
+    EXPECT_EQ(evaluate(c, true), Outcome::Partial);
+
+    finish(c, 10, 4, 2, 0, Reason::Cancelled);
+    c.already = 4;
+    c.cancelled = true;
+    EXPECT_EQ(describe(c, true), "Cancelled: 4 of 10 copied, 4 already there");
+}
+
+TEST(Outcome, ADryRunSaysWhatItWouldCopy) {
+    KindCounters c;
+    finish(c, 150, 0);
+    c.dryRun = true;
+    c.planned = 120;
+    c.already = 30;
+    EXPECT_EQ(evaluate(c, true), Outcome::Success);
+    EXPECT_EQ(describe(c, true), "Dry run: 120 to copy, 30 already there");
+}
+
 TEST(Outcome, FirstReasonIsKeptAndStatesBeforeTheEnd) {
     KindCounters c;
     EXPECT_EQ(evaluate(c, false), Outcome::NotSelected);

@@ -47,6 +47,23 @@ TEST(TransferCli, SourcesDestinationsAndKinds) {
         EXPECT_TRUE(k);
 }
 
+TEST(TransferCli, DuplicatesAndDryRun) {
+    TransferRequest r;
+    std::string error;
+    ASSERT_TRUE(parse({"--from", "android:0", "--to", "android:1", "--all"}, &r, &error));
+    EXPECT_TRUE(r.skipExisting);
+    EXPECT_FALSE(r.dryRun);
+    TransferRequest keep;
+    ASSERT_TRUE(parse(
+        {"--from", "android:0", "--to", "android:1", "--all", "--duplicates", "keep", "--dry-run"},
+        &keep, &error));
+    EXPECT_FALSE(keep.skipExisting);
+    EXPECT_TRUE(keep.dryRun);
+    EXPECT_FALSE(
+        parse({"--from", "android:0", "--to", "android:1", "--all", "--duplicates", "maybe"}, &r,
+              &error));
+}
+
 TEST(TransferCli, RefusesWhatCannotBeRun) {
     TransferRequest r;
     std::string error;

@@ -92,14 +92,16 @@ bool upsert(Store& store, const MediaItem& m) {
 } // namespace
 
 std::optional<MediaKind> mediaKindOfName(const std::string& name) {
+    // A phone's media library takes HEIF and raw (DNG) pictures as images too.
     static const std::map<std::string, MediaKind> kinds = {
         {"jpg", MediaKind::Photo},  {"jpeg", MediaKind::Photo}, {"png", MediaKind::Photo},
         {"gif", MediaKind::Photo},  {"bmp", MediaKind::Photo},  {"webp", MediaKind::Photo},
-        {"heic", MediaKind::Photo}, {"mp3", MediaKind::Music},  {"m4a", MediaKind::Music},
-        {"aac", MediaKind::Music},  {"ogg", MediaKind::Music},  {"flac", MediaKind::Music},
-        {"wav", MediaKind::Music},  {"amr", MediaKind::Music},  {"mp4", MediaKind::Video},
-        {"3gp", MediaKind::Video},  {"mkv", MediaKind::Video},  {"mov", MediaKind::Video},
-        {"avi", MediaKind::Video},  {"webm", MediaKind::Video}, {"m4v", MediaKind::Video}};
+        {"heic", MediaKind::Photo}, {"heif", MediaKind::Photo}, {"dng", MediaKind::Photo},
+        {"mp3", MediaKind::Music},  {"m4a", MediaKind::Music},  {"aac", MediaKind::Music},
+        {"ogg", MediaKind::Music},  {"flac", MediaKind::Music}, {"wav", MediaKind::Music},
+        {"amr", MediaKind::Music},  {"mp4", MediaKind::Video},  {"3gp", MediaKind::Video},
+        {"mkv", MediaKind::Video},  {"mov", MediaKind::Video},  {"avi", MediaKind::Video},
+        {"webm", MediaKind::Video}, {"m4v", MediaKind::Video}};
     auto it = kinds.find(lowerExtension(name));
     if (it == kinds.end())
         return std::nullopt;

@@ -1,4 +1,5 @@
 // Listing phones with adb and reading a ready phone's properties.
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -142,6 +143,33 @@ int AndroidTSF_CheckDevicesID(char* serial0, char* serial1) {
 }
 
 int AndroidTSF_CheckEnableUSBDebug(int) { return 0; }
+
+int AndroidTSF_GetSimCountry(char* out, int size, int deviceindex) {
+    if (!out || size < 1)
+        return -1;
+    out[0] = '\0';
+    const std::string serial = deviceSerial(deviceindex);
+    if (serial.empty()) {
+        WriteLog("GetSimCountry: no phone at %d\n", deviceindex);
+        return -1;
+    }
+    std::string value;
+    const RunResult r = runAdbCapture(
+        {"-s", serial, "shell", "getprop", "gsm.sim.operator.iso-country"}, 11, false, &value);
+    if (!r.succeeded()) {
+        WriteLog("GetSimCountry: getprop failed on %s\n", serial.c_str());
+        return -1;
+    }
+    // One short line: "de", "de,fr" or nothing; anything else is not a country.
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r' || value.back() == ' '))
+        value.pop_back();
+    if (value.size() > 64)
+        value.clear();
+    const size_t n = std::min(value.size(), static_cast<size_t>(size - 1));
+    std::memcpy(out, value.data(), n);
+    out[n] = '\0';
+    return static_cast<int>(n);
+}
 int AndroidTSF_CheckOpenDebugType(int) { return 0; }
 
 int AndroidTSF_Init(void) {

@@ -42,7 +42,8 @@ final class LabMedia implements MediaLibrary {
     private static final Map<String, MediaKind> KINDS = new HashMap<>();
 
     static {
-        for (String e : new String[] {"jpg", "jpeg", "png", "gif", "bmp", "webp", "heic"})
+        // A phone's media library takes HEIF and raw (DNG) pictures as images too.
+        for (String e : new String[] {"jpg", "jpeg", "png", "gif", "bmp", "webp", "heic", "heif", "dng"})
             KINDS.put(e, MediaKind.PHOTO);
         for (String e : new String[] {"mp3", "m4a", "aac", "ogg", "flac", "wav", "amr"})
             KINDS.put(e, MediaKind.MUSIC);
