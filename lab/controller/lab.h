@@ -25,10 +25,6 @@ struct LabOptions {
     int fillRecords = -1;   // >= 0: fill each phone from the fixture generator
     int ownerPid = 0;       // > 0: the lab stops by itself once this process is gone
     std::string usb;        // per-phone USB identities (applyUsbIdentities)
-    std::string agentStub;  // echo | rr: a stand-in on the agent ports
-    std::string agent;      // java: the agent's real core on the host JVM; else the lab's agent
-    int fillRecords = -1;   // >= 0: fill each phone from the fixture generator
-    int ownerPid = 0;       // > 0: the lab stops by itself once this process is gone
     std::string simCountry; // the ISO country every phone's SIM card reports ("de")
 };
 

@@ -100,48 +100,48 @@ int labUp(const LabOptions& o, const std::string& selfPath) {
     if (!o.usb.empty()) {
         argv.push_back("--usb");
         argv.push_back(o.usb);
-        if (!o.simCountry.empty()) {
-            argv.push_back("--sim-country");
-            argv.push_back(o.simCountry);
-        }
-        if (o.ownerPid > 0) {
-            argv.push_back("--owner-pid");
-            argv.push_back(std::to_string(o.ownerPid));
-        }
-        pid_t pid = spawnProcess(argv, {}, o.dir + "/lab.log");
-        for (int i = 0; i < 120 * 50 && processAlive(pid); ++i) {
-            if (access((o.dir + "/ready").c_str(), F_OK) == 0) {
-                std::fputs(readFile(o.dir + "/lab.env").value_or("").c_str(), stdout);
-                return 0;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        std::fprintf(stderr, "kestrova-lab: the lab did not come up; see %s/lab.log\n",
-                     o.dir.c_str());
-        labDown(o.dir);
-        return 1;
     }
+    if (!o.simCountry.empty()) {
+        argv.push_back("--sim-country");
+        argv.push_back(o.simCountry);
+    }
+    if (o.ownerPid > 0) {
+        argv.push_back("--owner-pid");
+        argv.push_back(std::to_string(o.ownerPid));
+    }
+    pid_t pid = spawnProcess(argv, {}, o.dir + "/lab.log");
+    for (int i = 0; i < 120 * 50 && processAlive(pid); ++i) {
+        if (access((o.dir + "/ready").c_str(), F_OK) == 0) {
+            std::fputs(readFile(o.dir + "/lab.env").value_or("").c_str(), stdout);
+            return 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::fprintf(stderr, "kestrova-lab: the lab did not come up; see %s/lab.log\n", o.dir.c_str());
+    labDown(o.dir);
+    return 1;
+}
 
-    int labDown(const std::string& dir) {
-        stopOwned(dir + "/lab.pid", "kestrova-lab", 15000);
-        // Whatever the daemon could not stop (it may have been killed itself).
-        for (int i = 0; i < phoneCount(dir); ++i)
-            stopOwned(phoneDir(dir, i) + "/phone.pid", "kestrova-virtual-android", 3000);
-        auto env = readFile(dir + "/lab.env");
-        if (env) {
-            auto port = env->find("ANDROID_ADB_SERVER_PORT=");
-            if (port != std::string::npos) {
-                std::string p = env->substr(port + 24, env->find('\n', port) - port - 24);
-                int fd = connectLoopback(static_cast<uint16_t>(std::atoi(p.c_str())));
-                if (fd >= 0) {
-                    close(fd);
-                    runProcess({"adb", "kill-server"},
-                               {{"ANDROID_ADB_SERVER_PORT", p}, {"HOME", dir + "/home"}}, 20);
-                }
+int labDown(const std::string& dir) {
+    stopOwned(dir + "/lab.pid", "kestrova-lab", 15000);
+    // Whatever the daemon could not stop (it may have been killed itself).
+    for (int i = 0; i < phoneCount(dir); ++i)
+        stopOwned(phoneDir(dir, i) + "/phone.pid", "kestrova-virtual-android", 3000);
+    auto env = readFile(dir + "/lab.env");
+    if (env) {
+        auto port = env->find("ANDROID_ADB_SERVER_PORT=");
+        if (port != std::string::npos) {
+            std::string p = env->substr(port + 24, env->find('\n', port) - port - 24);
+            int fd = connectLoopback(static_cast<uint16_t>(std::atoi(p.c_str())));
+            if (fd >= 0) {
+                close(fd);
+                runProcess({"adb", "kill-server"},
+                           {{"ANDROID_ADB_SERVER_PORT", p}, {"HOME", dir + "/home"}}, 20);
             }
         }
-        unlink((dir + "/ready").c_str());
-        return 0;
     }
+    unlink((dir + "/ready").c_str());
+    return 0;
+}
 
 } // namespace lab
