@@ -221,4 +221,8 @@ void AndroidDestination::abort() {
 
 void AndroidDestination::interrupt() { AndroidTSF_InterruptAll(1); }
 
+// The agent's forwarded port closes with the job; the next job forwards and
+// greets afresh.
+void AndroidDestination::finish() { AndroidTSF_LetGo(m_index); }
+
 } // namespace kestrova

@@ -25,6 +25,7 @@ class AndroidDestination final : public Destination {
     bool alive() override;
     void abort() override;
     void interrupt() override;
+    void finish() override;
 
   private:
     AddResult streamFile(Kind kind, SourceFile& file, const std::string& name, int64_t expectedSize,

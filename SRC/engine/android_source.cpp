@@ -231,6 +231,9 @@ class AndroidSource final : public Source {
     void finish() override {
         QFile::remove(m_scratch);
         QFile::remove(m_scratch + QStringLiteral(".apk"));
+        // The agent's forwarded port closes with the job; the next job
+        // forwards and greets afresh.
+        AndroidTSF_LetGo(m_index);
     }
 
   private:
