@@ -238,6 +238,7 @@ void TransferDoingThread::run() {
         AndroidTSF_InterruptAll(0);
     }
     m_ended.notify_all();
+    destination->finish();
     source->finish();
 }
 

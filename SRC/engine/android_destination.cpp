@@ -313,6 +313,10 @@ void AndroidDestination::abort() {
 
 void AndroidDestination::interrupt() { AndroidTSF_InterruptAll(1); }
 
+// The agent's forwarded port closes with the job; the next job forwards and
+// greets afresh.
+void AndroidDestination::finish() { AndroidTSF_LetGo(m_index); }
+
 bool AndroidDestination::readRecords(Kind kind, const std::function<bool(const RecordRef&)>& each) {
     const int64_t total = countRecords(kind);
     if (total < 0)

@@ -33,6 +33,7 @@ class AndroidDestination final : public Destination {
     bool alive() override;
     void abort() override;
     void interrupt() override;
+    void finish() override;
 
     bool readRecords(Kind kind, const std::function<bool(const RecordRef&)>& each) override;
     bool listStored(Kind kind, std::vector<StoredFile>* files) override;

@@ -220,6 +220,9 @@ class AndroidSource final : public Source {
         QFile::remove(m_scratch);
         QFile::remove(m_scratch + QStringLiteral(".apk"));
         QDir(m_scratch + QStringLiteral(".apk.splits")).removeRecursively();
+        // The agent's forwarded port closes with the job; the next job
+        // forwards and greets afresh.
+        AndroidTSF_LetGo(m_index);
     }
 
   private:

@@ -103,6 +103,8 @@ class Destination {
     virtual void abort() {}
     // The cancel is not taken up in time: cut the exchange in progress short.
     virtual void interrupt() {}
+    // The job has ended: let go of the device (its channel and forward).
+    virtual void finish() {}
 };
 
 } // namespace kestrova

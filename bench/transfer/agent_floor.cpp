@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "agent_lifecycle.h"
+#include "agent_token.h"
 #include "channel.h"
+#include "device_table.h"
 #include "floor_channel.h"
 #include "greenlink.h"
 #include "greenlink_records.h"
@@ -53,12 +55,14 @@ int preparedPosition(const std::string& serial) {
 }
 
 // The library has forwarded the position's port while preparing; the floor
-// takes the port over and closes the library's own connection.
+// takes the port over, with the token of the library's start, and closes the
+// library's own connection.
 bool openFloor(int position, FloorChannel* channel) {
     greenlink::TCPConnect* library = greenlink::channelFor(position);
     const uint16_t port = library ? library->localPort() : 0;
     greenlink::AndroidConnectUnInit(position);
-    return port != 0 && channel->open(port);
+    return port != 0 &&
+           channel->open(port, greenlink::agentTokenFor(greenlink::deviceSerial(position)));
 }
 
 // Replaces the library's list of the kind with one page of the source.

@@ -52,7 +52,7 @@ FloorChannel::~FloorChannel() {
         close(m_fd);
 }
 
-bool FloorChannel::open(uint16_t port) {
+bool FloorChannel::open(uint16_t port, const std::string& token) {
     m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_fd < 0)
         return false;
@@ -67,7 +67,7 @@ bool FloorChannel::open(uint16_t port) {
     timeval tv{60, 0};
     setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     std::string reply;
-    return exchange("hello-android;", &reply) && reply == "HI-PC";
+    return exchange(token + "hello-android;", &reply) && reply == "HI-PC";
 }
 
 bool FloorChannel::readReply(std::string* reply) {

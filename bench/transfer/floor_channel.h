@@ -15,8 +15,9 @@ class FloorChannel {
     FloorChannel(const FloorChannel&) = delete;
     FloorChannel& operator=(const FloorChannel&) = delete;
 
-    // Connects to 127.0.0.1:port and checks that the agent greets back.
-    bool open(uint16_t port);
+    // Connects to 127.0.0.1:port, sends the agent's token with the greeting
+    // and checks that the agent greets back.
+    bool open(uint16_t port, const std::string& token);
     // One command and its whole reply; false when the reply did not arrive whole.
     bool exchange(const std::string& command, std::string* reply);
     // The reply read as a little-endian integer of 4 or 8 bytes; 0 when none came.

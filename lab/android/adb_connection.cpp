@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <random>
@@ -165,6 +166,24 @@ void AdbConnection::sendAuthToken() {
     send(adb::A_AUTH, adb::kAuthToken, 0, token, sizeof token);
 }
 
+namespace {
+
+// A service name for the trace, with the agent's token (the word after its
+// extra's name in an "am start") left out: a log is no place for it.
+std::string withoutToken(std::string service) {
+    size_t at = service.find(kAgentTokenExtra);
+    if (at == std::string::npos)
+        return service;
+    size_t value = service.find_first_not_of(' ', at + std::strlen(kAgentTokenExtra));
+    if (value == std::string::npos)
+        return service;
+    size_t end = service.find(' ', value);
+    return service.replace(value, end == std::string::npos ? std::string::npos : end - value,
+                           "<token>");
+}
+
+} // namespace
+
 void AdbConnection::onOpen(uint32_t remoteId, const std::string& payload) {
     // The name ends in a NUL; abb_exec: names carry more NULs between arguments.
     std::string service = payload;
@@ -172,7 +191,8 @@ void AdbConnection::onOpen(uint32_t remoteId, const std::string& payload) {
         service.pop_back();
     ServiceRunner runner = m_lookup ? m_lookup(service) : ServiceRunner();
     if (std::getenv("KESTROVA_PHONE_TRACE"))
-        std::fprintf(stderr, "open %s -> %s\n", service.c_str(), runner ? "ok" : "refused");
+        std::fprintf(stderr, "open %s -> %s\n", withoutToken(service).c_str(),
+                     runner ? "ok" : "refused");
     if (!runner) {
         send(adb::A_CLSE, 0, remoteId);
         return;

@@ -1,6 +1,9 @@
 #include "android/agent_ports.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -26,9 +29,43 @@ bool dropNow(Phone& phone, AdbStream& s, size_t n) {
 AgentPorts::AgentPorts(Phone& phone) : m_phone(phone) {
     if (m_phone.settings().agent == "java")
         m_java = std::make_unique<JavaAgent>(m_phone.settings());
+    m_watch = std::thread([this] { watchIdleness(); });
 }
 
-AgentPorts::~AgentPorts() { stopAll(); }
+AgentPorts::~AgentPorts() {
+    {
+        std::lock_guard lk(m_mu);
+        m_closing = true;
+    }
+    m_wake.notify_all();
+    m_watch.join();
+    stopAll();
+}
+
+void AgentPorts::watchIdleness() {
+    const auto& st = m_phone.settings();
+    std::unique_lock lk(m_mu);
+    while (!m_wake.wait_for(lk, std::chrono::milliseconds(200), [this] { return m_closing; })) {
+        if (!st.agentStub.empty() || !m_phone.agentRunning())
+            continue;
+        bool ended = false;
+        if (m_java) {
+            // The JVM ends by itself after its idle time.
+            lk.unlock();
+            ended = !m_java->running();
+            lk.lock();
+        } else if (m_agent && m_agent->idleSeconds() >= st.agentIdleSeconds) {
+            std::fprintf(stderr, "agent: no connection for %d s: no longer listening\n",
+                         st.agentIdleSeconds);
+            ended = true;
+        }
+        if (ended) {
+            lk.unlock();
+            m_phone.stopAgent();
+            lk.lock();
+        }
+    }
+}
 
 ServiceRunner AgentPorts::forPort(int port) {
     bool ours =
@@ -77,8 +114,71 @@ std::shared_ptr<Agent> AgentPorts::currentAgent() {
     return m_agent;
 }
 
-bool AgentPorts::starting() {
-    return !m_java || !m_phone.settings().agentStub.empty() || m_java->start();
+bool AgentPorts::starting(const std::string& token) {
+    if (!m_phone.settings().agentStub.empty())
+        return true;
+    if (m_java)
+        return m_java->start(token);
+    currentAgent()->setToken(token); // a fresh agent starts its idle time now
+    return true;
+}
+
+std::string AgentPorts::knock(int port, int delayMs, int waitMs, const std::string& bytes) {
+    const auto* at = std::find(std::begin(kAgentPorts), std::end(kAgentPorts), port);
+    if (at == std::end(kAgentPorts) || !m_phone.agentRunning())
+        return "ok refused";
+    if (!m_phone.settings().agentStub.empty())
+        return "error a stand-in holds the agent's ports";
+    size_t index = static_cast<size_t>(at - std::begin(kAgentPorts));
+    int fd = -1;
+    std::thread server;
+    if (m_java) {
+        uint16_t local = m_java->port(index);
+        fd = local ? connectLoopback(local) : -1;
+    } else {
+        int fds[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0) {
+            fd = fds[1];
+            server = std::thread([agent = currentAgent(), ours = fds[0]] {
+                agent->serve(ours);
+                close(ours);
+            });
+        }
+    }
+    if (fd < 0)
+        return "ok refused";
+    auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    if (!bytes.empty())
+        writeAll(fd, bytes);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    size_t received = 0;
+    bool closed = false;
+    char buf[4096];
+    while (!closed) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        until - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0)
+            break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0)
+            continue;
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n > 0)
+            received += static_cast<size_t>(n);
+        else
+            closed = true;
+    }
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start)
+                  .count();
+    shutdown(fd, SHUT_RDWR);
+    if (server.joinable())
+        server.join();
+    close(fd);
+    return "ok received=" + std::to_string(received) + " closed=" + (closed ? "1" : "0") +
+           " ms=" + std::to_string(ms);
 }
 
 void AgentPorts::stopAll() {

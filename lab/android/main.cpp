@@ -4,7 +4,7 @@
 //       [--model M] [--manufacturer M] [--release 10] [--sdk 29] [--pda X]
 //       [--product P] [--device D] [--usb VID:PID] [--sms-accept SECONDS]
 //       [--prop NAME=VALUE]... [--agent-stub echo|rr] [--agent lab|java]
-//       [--state device|unauthorized|offline]
+//       [--agent-idle SECONDS] [--state device|unauthorized|offline]
 //
 // When ready it writes PHONEDIR/phone.ports ("ADBPORT CONTROLPORT") and
 // PHONEDIR/phone.pid, then serves until SIGTERM or SIGINT.
@@ -65,6 +65,8 @@ bool parseArgs(int argc, char** argv, lab::PhoneSettings& s, int& port, int& ctl
             s.agentStub = v;
         else if (a == "--agent" && (v == "java" || v == "lab"))
             s.agent = v;
+        else if (a == "--agent-idle" && std::atoi(v.c_str()) > 0)
+            s.agentIdleSeconds = std::atoi(v.c_str());
         else if (a == "--state")
             state = v;
         else

@@ -158,7 +158,7 @@ CommandResult PackageManager::installFile(const std::string& hostFile, bool repl
         return failure("INSTALL_FAILED_ALREADY_EXISTS: Attempt to re-install " + info->package +
                        " without first uninstalling.");
     if (info->package == kAgentPackage)
-        m_phone.setAgentRunning(false); // replacing an app stops it
+        m_phone.stopAgent(); // replacing an app stops it
     if (!installApp(m_phone.fs().dir(), hostFile, true))
         return failure("INSTALL_FAILED_INSUFFICIENT_STORAGE");
     makeDirs(m_phone.fs().dir() + "/data/data/" + info->package);
@@ -263,7 +263,7 @@ CommandResult PackageManager::uninstall(const std::vector<std::string>& opts) {
     if (!installed(pkg))
         return failure("DELETE_FAILED_INTERNAL_ERROR");
     if (pkg == kAgentPackage)
-        m_phone.setAgentRunning(false);
+        m_phone.stopAgent();
     uninstallApp(m_phone.fs().dir(), pkg);
     std::error_code ec;
     if (!keepData)

@@ -148,21 +148,23 @@ bool Phone::agentRunning() const {
     return m_agent;
 }
 
-bool Phone::setAgentRunning(bool on) {
+bool Phone::startAgent(const std::string& token) {
+    if (onAgentStarting && !onAgentStarting(token))
+        return false;
+    std::lock_guard lk(m_mu);
+    m_agent = true;
+    return true;
+}
+
+void Phone::stopAgent() {
     bool was;
     {
         std::lock_guard lk(m_mu);
         was = m_agent;
+        m_agent = false;
     }
-    if (!was && on && onAgentStarting && !onAgentStarting())
-        return false;
-    {
-        std::lock_guard lk(m_mu);
-        m_agent = on;
-    }
-    if (was && !on && onAgentStopped)
+    if (was && onAgentStopped)
         onAgentStopped();
-    return true;
 }
 
 std::string Phone::statusLine() const {

@@ -41,7 +41,13 @@ struct PhoneSettings {
     // "java": the agent's real core runs on the host JVM (java_agent.h);
     // otherwise the lab's own agent, which also acts out agent faults.
     std::string agent;
+    // The agent stops listening after this long without an admitted
+    // connection, as on a phone (ten minutes); tests shorten it.
+    int agentIdleSeconds = 600;
 };
+
+// The start intent's extra that carries the agent's token (Greeting.java).
+inline constexpr const char* kAgentTokenExtra = "com.quellfin.kestrova.TOKEN";
 
 enum class UsbState { Device, Unauthorized, Offline };
 
@@ -75,16 +81,20 @@ class Phone {
     bool reserveDisk(size_t n);
 
     bool agentRunning() const;
-    // Starting an app that is not running waits until it serves its ports;
-    // false when it could not be started.
-    bool setAgentRunning(bool on);
+    // Starts the agent app with the token its start intent carried ("":
+    // none, so nobody is admitted); a start of the running app hands it the
+    // new token. Waits until it serves its ports with it; false when it
+    // could not be started.
+    bool startAgent(const std::string& token);
+    // Stops the app (force-stop, uninstall, idle).
+    void stopAgent();
 
     // Hooks the transport installs: drop every connection, stop agent streams,
     // answer connections waiting for authorisation.
     std::function<void()> onDropAll;
     std::function<void()> onAgentStopped;
-    // The app is starting: true once it serves its ports.
-    std::function<bool()> onAgentStarting;
+    // The app is starting with this token: true once it serves its ports.
+    std::function<bool(const std::string& token)> onAgentStarting;
     std::function<void()> onAllowed;
 
     std::string statusLine() const;

@@ -1,5 +1,7 @@
 #include "android/phone_server.h"
 
+#include <cctype>
+#include <cstdio>
 #include <sstream>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,11 +11,29 @@
 
 namespace lab {
 
+namespace {
+
+bool hexToBytes(const std::string& hex, std::string* out) {
+    if (hex.size() % 2 != 0)
+        return false;
+    out->clear();
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        unsigned v = 0;
+        if (std::sscanf(hex.c_str() + i, "%2x", &v) != 1 || !std::isxdigit(hex[i]) ||
+            !std::isxdigit(hex[i + 1]))
+            return false;
+        out->push_back(static_cast<char>(v));
+    }
+    return true;
+}
+
+} // namespace
+
 PhoneServer::PhoneServer(Phone& phone) : m_phone(phone), m_agent(phone) {
     m_phone.onDropAll = [this] { dropAll(); };
     m_phone.onAllowed = [this] { authoriseWaiting(); };
     m_phone.onAgentStopped = [this] { m_agent.stopAll(); };
-    m_phone.onAgentStarting = [this] { return m_agent.starting(); };
+    m_phone.onAgentStarting = [this](const std::string& token) { return m_agent.starting(token); };
 }
 
 PhoneServer::~PhoneServer() {
@@ -133,6 +153,17 @@ std::string PhoneServer::control(const std::string& line) {
     if (verb == "unplug" || verb == "plug") {
         m_phone.setPlugged(verb == "plug");
         return "ok";
+    }
+    if (verb == "knock") {
+        // knock PORT DELAY_MS WAIT_MS HEX|-: another app tries the agent.
+        std::istringstream words(line);
+        std::string k, hex;
+        int port = 0, delayMs = 0, waitMs = 0;
+        words >> k >> port >> delayMs >> waitMs >> hex;
+        std::string bytes;
+        if (hex != "-" && !hexToBytes(hex, &bytes))
+            return "error the bytes to send are not hex";
+        return m_agent.knock(port, delayMs, waitMs, bytes);
     }
     if (verb == "fault") {
         if (arg == "drop-after-bytes")

@@ -27,7 +27,7 @@ class PhoneServer {
     void stop();
 
     // One control command ("state unauthorized", "fault drop-after-bytes 100",
-    // "unplug", ...); returns the reply line.
+    // "unplug", "knock 15531 0 2000 68656C6C6F", ...); returns the reply line.
     std::string control(const std::string& line);
 
   private:

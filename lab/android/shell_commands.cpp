@@ -43,19 +43,32 @@ CommandResult am(Phone& phone, const std::vector<std::string>& a) {
     PackageManager pm(phone);
     if (a.size() >= 2 && a[1] == "force-stop") {
         if (a.size() >= 3 && a.back() == kAgentPackage)
-            phone.setAgentRunning(false);
+            phone.stopAgent();
         return {};
     }
     if (a.size() >= 2 && a[1] == "start") {
-        auto n = std::find(a.begin(), a.end(), "-n");
-        if (n == a.end() || n + 1 == a.end())
+        std::string comp, token;
+        bool extras = false;
+        for (size_t i = 2; i < a.size(); ++i) {
+            if (a[i] == "-n" && i + 1 < a.size()) {
+                comp = a[++i];
+            } else if (a[i] == "--es" && i + 2 < a.size()) {
+                // A string extra: KEY VALUE.
+                extras = true;
+                if (a[i + 1] == kAgentTokenExtra)
+                    token = a[i + 2];
+                i += 2;
+            }
+        }
+        if (comp.empty())
             return fail("Error: Intent does not match any activities\n");
-        std::string comp = *(n + 1);
         std::string pkg = comp.substr(0, comp.find('/'));
-        std::string out = "Starting: Intent { cmp=" + comp + " }\n";
+        // As on a phone, the values of extras are never echoed.
+        std::string out =
+            "Starting: Intent { cmp=" + comp + (extras ? " (has extras)" : "") + " }\n";
         if (!pm.installed(pkg))
             return {out, "Error type 3\nError: Activity class {" + comp + "} does not exist.\n", 1};
-        if (pkg == kAgentPackage && !phone.setAgentRunning(true))
+        if (pkg == kAgentPackage && !phone.startAgent(token))
             return {out, "Error: the app crashed while starting (" + comp + ")\n", 1};
         return {out, {}, 0};
     }

@@ -126,11 +126,12 @@ ProcResult runProcess(const std::vector<std::string>& argv, const EnvOverrides& 
 }
 
 pid_t spawnProcess(const std::vector<std::string>& argv, const EnvOverrides& env,
-                   const std::string& logPath) {
+                   const std::string& logPath, int stdinFd) {
     if (argv.empty())
         return -1;
     ExecArgs a(argv, env);
-    int nul = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    int nul =
+        stdinFd >= 0 ? fcntl(stdinFd, F_DUPFD_CLOEXEC, 3) : open("/dev/null", O_RDONLY | O_CLOEXEC);
     int log = logPath.empty() ? open("/dev/null", O_WRONLY | O_CLOEXEC)
                               : open(logPath.c_str(),
                                      O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);

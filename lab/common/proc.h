@@ -23,11 +23,12 @@ struct ProcResult {
 ProcResult runProcess(const std::vector<std::string>& argv, const EnvOverrides& env = {},
                       int timeoutSec = 60, const std::string& input = {});
 
-// Starts a child that outlives this call, with stdin from /dev/null and
-// stdout/stderr appended to logPath (or /dev/null when empty). Returns the
-// pid or -1.
+// Starts a child that outlives this call, with stdin from /dev/null (or
+// from stdinFd when it is >= 0: the child gets a copy, the caller keeps its
+// own) and stdout/stderr appended to logPath (or /dev/null when empty).
+// Returns the pid or -1.
 pid_t spawnProcess(const std::vector<std::string>& argv, const EnvOverrides& env,
-                   const std::string& logPath);
+                   const std::string& logPath, int stdinFd = -1);
 
 // The environment of this process with `env` laid over it, as NAME=value texts.
 std::vector<std::string> mergedEnvironment(const EnvOverrides& env);

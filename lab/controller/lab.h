@@ -20,12 +20,13 @@ struct LabOptions {
     std::string iphoneContent; // a folder laid out as an iPhone's /var/mobile, for every iPhone
     long long seed = 1;
     std::string scenario = "default";
-    std::string agentStub;  // echo | rr: a stand-in on the agent ports
-    std::string agent;      // java: the agent's real core on the host JVM; else the lab's agent
-    int fillRecords = -1;   // >= 0: fill each phone from the fixture generator
-    int ownerPid = 0;       // > 0: the lab stops by itself once this process is gone
-    std::string usb;        // per-phone USB identities (applyUsbIdentities)
-    std::string simCountry; // the ISO country every phone's SIM card reports ("de")
+    std::string agentStub;    // echo | rr: a stand-in on the agent ports
+    std::string agent;        // java: the agent's real core on the host JVM; else the lab's agent
+    int agentIdleSeconds = 0; // > 0: the agents stop after this long without a connection
+    int fillRecords = -1;     // >= 0: fill each phone from the fixture generator
+    int ownerPid = 0;         // > 0: the lab stops by itself once this process is gone
+    std::string usb;          // per-phone USB identities (applyUsbIdentities)
+    std::string simCountry;   // the ISO country every phone's SIM card reports ("de")
 };
 
 // Runs a lab until SIGTERM/SIGINT (the daemon's body). Returns the exit code.

@@ -105,6 +105,10 @@ int labUp(const LabOptions& o, const std::string& selfPath) {
         argv.push_back("--sim-country");
         argv.push_back(o.simCountry);
     }
+    if (o.agentIdleSeconds > 0) {
+        argv.push_back("--agent-idle");
+        argv.push_back(std::to_string(o.agentIdleSeconds));
+    }
     if (o.ownerPid > 0) {
         argv.push_back("--owner-pid");
         argv.push_back(std::to_string(o.ownerPid));

@@ -130,6 +130,10 @@ bool Daemon::startPhones() {
         auto args = phoneArguments(m_profiles[static_cast<size_t>(i)], pd, m_o.agentStub, m_o.agent,
                                    m_o.simCountry);
         argv.insert(argv.end(), args.begin(), args.end());
+        if (m_o.agentIdleSeconds > 0) {
+            argv.push_back("--agent-idle");
+            argv.push_back(std::to_string(m_o.agentIdleSeconds));
+        }
         unlink((pd + "/phone.ports").c_str());
         pid_t pid = spawnProcess(argv, {}, pd + "/phone.log");
         m_phones.push_back(pid);

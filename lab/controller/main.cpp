@@ -24,9 +24,23 @@
 //       fields V bytes too large), clear
 //   kestrova-lab fill --dir DIR --phone N [fixture options...]
 //   kestrova-lab dump --dir DIR --phone N [--out FILE]
+//   kestrova-lab knock --dir DIR (--phone N [--port 15531] | --local-port P)
+//                      [--send TEXT | --send-hex HEX] [--delay-ms MS] [--wait-ms MS]
+//       a stranger tries the agent's door: with --phone another app on the
+//       phone connects to the agent's port there; with --local-port another
+//       program or user of this computer connects to 127.0.0.1:P (the port
+//       adb forwards). After --delay-ms (0) it sends the bytes, then reads
+//       until the other side closes or --wait-ms (7000) pass, and prints
+//       "ok received=N closed=0|1 ms=T", or "ok refused" when nothing listens
+//
+// `up` also takes --agent-idle SECONDS: the agents stop after this long
+// without a connection (600 unless given, as on a phone).
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <poll.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -45,10 +59,21 @@ std::string currentDir() {
     return getcwd(buf, sizeof buf) ? buf : ".";
 }
 
+std::string hexOf(const std::string& text) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        out.push_back(digits[c >> 4]);
+        out.push_back(digits[c & 15]);
+    }
+    return out;
+}
+
 struct Args {
-    std::string cmd, dir, kind, word;
+    std::string cmd, dir, kind, word, send;
     int phone = 0;
     long long value = 0;
+    int port = 15531, localPort = 0, delayMs = 0, waitMs = 7000;
     lab::LabOptions lab;
     std::vector<std::string> rest; // passed through to the fixture tool
 };
@@ -84,6 +109,20 @@ bool parse(int argc, char** argv, Args& a) {
             a.lab.ownerPid = std::atoi(next().c_str());
         else if (k == "--sim-country")
             a.lab.simCountry = next();
+        else if (k == "--agent-idle")
+            a.lab.agentIdleSeconds = std::atoi(next().c_str());
+        else if (k == "--port")
+            a.port = std::atoi(next().c_str());
+        else if (k == "--local-port")
+            a.localPort = std::atoi(next().c_str());
+        else if (k == "--send")
+            a.send = hexOf(next());
+        else if (k == "--send-hex")
+            a.send = next();
+        else if (k == "--delay-ms")
+            a.delayMs = std::atoi(next().c_str());
+        else if (k == "--wait-ms")
+            a.waitMs = std::atoi(next().c_str());
         else if (k == "--phone")
             a.phone = std::atoi(next().c_str());
         else if (k == "--kind")
@@ -148,6 +187,58 @@ int fixtureTool(const Args& a) {
     return r.exitCode;
 }
 
+// Another program or user of this computer at a local port: the same
+// report as the phone's own knock.
+std::string knockLocal(const Args& a) {
+    int fd = lab::connectLoopback(static_cast<uint16_t>(a.localPort));
+    if (fd < 0)
+        return "ok refused";
+    auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(a.delayMs));
+    std::string bytes;
+    for (size_t i = 0; i + 1 < a.send.size(); i += 2)
+        bytes.push_back(static_cast<char>(std::stoi(a.send.substr(i, 2), nullptr, 16)));
+    if (!bytes.empty())
+        lab::writeAll(fd, bytes);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(a.waitMs);
+    size_t received = 0;
+    bool closed = false;
+    char buf[4096];
+    while (!closed) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        until - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0)
+            break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0)
+            continue;
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n > 0)
+            received += static_cast<size_t>(n);
+        else
+            closed = true;
+    }
+    close(fd);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start)
+                  .count();
+    return "ok received=" + std::to_string(received) + " closed=" + (closed ? "1" : "0") +
+           " ms=" + std::to_string(ms);
+}
+
+int knock(const Args& a) {
+    if (a.send.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos ||
+        a.send.size() % 2 != 0)
+        return reply("error --send-hex takes hexadecimal pairs");
+    if (a.localPort > 0)
+        return reply(knockLocal(a));
+    return reply(lab::phoneControl(a.dir, a.phone,
+                                   "knock " + std::to_string(a.port) + " " +
+                                       std::to_string(a.delayMs) + " " + std::to_string(a.waitMs) +
+                                       " " + (a.send.empty() ? "-" : a.send)));
+}
+
 // adb keeps retrying a network device that went away and lists it as
 // offline meanwhile; a pulled cable makes the phone leave the list.
 int plugging(const Args& a, bool on) {
@@ -182,7 +273,7 @@ int main(int argc, char** argv) {
     Args a;
     if (!parse(argc, argv, a)) {
         std::fprintf(stderr, "usage: kestrova-lab up|down|env|status|state|allow|unplug|plug|"
-                             "fault|fill|dump --dir DIR ...\n");
+                             "fault|fill|dump|knock --dir DIR ...\n");
         return 2;
     }
     if (a.cmd == "up") {
@@ -221,6 +312,8 @@ int main(int argc, char** argv) {
         return fault(a);
     if (a.cmd == "fill" || a.cmd == "dump")
         return fixtureTool(a);
+    if (a.cmd == "knock")
+        return knock(a);
     std::fprintf(stderr, "kestrova-lab: unknown command %s\n", a.cmd.c_str());
     return 2;
 }

@@ -7,6 +7,8 @@ target_sources(greenlink_obj PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/src/usbscan.cpp
   ${CMAKE_CURRENT_LIST_DIR}/src/discovery.cpp
   ${CMAKE_CURRENT_LIST_DIR}/src/channel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/src/agent_token.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/src/adb_socket.cpp
   ${CMAKE_CURRENT_LIST_DIR}/src/agent_lifecycle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/src/page_buffer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/src/personal_ops.cpp

@@ -20,7 +20,8 @@
 /* ---- Discovery and USB identification ---------------------------------- */
 
 TSF_API int AndroidTSF_Init(void);
-/* Stops and uninstalls the agent on the phone at position 0. */
+/* Closes both positions' agent channels and removes their adb forwards,
+ * then stops and uninstalls the agent on the phone at position 0. */
 TSF_API int AndroidTSF_UnInit(void);
 /* With 1: cuts short every exchange with the agents and every adb child in
  * progress, and refuses new ones, so that a cancelled job ends at once even
@@ -56,8 +57,14 @@ TSF_API int AndroidTSF_GetReadyTodoProgress(void);
    the user (package missing or refused, agent not answering); "" after a
    success. Valid until the next call from the same thread. */
 TSF_API const char* AndroidTSF_GetReadyTodoFailure(int deviceindex);
-/* 0 when the agent answers the greeting, -1 otherwise. */
+/* 0 when the agent answers the greeting, -1 otherwise. An agent this
+ * program prepared that stopped after its idle time (ten minutes without a
+ * connection) is started again, once, with a new token. */
 TSF_API int AndroidTSF_CheckDevicesIsConnect(int deviceindex);
+/* The program lets go of the phone at this position (a job ended): its
+ * agent channel is closed and its adb forward removed. The agent stays for
+ * the next job and stops by itself after ten minutes without a connection. */
+TSF_API int AndroidTSF_LetGo(int deviceindex);
 /* 1 when the phone runs Android 4.4 or later, else 0. */
 TSF_API int AndroidTSF_CheckAndroidVersionAt44(int deviceindex);
 TSF_API int AndroidTSF_SetDefaultMessage(int deviceindex);

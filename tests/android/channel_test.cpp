@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "agent_token.h"
 #include "channel.h"
 #include "device_table.h"
 #include "media_family.h"
@@ -50,7 +51,10 @@ class FakeAgent {
   public:
     using Script = std::function<Action(const std::string& command, int seen)>;
 
-    explicit FakeAgent(Script script) : script_(std::move(script)) {
+    // With a token, each connection must open with it (as the agent's door
+    // wants); what each connection opened with is kept.
+    explicit FakeAgent(Script script, std::string token = {})
+        : script_(std::move(script)), token_(std::move(token)) {
         listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -81,6 +85,10 @@ class FakeAgent {
         return counts_[command];
     }
     int connections() const { return connections_; }
+    std::vector<std::string> openings() {
+        std::lock_guard lock(mutex_);
+        return openings_;
+    }
 
   private:
     void acceptLoop() {
@@ -97,6 +105,24 @@ class FakeAgent {
     void serve(int fd) {
         std::string pending;
         char buf[4096];
+        if (!token_.empty()) {
+            while (pending.size() < token_.size()) {
+                ssize_t n = recv(fd, buf, sizeof buf, 0);
+                if (n <= 0)
+                    return;
+                pending.append(buf, static_cast<size_t>(n));
+            }
+            std::string opening = pending.substr(0, token_.size());
+            {
+                std::lock_guard lock(mutex_);
+                openings_.push_back(opening);
+            }
+            if (opening != token_) {
+                shutdown(fd, SHUT_RDWR);
+                return;
+            }
+            pending.erase(0, token_.size());
+        }
         for (;;) {
             size_t semi;
             while ((semi = pending.find(';')) == std::string::npos) {
@@ -144,6 +170,8 @@ class FakeAgent {
     }
 
     Script script_;
+    std::string token_;
+    std::vector<std::string> openings_;
     int listenFd_ = -1;
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
@@ -332,6 +360,40 @@ TEST_F(Channel, ExternalStoragePathIsKeptPerPhone) {
     }
     std::lock_guard lock(deviceTableMutex());
     clearDeviceSerials();
+}
+
+TEST_F(Channel, EveryConnectionOpensWithTheTokenOfTheAgentsStart) {
+    const std::string token = makeAgentToken();
+    ASSERT_EQ(token.size(), 2 * kAgentTokenBytes);
+    rememberAgentToken("door-serial", token);
+    FakeAgent agent(
+        [](const std::string& c, int) {
+            if (c == "drop;")
+                return Action{Action::Drop, ""};
+            return Action{Action::Reply, intBody(4)};
+        },
+        token);
+    TCPConnect ch;
+    std::snprintf(ch.m_serial, sizeof ch.m_serial, "door-serial");
+    ch.setLocalPortForTests(agent.port());
+    EXPECT_EQ(askInt(ch, "getsmsCount;"), 4);
+    askInt(ch, "drop;"); // the agent ends the connection
+    EXPECT_EQ(askInt(ch, "getcontactCount;"), 4);
+    EXPECT_EQ(agent.connections(), 2);
+    EXPECT_EQ(agent.openings(), (std::vector<std::string>{token, token}));
+    EXPECT_EQ(agent.seen("hello-android;"), 2) << "the greeting follows the token on each";
+
+    // The library holds another start's token than the agent: refused.
+    rememberAgentToken("door-serial", makeAgentToken());
+    TCPConnect stale;
+    std::snprintf(stale.m_serial, sizeof stale.m_serial, "door-serial");
+    stale.setLocalPortForTests(agent.port());
+    int n = 0;
+    askInt(stale, "getsmsCount;", &n);
+    EXPECT_EQ(n, -1);
+    EXPECT_EQ(agent.seen("getsmsCount;"), 1) << "nothing was served without the token";
+    forgetAgentToken("door-serial");
+    EXPECT_EQ(agentTokenFor("door-serial"), "");
 }
 
 TEST(ChannelPositions, OnlyPositionsZeroAndOneHaveAChannel) {

@@ -108,11 +108,11 @@ TEST_F(LabTest, AgentPortsAnswerOnlyWhileTheAgentRuns) {
 TEST_F(LabTest, TheRealAgentGreetsThroughTheForward) {
     up({"--android", "1"});
     ASSERT_EQ(adbOn(0, {"install", m_env["KESTROVA_TOOL_DIR"] + "/kestrova1.apk"}).exitCode, 0);
-    ASSERT_EQ(adbOn(0, {"shell", "am", "start", "-n", kAgentComponent}).exitCode, 0);
+    ASSERT_EQ(startAgent(0).exitCode, 0);
     int port = forward(0, 15531);
     int fd = lab::connectLoopback(static_cast<uint16_t>(port));
     ASSERT_GE(fd, 0);
-    ASSERT_TRUE(lab::writeAll(fd, "hello-android;"));
+    ASSERT_TRUE(lab::writeAll(fd, kLabTestToken + "hello-android;"));
     char got[9];
     ASSERT_TRUE(lab::readExact(fd, got, sizeof got));
     EXPECT_EQ(std::string(got, 9), std::string("\x05\0\0\0HI-PC", 9));

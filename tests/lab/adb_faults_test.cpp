@@ -119,11 +119,11 @@ TEST_F(LabTest, DropInTheMiddleOfAnAgentStream) {
 TEST_F(LabTest, AgentFaultsAreSetThroughTheController) {
     up({"--android", "1"});
     ASSERT_EQ(adbOn(0, {"install", m_env["KESTROVA_TOOL_DIR"] + "/kestrova1.apk"}).exitCode, 0);
-    ASSERT_EQ(adbOn(0, {"shell", "am", "start", "-n", "com.quellfin.kestrova/.S"}).exitCode, 0);
+    ASSERT_EQ(startAgent(0).exitCode, 0);
     int port = forward(0, 15531);
     ASSERT_EQ(ctl({"fault", "--phone", "0", "--kind", "oversize", "--value", "10"}).exitCode, 0);
     int fd = lab::connectLoopback(static_cast<uint16_t>(port));
-    ASSERT_TRUE(lab::writeAll(fd, "hello-android;"));
+    ASSERT_TRUE(lab::writeAll(fd, kLabTestToken + "hello-android;"));
     unsigned char len[4];
     ASSERT_TRUE(lab::readExact(fd, len, 4));
     EXPECT_EQ(len[0], 15); // "HI-PC" announced 10 bytes too long

@@ -112,3 +112,17 @@ int LabTest::forward(int phone, int devicePort) {
     auto r = adbOn(phone, {"forward", "tcp:0", "tcp:" + std::to_string(devicePort)});
     return r.exitCode == 0 ? std::atoi(r.out.c_str()) : 0;
 }
+
+lab::ProcResult LabTest::startAgent(int phone, const std::string& token) {
+    return adbOn(phone, {"shell", "am", "start", "-n",
+                         "com.quellfin.kestrova/com.quellfin.kestrova.activity.ServiceActivity",
+                         "--es", "com.quellfin.kestrova.TOKEN", token});
+}
+
+std::string LabTest::knock(const std::vector<std::string>& args) {
+    std::vector<std::string> a = {"knock"};
+    a.insert(a.end(), args.begin(), args.end());
+    lab::ProcResult r = ctl(a);
+    std::string line = r.out.substr(0, r.out.find('\n'));
+    return line;
+}

@@ -27,6 +27,14 @@ class LabTest : public ::testing::Test {
     bool waitForState(int phone, const std::string& state, int seconds = 20);
     // adb forward tcp:0 tcp:PORT; the local port or 0.
     int forward(int phone, int devicePort);
+    // am start of the agent app with this token in its start intent (a
+    // test may show it in adb's arguments; the program never does).
+    lab::ProcResult startAgent(int phone, const std::string& token = kLabTestToken);
+    // kestrova-lab knock --dir DIR ARGS...: its report line.
+    std::string knock(const std::vector<std::string>& args);
+
+    static inline const std::string kLabTestToken =
+        "0A1B2C3D4E5F60718293A4B5C6D7E8F90123456789ABCDEF0123456789ABCDEF";
 
     std::string m_dir;
     std::map<std::string, std::string> m_env;

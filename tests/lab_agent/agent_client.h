@@ -54,9 +54,18 @@ struct RawReply {
     bool closed = false;
 };
 
+// The token of the tests' agent starts, as the desktop makes one: 64
+// hexadecimal digits.
+inline const std::string kTestToken =
+    "5F0C2A9E71B4D8630E1F2A3B4C5D6E7F8091A2B3C4D5E6F708192A3B4C5D6E7F";
+
 class AgentConnection {
   public:
-    explicit AgentConnection(const lab::PhoneConfig& config) : agent_(config) { connect(); }
+    // An agent started with kTestToken; each connection opens with it.
+    explicit AgentConnection(const lab::PhoneConfig& config) : agent_(config) {
+        agent_.setToken(kTestToken);
+        connect();
+    }
     ~AgentConnection() { disconnect(); }
 
     lab::Agent& agent() { return agent_; }
@@ -67,6 +76,7 @@ class AgentConnection {
         client_ = fds[0];
         server_ = fds[1];
         thread_ = std::thread([this] { agent_.serve(server_); });
+        ASSERT_TRUE(lab::sendAll(client_, kTestToken));
     }
 
     // Closes the client end and waits for serve() to return.

@@ -188,7 +188,7 @@ TEST(LabAgentPersonal, StoreIsSharedBetweenConnections) {
     int fds[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
     std::thread second([&] { agent.serve(fds[1]); });
-    ASSERT_TRUE(lab::sendAll(fds[0], callCommand(2)));
+    ASSERT_TRUE(lab::sendAll(fds[0], labtest::kTestToken + callCommand(2)));
     char reply[8];
     ASSERT_EQ(::recv(fds[0], reply, 8, MSG_WAITALL), 8);
     ::shutdown(fds[0], SHUT_RDWR);

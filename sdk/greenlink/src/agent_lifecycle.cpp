@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -9,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "adb_socket.h"
+#include "agent_token.h"
 #include "channel.h"
 #include "device_table.h"
 #include "greenlink.h"
@@ -95,6 +99,7 @@ std::string agentPackagePath(int deviceindex) {
 }
 
 int StopOursAndroidServices(int deviceindex) {
+    forgetAgentToken(deviceSerial(deviceindex));
     return runAgentStep("force-stop", {"-s", deviceSerial(deviceindex), "shell", "am", "force-stop",
                                        kAgentPackage});
 }
@@ -155,18 +160,81 @@ int InstallOursAndroidServices(int deviceindex) {
     return 0; // the greeting decides, as the agent may still run from before
 }
 
-int StartOursAndroidServices(int deviceindex) {
+namespace {
+
+// Starts the agent with a fresh token. The command goes over the adb
+// server's socket: as an adb argument it would be in /proc for every local
+// user to read. Neither the command nor anything holding the token is
+// logged. -1 when no adb server could be reached, 0 otherwise; *started says
+// whether the phone took the start.
+int startWithNewToken(const std::string& serial, bool* started) {
+    *started = false;
+    std::string token = makeAgentToken();
+    if (token.empty()) {
+        WriteLog("start: the system gave no random bytes for the agent's token\n");
+        return 0;
+    }
+    rememberAgentToken(serial, token);
+    std::string command = std::string("am start -n ") + kAgentPackage + "/" + kAgentActivity +
+                          " --es " + kAgentTokenExtra + " " + token;
     std::string out;
-    RunResult r = runAdbCapture({"-s", deviceSerial(deviceindex), "shell", "am", "start", "-n",
-                                 std::string(kAgentPackage) + "/" + kAgentActivity},
-                                62, false, &out);
-    if (!r.started()) {
+    AdbSocketStatus st = adbShellOverSocket(serial, command, 62, &out);
+    wipeText(command);
+    // A phone never echoes the values of extras; should one ever, the log
+    // still does not get the token.
+    for (size_t at; (at = out.find(token)) != std::string::npos;)
+        out.replace(at, token.size(), "<token>");
+    wipeText(token);
+    if (st == AdbSocketStatus::NoServer)
+        return -1;
+    if (st != AdbSocketStatus::Done || out.find("Error") != std::string::npos) {
+        WriteLog("start: the phone did not take it: %s\n", out.c_str());
+        return 0;
+    }
+    *started = true;
+    return 0;
+}
+
+} // namespace
+
+int StartOursAndroidServices(int deviceindex) {
+    bool started = false;
+    if (startWithNewToken(deviceSerial(deviceindex), &started) != 0) {
         WriteLog("start: adb could not be started\n");
         return -1;
     }
-    if (!r.succeeded() || out.find("Error") != std::string::npos)
+    if (!started)
         noteFailure(deviceindex, "The Kestrova app could not be started on the phone.");
     return 0;
+}
+
+bool restartAgent(const std::string& serial) {
+    bool started = false;
+    WriteLog("the agent on %s does not answer any more: starting it again\n", serial.c_str());
+    return startWithNewToken(serial, &started) == 0 && started;
+}
+
+void removeAgentForwards(const std::string& serial) {
+    if (serial.empty())
+        return;
+    std::string out;
+    if (!runAdbCapture({"forward", "--list"}, 11, true, &out).succeeded())
+        return;
+    // "SERIAL LOCAL REMOTE" per line.
+    size_t at = 0;
+    while (at < out.size()) {
+        size_t end = out.find('\n', at);
+        std::string line = out.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? out.size() : end + 1;
+        char who[256], local[64], remote[64];
+        if (std::sscanf(line.c_str(), "%255s %63s %63s", who, local, remote) != 3 || serial != who)
+            continue;
+        if (std::strcmp(remote, "tcp:15531") != 0 && std::strcmp(remote, "tcp:15532") != 0)
+            continue;
+        std::string ignored;
+        runAdbCapture({"-s", serial, "forward", "--remove", local}, 6, true, &ignored);
+        WriteLog("removed the forward %s to the agent\n", local);
+    }
 }
 
 std::string preparationFailure(int deviceindex) {
@@ -199,6 +267,9 @@ int AndroidTSF_ReadyTodoing(int deviceindex) {
     clearFailure(deviceindex);
     AndroidConnectUnInit(deviceindex);
     forgetPhoneMediaState(deviceindex);
+    // The agent is replaced: no forward to its ports may stay from before,
+    // ours or a crashed run's.
+    removeAgentForwards(deviceSerial(deviceindex));
     if (StopOursAndroidServices(deviceindex) != 0)
         return -1;
     st_ReadyToScanProgress = 20;
@@ -277,9 +348,19 @@ int AndroidTSF_InterruptAll(int on) {
 
 int AndroidTSF_UnInit(void) {
     WriteLog("Call Function: %s\n", "AndroidTSF_UnInit");
+    // The program lets go of both phones: no forward of ours stays open.
+    AndroidConnectRelease(0);
+    AndroidConnectRelease(1);
     if (!deviceSerial(0).empty()) {
         StopOursAndroidServices(0);
         UnInstallOursAndroidServices(0);
     }
+    forgetAllAgentTokens();
+    return 0;
+}
+
+int AndroidTSF_LetGo(int deviceindex) {
+    WriteLog("Call Function: %s(%d)\n", "AndroidTSF_LetGo", deviceindex);
+    AndroidConnectRelease(deviceindex);
     return 0;
 }

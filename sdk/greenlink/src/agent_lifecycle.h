@@ -23,7 +23,18 @@ int InstallOursAndroidServices(int deviceindex);
 std::string installFailureText(const std::string& adbOutput);
 // Why the last preparation of a position failed; empty after a success.
 std::string preparationFailure(int deviceindex);
+// Starts the agent with a fresh token (agent_token.h), handed over in the
+// start intent through the adb server's socket.
 int StartOursAndroidServices(int deviceindex);
+// Starts the agent on this phone again with a fresh token, after it went
+// away (stopped after its idle time): true when the start was taken. The
+// caller greets it.
+bool restartAgent(const std::string& serial);
+// Removes every adb forward of this phone to the agent's ports: when the
+// program lets go of it, and before a preparation what an earlier run left
+// (a crashed program cannot remove its own). Forwards to other ports and of
+// other phones stay.
+void removeAgentForwards(const std::string& serial);
 int StopOursAndroidServices(int deviceindex);
 int UnInstallOursAndroidServices(int deviceindex);
 // 0 when the agent answers "hello-android;" with "HI-PC".

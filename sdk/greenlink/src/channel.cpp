@@ -15,8 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "adb_socket.h"
+#include "agent_lifecycle.h"
+#include "agent_token.h"
 #include "device_table.h"
 #include "greenlink_log.h"
 #include "runner.h"
@@ -306,15 +310,20 @@ void TCPConnect::interrupt() {
 
 // adb accepts a connection on the forwarded port even when nothing answers on
 // the phone (it closes it a moment later), so a connection counts only once
-// the agent has answered the greeting on it.
+// the agent has answered the greeting on it. The token goes first, in the
+// same segment: the door costs no round trip.
 bool TCPConnect::greet() {
-    static const char hello[] = "hello-android;";
+    std::string first = agentTokenFor(m_serial) + "hello-android;";
     char reply[64] = {};
     int received = 0;
     bool left = false;
-    ExchangeStatus st = exchangeOnce(hello, sizeof hello - 1, reply, sizeof reply - 1, nullptr, 0,
-                                     &received, &left);
-    return st == ExchangeStatus::Ok && std::strcmp(reply, "HI-PC") == 0;
+    ExchangeStatus st = exchangeOnce(first.data(), first.size(), reply, sizeof reply - 1, nullptr,
+                                     0, &received, &left);
+    wipeText(first);
+    bool answered = st == ExchangeStatus::Ok && std::strcmp(reply, "HI-PC") == 0;
+    if (answered && m_serial[0])
+        noteAgentAnswered(m_serial);
+    return answered;
 }
 
 int TCPConnect::Socket_startup() {
@@ -336,6 +345,15 @@ void TCPConnect::closeSocket() {
 
 void TCPConnect::TCPConnectUnInit() { closeSocket(); }
 
+void TCPConnect::release() {
+    closeSocket();
+    // Every forward of this phone to the agent's ports goes, also one an
+    // earlier channel of this position left (a preparation's retries).
+    if (m_localPort != 0 && m_serial[0])
+        removeAgentForwards(m_serial);
+    m_localPort = 0;
+}
+
 int TCPConnect::reconnected() {
     closeSocket();
     std::string serial = m_serial;
@@ -346,13 +364,33 @@ bool TCPConnect::ensureConnected() {
     if (m_sockSrv > 0 && connectionIsClean(m_sockSrv))
         return true;
     closeSocket();
-    // The forwarding usually survives; after an adb server restart it is gone
-    // and is set up again.
+    // The forwarding usually survives; after an adb server restart (or once
+    // the program let go of the phone) it is gone and is set up again.
     if (Socket_startup() == 0)
         return true;
     if (ConnectPreInit(m_port) != 0)
         return false;
-    return Socket_startup() == 0;
+    if (Socket_startup() == 0)
+        return true;
+    return revive();
+}
+
+bool TCPConnect::revive() {
+    if (g_interrupted || !m_serial[0] || !takeAgentRevival(m_serial))
+        return false;
+    if (!restartAgent(m_serial))
+        return false;
+    // A phone brings up the app, its service and its socket one by one.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!g_interrupted) {
+        if (Socket_startup() == 0)
+            return true;
+        if (std::chrono::steady_clock::now() >= giveUp)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    WriteLog("the agent on %s did not answer after its new start\n", m_serial);
+    return false;
 }
 
 ExchangeStatus TCPConnect::exchangeOnce(const char* command, size_t commandLength, char* reply,
@@ -514,6 +552,21 @@ void AndroidConnectUnInit(int deviceindex) {
     (deviceindex == 0 ? st_androidTCPconn : st_2androidTCPconn).reset();
 }
 
+void AndroidConnectRelease(int deviceindex) {
+    if (deviceindex != 0 && deviceindex != 1)
+        return;
+    std::unique_ptr<TCPConnect> gone;
+    {
+        std::lock_guard lock(g_channelsMutex);
+        gone = std::move(deviceindex == 0 ? st_androidTCPconn : st_2androidTCPconn);
+    }
+    if (!gone)
+        return;
+    gone->interrupt(); // an exchange in hand ends at once
+    std::lock_guard exchange(gone->m_lock);
+    gone->release();
+}
+
 int SendCommandToAndroidServices(const char* command, char* reply, int capacity,
                                  const char* payload, int payloadLength, int deviceindex) {
     if (AndroidConnectInit(deviceindex) != 0) {
@@ -584,6 +637,7 @@ void interruptChannels(bool on) {
         if (TCPConnect* channel = channelFor(device))
             channel->interrupt();
     abortRunningChildren();
+    abortAdbSocketExchanges();
 }
 
 } // namespace greenlink

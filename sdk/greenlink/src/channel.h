@@ -3,6 +3,10 @@
 // command text (plus optional attached bytes) and a reply of a 4-byte
 // little-endian length followed by that many bytes.
 //
+// Every new connection begins with the agent's token, sent in the same
+// write as the greeting "hello-android;"; an agent closes a connection that
+// does not (agent/README.md). The token is never logged.
+//
 // Failures are never half-taken: a reply cut short, a length beyond the
 // caller's buffer or a silent agent is an error, and the connection is closed
 // and opened afresh before anything else is sent on it, so the rest of a bad
@@ -55,9 +59,13 @@ class TCPConnect {
     // agent's port (port - 10000). When the wanted port is held by someone
     // else, adb picks a free one; m_localPort is the port in use.
     int ConnectPreInit(uint16_t port);
-    // Connects to the forwarded local port and checks that the agent answers.
+    // Connects to the forwarded local port and checks that the agent answers:
+    // the agent's token (agent_token.h) and the greeting go out in one write.
     int Socket_startup();
     void TCPConnectUnInit();
+    // The program lets go of the phone: the connection is closed and the adb
+    // forward of this channel removed (the next exchange makes a new one).
+    void release();
     int reconnected();
 
     // One command and its reply, with the retry rules above. Returns the
@@ -94,6 +102,9 @@ class TCPConnect {
     bool greet();
     void closeSocket();
     bool ensureConnected();
+    // The agent stopped (after its idle time): starts it again with a new
+    // token and greets it, within a bound; once until it answers again.
+    bool revive();
 
     uint16_t m_localPort = 0; // the local port adb forwards now (0: none)
 };
@@ -108,7 +119,10 @@ TCPConnect* channelFor(int deviceindex);
 // children are killed; lowered: channels work again.
 void interruptChannels(bool on);
 int AndroidConnectInit(int deviceindex);
+// Closes the position's channel (its adb forward stays for the next one).
 void AndroidConnectUnInit(int deviceindex);
+// Closes the position's channel and removes its adb forward.
+void AndroidConnectRelease(int deviceindex);
 
 // Connects the position's channel when needed and performs one exchange.
 int SendCommandToAndroidServices(const char* command, char* reply, int capacity,

@@ -6,6 +6,8 @@ import android.os.IBinder;
 
 public abstract class Service extends ContextWrapper {
     public static final int START_STICKY = 1;
+    public static final int START_NOT_STICKY = 2;
+    public static final int START_REDELIVER_INTENT = 3;
 
     public Service() { super(null); throw new RuntimeException("Stub!"); }
     public void onCreate() { throw new RuntimeException("Stub!"); }
@@ -17,4 +19,5 @@ public abstract class Service extends ContextWrapper {
         throw new RuntimeException("Stub!");
     }
     public final void stopSelf() { throw new RuntimeException("Stub!"); }
+    public final void stopSelf(int startId) { throw new RuntimeException("Stub!"); }
 }

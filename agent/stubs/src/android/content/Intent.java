@@ -15,6 +15,7 @@ public class Intent {
     public Intent addFlags(int flags) { throw new RuntimeException("Stub!"); }
     public Intent putExtra(String name, String value) { throw new RuntimeException("Stub!"); }
     public String getStringExtra(String name) { throw new RuntimeException("Stub!"); }
+    public void removeExtra(String name) { throw new RuntimeException("Stub!"); }
     public Intent setData(Uri data) { throw new RuntimeException("Stub!"); }
     public ComponentName getComponent() { throw new RuntimeException("Stub!"); }
 }

@@ -10,6 +10,7 @@ import android.os.Build;
 import android.os.IBinder;
 import android.util.Log;
 import com.quellfin.kestrova.core.AgentServer;
+import com.quellfin.kestrova.core.Greeting;
 import com.quellfin.kestrova.phone.AndroidPhone;
 import java.io.IOException;
 
@@ -17,6 +18,12 @@ import java.io.IOException;
  * Serves the desktop's commands on the agent's two ports while a copy runs.
  * A foreground service, so the system does not stop it mid-copy; its
  * notification says that the phone is being copied.
+ *
+ * It listens only once a start has brought the desktop's token (the
+ * activity passes on the extra of the desktop's "am start"); a later start
+ * with a new token replaces it. After ten minutes without a connection the
+ * server closes and the service stops itself. The token lives in memory
+ * only; when the system restarts the service it redelivers the start.
  */
 public final class AgentService extends Service {
     static final String TAG = "Kestrova";
@@ -26,19 +33,21 @@ public final class AgentService extends Service {
     private static final int TYPE_DATA_SYNC = 1;
 
     private AgentServer server;
+    private boolean listening;
+    private volatile int lastStart;
 
     @Override
     public void onCreate() {
         super.onCreate();
         goForeground();
-        server = new AgentServer(AndroidPhone.of(this), line -> Log.w(TAG, line));
-        try {
-            server.start(AgentServer.PORTS);
-            Log.i(TAG, "listening on " + AgentServer.PORTS[0] + " and " + AgentServer.PORTS[1]);
-        } catch (IOException e) {
-            Log.w(TAG, "cannot listen", e);
-            stopSelf();
-        }
+        server = newServer();
+    }
+
+    /** Idle, it stops the service, unless a start came after the last one it saw. */
+    private AgentServer newServer() {
+        AgentServer s = new AgentServer(AndroidPhone.of(this), line -> Log.w(TAG, line));
+        s.setOnIdle(() -> stopSelf(lastStart));
+        return s;
     }
 
     @SuppressWarnings("deprecation")
@@ -61,7 +70,33 @@ public final class AgentService extends Service {
 
     @Override
     public int onStartCommand(Intent intent, int flags, int startId) {
-        return START_STICKY;
+        lastStart = startId;
+        if (server.isClosed()) {
+            // It went idle just before this start: a new server for it.
+            server = newServer();
+            listening = false;
+        }
+        String token = intent == null ? null : intent.getStringExtra(Greeting.EXTRA_TOKEN);
+        if (token != null)
+            server.setToken(token);
+        if (!server.hasToken()) {
+            Log.w(TAG, "started without the desktop's token");
+            if (!listening)
+                stopSelf();
+            return START_NOT_STICKY;
+        }
+        if (!listening) {
+            try {
+                server.start(AgentServer.PORTS);
+                listening = true;
+                Log.i(TAG, "listening on " + AgentServer.PORTS[0] + " and " + AgentServer.PORTS[1]);
+            } catch (IOException e) {
+                Log.w(TAG, "cannot listen", e);
+                stopSelf();
+                return START_NOT_STICKY;
+            }
+        }
+        return START_REDELIVER_INTENT;
     }
 
     @Override

@@ -10,14 +10,18 @@ import android.os.Bundle;
 import android.provider.Telephony;
 import android.widget.TextView;
 import com.quellfin.kestrova.AgentService;
+import com.quellfin.kestrova.core.Greeting;
 import java.util.ArrayList;
 import java.util.List;
 
 /**
  * What "am start" opens: asks for the runtime permissions a sideloaded app
  * lacks (adb install -g grants them up front), starts the agent's service
- * and stays on screen while the copy runs, so the agent may show the
- * default-SMS-app prompt when the desktop asks for it.
+ * with the desktop's token (the intent extra Greeting.EXTRA_TOKEN) and stays
+ * on screen while the copy runs, so the agent may show the default-SMS-app
+ * prompt when the desktop asks for it. Only the shell (adb) and the app
+ * itself may start it: the manifest asks its callers for a permission no
+ * other app holds, so no app can hand the agent a token of its own.
  */
 public final class ServiceActivity extends Activity {
     public static final String ACTION_ASK_SMS_ROLE = "com.quellfin.kestrova.ASK_SMS_ROLE";
@@ -40,18 +44,30 @@ public final class ServiceActivity extends Activity {
         text.setPadding(48, 48, 48, 48);
         setContentView(text);
         askMissingPermissions();
-        Intent service = new Intent(this, AgentService.class);
-        if (Build.VERSION.SDK_INT >= Build.VERSION_CODES.O)
-            startForegroundService(service);
-        else
-            startService(service);
+        startAgent(getIntent());
         handle(getIntent());
     }
 
     @Override
     protected void onNewIntent(Intent intent) {
         super.onNewIntent(intent);
+        if (intent != null && intent.getStringExtra(Greeting.EXTRA_TOKEN) != null)
+            startAgent(intent);
         handle(intent);
+    }
+
+    /** Starts the service, handing on the token; the activity keeps no copy. */
+    private void startAgent(Intent from) {
+        Intent service = new Intent(this, AgentService.class);
+        String token = from == null ? null : from.getStringExtra(Greeting.EXTRA_TOKEN);
+        if (token != null) {
+            service.putExtra(Greeting.EXTRA_TOKEN, token);
+            from.removeExtra(Greeting.EXTRA_TOKEN);
+        }
+        if (Build.VERSION.SDK_INT >= Build.VERSION_CODES.O)
+            startForegroundService(service);
+        else
+            startService(service);
     }
 
     private void askMissingPermissions() {

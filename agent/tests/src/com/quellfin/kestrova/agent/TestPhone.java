@@ -14,7 +14,9 @@ import java.net.Socket;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.security.SecureRandom;
 import java.util.ArrayList;
+import java.util.Collections;
 import java.util.Comparator;
 import java.util.LinkedHashMap;
 import java.util.List;
@@ -23,10 +25,15 @@ import java.util.stream.Stream;
 
 /**
  * A phone folder with the agent's core serving it on a loopback port, and a
- * client that speaks the desktop's side of the channel.
+ * client that speaks the desktop's side of the channel: every connection
+ * opens with the token of this agent's start, as the desktop's do.
  */
 final class TestPhone implements AutoCloseable {
     final Path dir;
+    /** The token of this start, as the desktop makes it: 64 hexadecimal digits. */
+    final String token = newToken();
+    /** What the agent logged. */
+    final List<String> log = Collections.synchronizedList(new ArrayList<>());
     private final LabAgentMain.LabStoreHandle store;
     private final AgentServer server;
     private Socket socket;
@@ -34,12 +41,18 @@ final class TestPhone implements AutoCloseable {
     private OutputStream out;
 
     TestPhone(int sdk, int smsAcceptSeconds) throws IOException {
+        this(sdk, smsAcceptSeconds, AgentServer.GREETING_MILLIS, 0);
+    }
+
+    /** With the door's bounds of a test: the greeting's deadline, the idle time (0: none). */
+    TestPhone(int sdk, int smsAcceptSeconds, int greetingMillis, long idleMillis) throws IOException {
         String base = System.getenv("KESTROVA_AGENT_TEST_DIR");
         Path parent = Path.of(base != null ? base : System.getProperty("java.io.tmpdir"));
         Files.createDirectories(parent);
         dir = Files.createTempDirectory(parent, "phone-");
         store = new LabAgentMain.LabStoreHandle(dir.toString(), sdk, smsAcceptSeconds);
-        server = new AgentServer(store.phone, line -> { });
+        server = new AgentServer(store.phone, log::add, greetingMillis, idleMillis);
+        assertTrue(server.setToken(token));
         server.start(0);
         connect();
     }
@@ -48,9 +61,23 @@ final class TestPhone implements AutoCloseable {
         this(29, 0);
     }
 
+    static String newToken() {
+        byte[] bytes = new byte[32];
+        new SecureRandom().nextBytes(bytes);
+        return Hex.encode(bytes);
+    }
+
+    AgentServer server() {
+        return server;
+    }
+
+    int port() {
+        return server.boundPorts()[0];
+    }
+
     /** One more connection to the same agent. */
     Client newClient() throws IOException {
-        return new Client(server.boundPorts()[0]);
+        return new Client(port(), token);
     }
 
     /** A connection of its own, for tests with several at once. */
@@ -59,11 +86,51 @@ final class TestPhone implements AutoCloseable {
         private final DataInputStream in;
         private final OutputStream out;
 
-        Client(int port) throws IOException {
+        /** Opens with these bytes (the token, or a stranger's; null: none). */
+        Client(int port, String first) throws IOException {
             socket = new Socket(InetAddress.getLoopbackAddress(), port);
             socket.setSoTimeout(20000);
             in = new DataInputStream(socket.getInputStream());
             out = socket.getOutputStream();
+            if (first != null) {
+                out.write(first.getBytes(StandardCharsets.US_ASCII));
+                out.flush();
+            }
+        }
+
+        /** Sends raw bytes, unframed. */
+        void write(String bytes) throws IOException {
+            out.write(bytes.getBytes(StandardCharsets.US_ASCII));
+            out.flush();
+        }
+
+        /** Sends raw bytes if the agent has not closed the connection yet. */
+        void writeIfOpen(String bytes) {
+            try {
+                write(bytes);
+            } catch (IOException e) {
+                // closed already: what the test checks next
+            }
+        }
+
+        /**
+         * Everything the agent sends until it closes the connection; null
+         * when it still has not closed it after waitMillis.
+         */
+        byte[] untilClosed(int waitMillis) throws IOException {
+            socket.setSoTimeout(waitMillis);
+            java.io.ByteArrayOutputStream got = new java.io.ByteArrayOutputStream();
+            byte[] buf = new byte[4096];
+            try {
+                int n;
+                while ((n = in.read(buf)) >= 0)
+                    got.write(buf, 0, n);
+            } catch (java.net.SocketTimeoutException e) {
+                return null;
+            } catch (java.net.SocketException e) {
+                // reset by the agent: closed as well
+            }
+            return got.toByteArray();
         }
 
         byte[] send(String command, byte[] payload) throws IOException {
@@ -87,6 +154,14 @@ final class TestPhone implements AutoCloseable {
         socket.setSoTimeout(20000);
         in = new DataInputStream(socket.getInputStream());
         out = socket.getOutputStream();
+        out.write(token.getBytes(StandardCharsets.US_ASCII));
+    }
+
+    /** Closes the test's own connection (open since the start). */
+    void disconnect() throws IOException {
+        if (socket != null)
+            socket.close();
+        socket = null;
     }
 
     OutputStream rawOutput() {
