@@ -351,7 +351,10 @@ int AndroidTSF_UnInit(void) {
     // The program lets go of both phones: no forward of ours stays open.
     AndroidConnectRelease(0);
     AndroidConnectRelease(1);
-    if (!deviceSerial(0).empty()) {
+    // A phone that was pulled out is not waited for: adb would wait for it
+    // to come back ("waiting for device") for a minute.
+    const std::string serial = deviceSerial(0);
+    if (!serial.empty() && phoneStillListed(serial.c_str())) {
         StopOursAndroidServices(0);
         UnInstallOursAndroidServices(0);
     }

@@ -26,6 +26,23 @@
 #include "runner.h"
 
 namespace greenlink {
+// True unless adb answers that the phone is no longer attached: a phone
+// pulled out leaves a forwarded connection silent rather than closed, and
+// waiting out the receive time-out would leave the user looking at a still
+// window for a minute. When adb itself does not answer, the phone counts as
+// there (the time-out still ends the wait).
+bool phoneStillListed(const char* serial) {
+    if (!serial || !*serial)
+        return true;
+    std::string out;
+    if (!runAdbCapture({"devices"}, 3, true, &out).succeeded() ||
+        out.find("List of devices attached") == std::string::npos)
+        return true;
+    const std::string line = std::string("\n") + serial + "\t";
+    const size_t at = ("\n" + out).find(line);
+    return at != std::string::npos && out.compare(at + line.size() - 1, 6, "device") == 0;
+}
+
 namespace {
 
 std::atomic<long long> g_receiveTimeoutMs{60000};
@@ -62,23 +79,6 @@ void rearmQuickAck(int fd) {
 
 // Reads up to `length` bytes; returns how many arrived before EOF, an error
 // or the receive time-out.
-// True unless adb answers that the phone is no longer attached: a phone
-// pulled out leaves a forwarded connection silent rather than closed, and
-// waiting out the receive time-out would leave the user looking at a still
-// window for a minute. When adb itself does not answer, the phone counts as
-// there (the time-out still ends the wait).
-bool phoneStillListed(const char* serial) {
-    if (!serial || !*serial)
-        return true;
-    std::string out;
-    if (!runAdbCapture({"devices"}, 3, true, &out).succeeded() ||
-        out.find("List of devices attached") == std::string::npos)
-        return true;
-    const std::string line = std::string("\n") + serial + "\t";
-    const size_t at = ("\n" + out).find(line);
-    return at != std::string::npos && out.compare(at + line.size() - 1, 6, "device") == 0;
-}
-
 // Silence longer than this makes a waiting read ask whether the phone is
 // still attached.
 constexpr int kPresenceSliceMs = 1000;

@@ -40,6 +40,9 @@ enum class ExchangeStatus {
 
 const char* exchangeStatusText(ExchangeStatus status);
 
+// False only when adb answers and does not list the phone as attached ("device").
+bool phoneStillListed(const char* serial);
+
 // True for commands that may be sent again after their reply was lost.
 bool isRepeatableCommand(const char* command);
 
