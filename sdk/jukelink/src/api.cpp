@@ -69,6 +69,26 @@ TSF_API int iTunesTSF_GetBackupDeviceByIndex(int index, BackupDeviceNode** out) 
 
 TSF_API int iTunesTSF_IsBackupComplete(int index) { return reader().isComplete(index); }
 
+TSF_API int iTunesTSF_IsBackupEncrypted(int index) {
+    BackupDeviceNode* node = reader().node(index);
+    if (node == nullptr) {
+        jukelink::reportFailure(
+            "IsBackupEncrypted",
+            {jukelink::Category::InvalidArgument, "no backup at index " + std::to_string(index)});
+        return -1;
+    }
+    jukelink::reportSuccess();
+    return node->isEncrypted ? 1 : 0;
+}
+
+TSF_API int iTunesTSF_UnlockBackup(int index, const char* password) {
+    return reader().unlock(index, password);
+}
+
+TSF_API int iTunesTSF_IsBackupUnlocked(int index) { return reader().isUnlocked(index); }
+
+TSF_API void iTunesTSF_ForgetBackupKeys(void) { reader().forgetKeys(); }
+
 TSF_API int iTunesTSF_OpenBackupFile(int backupIndex, const char* relativeName, int64_t* size) {
     return reader().openFile(backupIndex, relativeName, size);
 }
