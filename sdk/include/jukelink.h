@@ -101,6 +101,18 @@ TSF_API int iTunesTSF_IsBackupUnlocked(int index);
  * after it until it is unlocked and scanned again. */
 TSF_API void iTunesTSF_ForgetBackupKeys(void);
 
+/* Writes every file of the backup in folder (a backup folder's path) into
+ * outFolder as <domain>/<relative path>: decrypted with password for an
+ * encrypted backup, copied for a plain one (password NULL). outFolder must be
+ * empty or missing; folders are made 0700 and files 0600. A name that would
+ * land outside outFolder is refused. *written and *failed (when not NULL)
+ * count the files; each failure is logged. 0 when every file was written,
+ * 1 when some could not be, -1 when nothing could begin (NOT_FOUND,
+ * ENCRYPTED without a password, WRONG_PASSWORD, INVALID_ARGUMENT for an
+ * outFolder that is not empty, CORRUPT, IO). */
+TSF_API int iTunesTSF_ExportBackup(const char* folder, const char* password, const char* outFolder,
+                                   int64_t* written, int64_t* failed);
+
 /* Makes the backup at index of the last listing current: reads its manifest
  * and builds the media lists. 0 on success (also for a backup that was not
  * finished: see iTunesTSF_IsBackupComplete); -1 when the index is out of
