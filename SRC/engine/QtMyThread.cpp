@@ -35,6 +35,7 @@ void TransferDoingThread::prepareJob(const kestrova::JobRequest& request) {
     if (m_cancelWatch.joinable())
         m_cancelWatch.join();
     m_stop = 0;
+    kestrova::wipeSecret(&m_request.backupPassword);
     m_request = request;
     m_progress.reset();
     for (kestrova::KindCounters& c : m_outcome)
@@ -101,6 +102,7 @@ kestrova::ProgressSnapshot TransferDoingThread::snapshot() const {
     s.smsCountdown = m_progress.smsCountdown;
     s.fileDone = m_progress.fileDone;
     s.fileSize = m_progress.fileSize;
+    s.stage = static_cast<kestrova::Stage>(m_progress.stage.load());
     return s;
 }
 
@@ -141,6 +143,8 @@ void TransferDoingThread::run() {
     m_progress.fileDone = 0;
 
     std::unique_ptr<kestrova::Source> source = kestrova::makeSource(m_request);
+    // The source holds the password now (and wipes it once used).
+    kestrova::wipeSecret(&m_request.backupPassword);
     std::unique_ptr<kestrova::Destination> destination = kestrova::makeDestination(m_request);
     if (!source || !destination || !routineFor(Kind::Contacts)) {
         // No way to copy in this direction: nothing is copied, and every
@@ -165,7 +169,8 @@ void TransferDoingThread::run() {
     // user's alone.
     if (!kestrova::makePrivateFolder(m_request.workFolder))
         return failBeforeStart(Reason::SourceUnavailable);
-    const kestrova::JobContext context{m_request.workFolder, [this] { return stopped(); }};
+    const kestrova::JobContext context{m_request.workFolder, [this] { return stopped(); },
+                                       &m_progress.stage};
     {
         std::lock_guard lock(m_endsLock);
         m_source = source.get();

@@ -25,7 +25,7 @@ const char* reasonText(Reason reason) {
     case Reason::SmsPromptNotAccepted:
         return "not accepted on the phone";
     case Reason::BackupEncrypted:
-        return "the backup is encrypted";
+        return "backup is encrypted (password needed)";
     case Reason::RelayRefused:
         return "the iPhone does not give out this data";
     case Reason::SourceGone:
@@ -56,6 +56,10 @@ const char* reasonText(Reason reason) {
         return "unlock the iPhone and tap Trust";
     case Reason::PhoneBusy:
         return "the phone is in use by another copy";
+    case Reason::WrongPassword:
+        return "wrong backup password";
+    case Reason::NoPassword:
+        return "no password given";
     }
     return "";
 }
@@ -98,6 +102,10 @@ const char* reasonKey(Reason reason) {
         return "not_trusted";
     case Reason::PhoneBusy:
         return "phone_busy";
+    case Reason::WrongPassword:
+        return "wrong_password";
+    case Reason::NoPassword:
+        return "no_password";
     }
     return "none";
 }
@@ -157,8 +165,11 @@ Outcome evaluate(const KindCounters& c, bool selected) {
     const int64_t skipped = c.skipped;
     const Reason reason = c.firstReason();
     // A kind that could not even be read has failed, whatever it counted.
-    if (offered < 0)
+    if (offered < 0) {
+        if (reason == Reason::NoPassword)
+            return Outcome::Skipped; // the user's own choice, not a fault
         return reason == Reason::None ? Outcome::Success : Outcome::Failed;
+    }
     if (failed == 0 && skipped == 0 && copied >= offered && reason == Reason::None)
         return Outcome::Success;
     if (copied == 0 && failed == 0 && skipped > 0)

@@ -1,5 +1,7 @@
 #include "job_request.h"
 
+#include <cstring>
+
 namespace kestrova {
 
 void JobProgress::reset() {
@@ -14,6 +16,23 @@ void JobProgress::reset() {
     smsCountdown = 60;
     fileDone = 0;
     fileSize = 0;
+    stage = 0;
+}
+
+const char* stageText(Stage stage) {
+    switch (stage) {
+    case Stage::UnlockingBackup:
+        return "Unlocking the backup...";
+    case Stage::None:
+        break;
+    }
+    return "";
+}
+
+void wipeSecret(std::string* text) {
+    if (!text->empty())
+        explicit_bzero(text->data(), text->size());
+    text->clear();
 }
 
 std::optional<Kind> JobProgress::runningKind() const {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "kind.h"
 
@@ -28,6 +29,18 @@ enum : int32_t {
 
 namespace kestrova {
 
+// What the job is doing before its first kind, for whoever shows progress.
+enum class Stage : int32_t {
+    None = 0,
+    UnlockingBackup = 1, // deriving an encrypted backup's keys from its password
+};
+
+// Words for a stage: "Unlocking the backup...".
+const char* stageText(Stage stage);
+
+// Overwrites a text that held a password, then empties it.
+void wipeSecret(std::string* text);
+
 // The job mode for a source and destination device kind.
 int32_t modeFor(int32_t sourceType, int32_t destinationType);
 
@@ -41,6 +54,9 @@ struct JobRequest {
     // The job holds its phones against other jobs; false when the caller
     // already holds them (the driver locks before it prepares the phones).
     bool lockPhones = true;
+    // An encrypted backup's password, when the caller has one. The job wipes
+    // it as soon as the source has taken it; never logged.
+    std::string backupPassword;
 
     int32_t mode() const { return modeFor(sourceType, destinationType); }
 };
@@ -62,6 +78,7 @@ struct JobProgress {
     std::atomic<int32_t> smsCountdown{60};
     std::atomic<int64_t> fileDone{0}; // bytes of the file in hand
     std::atomic<int64_t> fileSize{0};
+    std::atomic<int32_t> stage{0}; // a Stage
 
     void reset();
     std::optional<Kind> runningKind() const;
@@ -83,6 +100,7 @@ struct ProgressSnapshot {
     int32_t smsCountdown = 60;
     int64_t fileDone = 0;
     int64_t fileSize = 0;
+    Stage stage = Stage::None;
 };
 
 } // namespace kestrova

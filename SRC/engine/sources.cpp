@@ -14,7 +14,7 @@ std::unique_ptr<Source> makeSource(const JobRequest& request) {
     case kDeviceIphone:
         return makeIphoneSource(request.sourceIndex);
     case kDeviceItunesBackup:
-        return makeBackupSource(request.sourceIndex);
+        return makeBackupSource(request.sourceIndex, request.backupPassword);
     default:
         return nullptr;
     }
