@@ -8,6 +8,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "backup_unlock.h"
 #include "jukelink.h"
 #include "misc.h"
 #include "safe_file.h"
@@ -52,8 +53,8 @@ Reason readerFailure() {
 
 class BackupSource final : public ParsedSource {
   public:
-    BackupSource(int index, std::string password)
-        : m_index(index), m_password(std::move(password)) {}
+    BackupSource(int index, std::string password, bool declined)
+        : m_index(index), m_password(std::move(password)), m_declined(declined) {}
     ~BackupSource() override { wipeSecret(&m_password); }
 
     bool prepare(const JobContext& context, const KindSet&) override {
@@ -171,29 +172,27 @@ class BackupSource final : public ParsedSource {
         if (iTunesTSF_IsBackupUnlocked(m_index) == 1)
             return Reason::None;
         if (m_password.empty())
-            return Reason::BackupEncrypted;
+            return m_declined ? Reason::NoPassword : Reason::BackupEncrypted;
         if (context.stage)
             *context.stage = static_cast<int32_t>(Stage::UnlockingBackup);
-        const int rc = iTunesTSF_UnlockBackup(m_index, m_password.c_str());
-        const int category = iTunesTSF_GetLastErrorCategory();
+        const Reason why = unlockBackup(m_index, std::move(m_password));
+        m_password.clear();
         if (context.stage)
             *context.stage = static_cast<int32_t>(Stage::None);
-        if (rc == 0)
-            return Reason::None;
-        return category == ITUNESTSF_ERR_WRONG_PASSWORD ? Reason::WrongPassword
-                                                        : Reason::SourceUnavailable;
+        return why;
     }
 
     int m_index;
     std::string m_password;
+    bool m_declined;
     QString m_extractFolder;
     std::string m_scratch;
     Reason m_failure = Reason::None;
     bool m_incomplete = false;
 };
 
-std::unique_ptr<Source> makeBackupSource(int index, std::string password) {
-    return std::make_unique<BackupSource>(index, std::move(password));
+std::unique_ptr<Source> makeBackupSource(int index, std::string password, bool declined) {
+    return std::make_unique<BackupSource>(index, std::move(password), declined);
 }
 
 } // namespace kestrova

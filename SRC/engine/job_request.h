@@ -57,6 +57,9 @@ struct JobRequest {
     // An encrypted backup's password, when the caller has one. The job wipes
     // it as soon as the source has taken it; never logged.
     std::string backupPassword;
+    // The user was asked for that password and declined: every kind is
+    // skipped, "no password given".
+    bool backupPasswordDeclined = false;
 
     int32_t mode() const { return modeFor(sourceType, destinationType); }
 };
