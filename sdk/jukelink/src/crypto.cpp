@@ -185,6 +185,11 @@ bool decryptFileFd(int in, int out, const SecretBytes& key, int64_t plainSize,
     constexpr size_t kBlock = 1u << 20;
     std::vector<uint8_t> cipher(kBlock);
     std::vector<uint8_t> plain(kBlock + 16);
+    // Plain bytes of a person's file do not stay behind in freed memory.
+    struct Wipe {
+        std::vector<uint8_t>& bytes;
+        ~Wipe() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
+    } wipePlain{plain};
     // The last block is held back until the end is known: its padding goes.
     std::vector<uint8_t> held;
     int64_t written = 0;
@@ -221,7 +226,6 @@ bool decryptFileFd(int in, int out, const SecretBytes& key, int64_t plainSize,
         if (static_cast<size_t>(got) < kBlock)
             break;
     }
-    OPENSSL_cleanse(plain.data(), plain.size());
     size_t last = held.size();
     if (plainSize < 0)
         last = withoutPadding(held.data(), held.size());
