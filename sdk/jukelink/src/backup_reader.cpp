@@ -179,10 +179,14 @@ int BackupReader::scan(int index) {
     Error err;
     if (unlocked) {
         // The keys stay put until forgetKeys, which a transfer calls only
-        // when it has ended.
+        // when it has ended; an unlock on another thread waits meanwhile.
+        std::unique_lock<std::mutex> g(m_keyLock);
         if (!m_temp.folder(&scratch, &err) ||
-            !readEncryptedManifest(folder, scratch, wanted, m_keys, manifestKey, &m_manifest, &err))
+            !readEncryptedManifest(folder, scratch, wanted, m_keys, manifestKey, &m_manifest,
+                                   &err)) {
+            g.unlock();
             return failScan(err);
+        }
     } else if (!readManifest(folder, scratch, wanted, &m_manifest, &err)) {
         return failScan(err);
     }
