@@ -27,6 +27,10 @@ constexpr auto kCancelGrace = std::chrono::seconds(3);
 
 TransferDoingThread::~TransferDoingThread() {
     wait();
+    // The job notified m_ended under this lock: taking it orders the
+    // notification before the condition variable goes (QThread::wait's own
+    // ordering is invisible to ThreadSanitizer, Qt not being instrumented).
+    { std::lock_guard lock(m_endsLock); }
     if (m_cancelWatch.joinable())
         m_cancelWatch.join();
 }
@@ -218,8 +222,8 @@ void TransferDoingThread::run() {
         m_destination = nullptr;
         // A cancel may have cut the phones' channels: they serve again.
         AndroidTSF_InterruptAll(0);
+        m_ended.notify_all();
     }
-    m_ended.notify_all();
     source->finish();
 }
 

@@ -54,7 +54,7 @@ TEST_P(EncryptedBackupToAndroid, EveryKindArrivesAsFromThePlainBackup) {
     for (const char* kind : kKinds)
         EXPECT_EQ(kindReport(report, kind).value("outcome").toString(), "success")
             << kind << ": " << kindReport(report, kind).value("text").toString().toStdString();
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     ASSERT_TRUE(lab.transfer({"--from", "backup:0", "--to", lab.androidPhone(0), "--backup-dir",
                               plainDir, "--kinds", "contacts,sms,calllogs,calendar"})
                     .value("success")
