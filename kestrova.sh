@@ -18,7 +18,7 @@ PACKAGES=(
   qt6-base-dev qt6-svg-dev libgl-dev libglx-dev
   libimobiledevice-dev libplist-dev libusbmuxd-dev libssl-dev
   libarchive-dev libusb-1.0-0-dev libsqlite3-dev sqlite3
-  libgtest-dev libgmock-dev libical-dev python3-icalendar
+  libgtest-dev libgmock-dev libical-dev python3-icalendar python3-cryptography
   adb android-sdk-platform-tools-common usbmuxd fonts-lato tzdata xvfb xauth
   default-jdk-headless junit5 libxerial-sqlite-jdbc-java
 )

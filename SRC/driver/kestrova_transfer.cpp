@@ -7,13 +7,16 @@
 //                     --to android:1|folder:DIR
 //                     [--kinds contacts,sms,calllogs,calendar,photos,videos,music,apps | --all]
 //                     [--work DIR] [--backup-dir DIR] [--wait SECONDS] [--fast-sms-countdown]
-//                     [--summary] [--duplicates skip|keep] [--dry-run]
+//                     [--summary] [--duplicates skip|keep] [--dry-run] [--password-file FILE]
 // An iPhone of iOS 8 or later is read through a backup it takes into the standard backup
 // folder (or into --backup-dir); the report then names the backup's folder.
 //
 // Items the destination already holds are skipped and counted as "already"
 // (--duplicates keep copies everything again). --dry-run counts per kind
 // what would be copied and writes nothing.
+//
+// An encrypted backup's password comes from --password-file (its first line)
+// or the variable KESTROVA_BACKUP_PASSWORD, never from an argument.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -125,7 +128,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     kestrova::TransferRequest request;
     std::string error;
-    if (!kestrova::parseTransferArgs(argc, argv, &request, &error))
+    if (!kestrova::parseTransferArgs(argc, argv, &request, &error) ||
+        !kestrova::loadBackupPassword(&request, &error))
         return usage(error.c_str());
 
     // A cancel while the phones are still being prepared ends the run with a
@@ -228,8 +232,9 @@ int main(int argc, char** argv) {
 
     if (g_cancelRequested)
         return cancelledBeforeStart();
-    // The positions are known only now.
+    // The positions are known only now. The job holds the password from here.
     job.prepareJob(request);
+    kestrova::wipeSecret(&request.backupPassword);
     if (request.fastSmsCountdown)
         job.setCountdownSleeper([] {});
     QObject::connect(
@@ -238,7 +243,14 @@ int main(int argc, char** argv) {
 
     job.start();
     bool cancelled = false;
+    kestrova::Stage shownStage = kestrova::Stage::None;
     while (!job.wait(200)) {
+        const kestrova::Stage stage = job.snapshot().stage;
+        if (stage != shownStage && stage != kestrova::Stage::None) {
+            std::printf("%s\n", kestrova::stageText(stage));
+            std::fflush(stdout);
+        }
+        shownStage = stage;
         if (g_cancelRequested && !cancelled) {
             cancelled = true;
             std::printf("cancel: stopping after the record or file in hand\n");

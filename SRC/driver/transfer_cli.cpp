@@ -129,6 +129,13 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
             if (!value(&v))
                 return false;
             r->waitSeconds = std::atoi(v.c_str());
+        } else if (arg == "--password-file") {
+            if (!value(&r->passwordFile))
+                return false;
+        } else if (arg == "--password") {
+            *error = "a password is never taken as an argument (other users can read the "
+                     "process list): use --password-file FILE or KESTROVA_BACKUP_PASSWORD";
+            return false;
         } else if (arg == "--summary") {
             r->summary = true;
         } else if (arg == "--fast-sms-countdown") {
@@ -153,6 +160,35 @@ bool parseTransferArgs(int argc, char** argv, TransferRequest* r, std::string* e
     if (r->sourceType == kDeviceAndroid && r->destinationType == kDeviceAndroid &&
         r->sourceIndex == r->destinationIndex && r->sourceSerial == r->destinationSerial) {
         *error = "source and destination are the same phone";
+        return false;
+    }
+    return true;
+}
+
+bool loadBackupPassword(TransferRequest* r, std::string* error) {
+    const char* env = std::getenv("KESTROVA_BACKUP_PASSWORD");
+    if (r->passwordFile.empty()) {
+        if (env != nullptr)
+            r->backupPassword = env;
+        unsetenv("KESTROVA_BACKUP_PASSWORD");
+        return true;
+    }
+    unsetenv("KESTROVA_BACKUP_PASSWORD");
+    std::FILE* f = std::fopen(r->passwordFile.c_str(), "rbe");
+    if (f == nullptr) {
+        *error = "cannot read the password file " + r->passwordFile;
+        return false;
+    }
+    char buf[4097];
+    const size_t got = std::fread(buf, 1, sizeof buf, f);
+    std::fclose(f);
+    std::string text(buf, got < sizeof buf ? got : 0);
+    explicit_bzero(buf, sizeof buf);
+    const size_t end = text.find_first_of("\r\n");
+    r->backupPassword = text.substr(0, end);
+    wipeSecret(&text);
+    if (r->backupPassword.empty()) {
+        *error = "no password in " + r->passwordFile + " (its first line is the password)";
         return false;
     }
     return true;

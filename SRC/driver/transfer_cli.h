@@ -21,9 +21,16 @@ struct TransferRequest : JobRequest {
     std::string destinationSerial;
     std::string sourceText = "android:0";
     std::string destinationText = "android:1";
+    std::string passwordFile; // --password-file: an encrypted backup's password
 };
 
 bool parseTransferArgs(int argc, char** argv, TransferRequest* request, std::string* error);
+
+// The backup password of --password-file (its first line), or else of the
+// variable KESTROVA_BACKUP_PASSWORD, which is then removed from the
+// environment so that no child process inherits it. False with the reason
+// when the file cannot be read or holds no password.
+bool loadBackupPassword(TransferRequest* request, std::string* error);
 
 // One line per running kind: "progress sms 12/40"; while a live iPhone is
 // backed up first: "progress Reading the iPhone: 43%".

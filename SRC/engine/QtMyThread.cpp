@@ -27,6 +27,10 @@ constexpr auto kCancelGrace = std::chrono::seconds(3);
 
 TransferDoingThread::~TransferDoingThread() {
     wait();
+    // The job notified m_ended under this lock: taking it orders the
+    // notification before the condition variable goes (QThread::wait's own
+    // ordering is invisible to ThreadSanitizer, Qt not being instrumented).
+    { std::lock_guard lock(m_endsLock); }
     if (m_cancelWatch.joinable())
         m_cancelWatch.join();
 }
@@ -35,6 +39,7 @@ void TransferDoingThread::prepareJob(const kestrova::JobRequest& request) {
     if (m_cancelWatch.joinable())
         m_cancelWatch.join();
     m_stop = 0;
+    kestrova::wipeSecret(&m_request.backupPassword);
     m_request = request;
     m_progress.reset();
     {
@@ -106,6 +111,7 @@ kestrova::ProgressSnapshot TransferDoingThread::snapshot() const {
     s.fileDone = m_progress.fileDone;
     s.fileSize = m_progress.fileSize;
     s.preparing = m_progress.preparing;
+    s.stage = static_cast<kestrova::Stage>(m_progress.stage.load());
     return s;
 }
 
@@ -153,6 +159,8 @@ void TransferDoingThread::run() {
     m_progress.fileDone = 0;
 
     std::unique_ptr<kestrova::Source> source = kestrova::makeSource(m_request);
+    // The source holds the password now (and wipes it once used).
+    kestrova::wipeSecret(&m_request.backupPassword);
     std::unique_ptr<kestrova::Destination> destination = kestrova::makeDestination(m_request);
     if (!source || !destination || !routineFor(Kind::Contacts)) {
         // No way to copy in this direction: nothing is copied, and every
@@ -177,7 +185,8 @@ void TransferDoingThread::run() {
     // user's alone.
     if (!kestrova::makePrivateFolder(m_request.workFolder))
         return failBeforeStart(Reason::SourceUnavailable);
-    kestrova::JobContext context{m_request.workFolder, [this] { return stopped(); }};
+    kestrova::JobContext context{m_request.workFolder, [this] { return stopped(); },
+                                 &m_progress.stage};
     context.preparing = [this](int permille) { m_progress.preparing = permille; };
     {
         std::lock_guard lock(m_endsLock);
@@ -236,8 +245,8 @@ void TransferDoingThread::run() {
         m_destination = nullptr;
         // A cancel may have cut the phones' channels: they serve again.
         AndroidTSF_InterruptAll(0);
+        m_ended.notify_all();
     }
-    m_ended.notify_all();
     destination->finish();
     source->finish();
 }

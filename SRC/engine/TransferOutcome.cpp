@@ -25,7 +25,7 @@ const char* reasonText(Reason reason) {
     case Reason::SmsPromptNotAccepted:
         return "not accepted on the phone";
     case Reason::BackupEncrypted:
-        return "the backup is encrypted";
+        return "backup is encrypted (password needed)";
     case Reason::RelayRefused:
         return "the iPhone does not give out this data";
     case Reason::SourceGone:
@@ -62,6 +62,10 @@ const char* reasonText(Reason reason) {
         return "not enough free space on this computer for the iPhone's backup";
     case Reason::DestinationUnreadable:
         return "what the destination holds could not be read";
+    case Reason::WrongPassword:
+        return "wrong backup password";
+    case Reason::NoPassword:
+        return "no password given";
     }
     return "";
 }
@@ -110,6 +114,10 @@ const char* reasonKey(Reason reason) {
         return "no_space";
     case Reason::DestinationUnreadable:
         return "destination_unreadable";
+    case Reason::WrongPassword:
+        return "wrong_password";
+    case Reason::NoPassword:
+        return "no_password";
     }
     return "none";
 }
@@ -176,8 +184,11 @@ Outcome evaluate(const KindCounters& c, bool selected) {
     const int64_t arrived = copied + c.already + (c.dryRun ? c.planned.load() : 0);
     const Reason reason = c.firstReason();
     // A kind that could not even be read has failed, whatever it counted.
-    if (offered < 0)
+    if (offered < 0) {
+        if (reason == Reason::NoPassword)
+            return Outcome::Skipped; // the user's own choice, not a fault
         return reason == Reason::None ? Outcome::Success : Outcome::Failed;
+    }
     if (failed == 0 && skipped == 0 && arrived >= offered && reason == Reason::None)
         return Outcome::Success;
     if (arrived == 0 && failed == 0 && skipped > 0)

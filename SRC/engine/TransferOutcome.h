@@ -18,7 +18,7 @@ namespace kestrova {
 enum class Reason : int {
     None = 0,
     SmsPromptNotAccepted,   // the destination's user never made us the SMS app
-    BackupEncrypted,        // the backup needs a password we do not have
+    BackupEncrypted,        // the backup is encrypted and no password was given
     RelayRefused,           // the iPhone refuses to hand out its databases
     SourceGone,             // the source phone vanished or stopped answering
     DestinationGone,        // the destination phone vanished or stopped answering
@@ -37,6 +37,8 @@ enum class Reason : int {
     BackupEncryptionOn,     // the iPhone encrypts its backups: a password is needed
     NoSpace,                // too little free space on this computer for the iPhone's backup
     DestinationUnreadable,  // what the destination already holds could not be read
+    WrongPassword,          // the password given does not unlock the backup
+    NoPassword,             // the user declined to give the backup's password
 };
 
 // A file name that fits a phone's limit of 255 bytes: cut at a character

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "backup_unlock.h"
 #include "jukelink.h"
 #include "misc.h"
 #include "safe_file.h"
@@ -52,7 +53,9 @@ Reason readerFailure() {
 
 class BackupSource final : public ParsedSource {
   public:
-    explicit BackupSource(int index) : m_index(index) {}
+    BackupSource(int index, std::string password, bool declined)
+        : m_index(index), m_password(std::move(password)), m_declined(declined) {}
+    ~BackupSource() override { wipeSecret(&m_password); }
 
     bool prepare(const JobContext& context, const KindSet&) override {
         m_extractFolder = context.workFolder + QStringLiteral("/tmp");
@@ -61,13 +64,20 @@ class BackupSource final : public ParsedSource {
         QDir(context.workFolder).mkdir(QStringLiteral("tmp"));
         QByteArray folder = m_extractFolder.toUtf8();
         iTunesTSF_SetTempPath(folder.data());
-        iTunesTSF_ScanBackupDeviceByIndex(m_index);
         BackupDeviceNode* backup = nullptr;
-        iTunesTSF_GetBackupDeviceByIndex(m_index, &backup);
+        // A job started without a listing (the program always lists first).
+        if (iTunesTSF_GetBackupDeviceByIndex(m_index, &backup) != 0) {
+            iTunesTSF_BackupCount();
+            iTunesTSF_GetBackupDeviceByIndex(m_index, &backup);
+        }
+        if (backup && backup->problem == ITUNESTSF_ERR_NONE && backup->isEncrypted)
+            m_failure = unlock(context);
+        wipeSecret(&m_password);
+        if (m_failure != Reason::None)
+            return true;
+        iTunesTSF_ScanBackupDeviceByIndex(m_index);
         if (!backup || backup->problem != ITUNESTSF_ERR_NONE)
             m_failure = Reason::SourceUnavailable;
-        else if (backup->isEncrypted)
-            m_failure = Reason::BackupEncrypted; // encrypted media is unreadable too
         else if (iTunesTSF_IsBackupComplete(m_index) == 0)
             m_incomplete = true;
         return true;
@@ -131,6 +141,7 @@ class BackupSource final : public ParsedSource {
     }
 
     void finish() override {
+        iTunesTSF_ForgetBackupKeys();
         iTunesTSF_CleanTemp();
         if (!m_extractFolder.isEmpty())
             removeDirWithContent(m_extractFolder);
@@ -154,15 +165,34 @@ class BackupSource final : public ParsedSource {
     }
 
   private:
+    // Keys derived once per job: a window that asked for the password has
+    // unlocked the backup already; otherwise this is the slow step, shown
+    // as such while it runs.
+    Reason unlock(const JobContext& context) {
+        if (iTunesTSF_IsBackupUnlocked(m_index) == 1)
+            return Reason::None;
+        if (m_password.empty())
+            return m_declined ? Reason::NoPassword : Reason::BackupEncrypted;
+        if (context.stage)
+            *context.stage = static_cast<int32_t>(Stage::UnlockingBackup);
+        const Reason why = unlockBackup(m_index, std::move(m_password));
+        m_password.clear();
+        if (context.stage)
+            *context.stage = static_cast<int32_t>(Stage::None);
+        return why;
+    }
+
     int m_index;
+    std::string m_password;
+    bool m_declined;
     QString m_extractFolder;
     std::string m_scratch;
     Reason m_failure = Reason::None;
     bool m_incomplete = false;
 };
 
-std::unique_ptr<Source> makeBackupSource(int index) {
-    return std::make_unique<BackupSource>(index);
+std::unique_ptr<Source> makeBackupSource(int index, std::string password, bool declined) {
+    return std::make_unique<BackupSource>(index, std::move(password), declined);
 }
 
 } // namespace kestrova

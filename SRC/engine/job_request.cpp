@@ -1,5 +1,7 @@
 #include "job_request.h"
 
+#include <cstring>
+
 namespace kestrova {
 
 std::string preparingText(int permille) {
@@ -20,6 +22,23 @@ void JobProgress::reset() {
     fileDone = 0;
     fileSize = 0;
     preparing = -1;
+    stage = 0;
+}
+
+const char* stageText(Stage stage) {
+    switch (stage) {
+    case Stage::UnlockingBackup:
+        return "Unlocking the backup...";
+    case Stage::None:
+        break;
+    }
+    return "";
+}
+
+void wipeSecret(std::string* text) {
+    if (!text->empty())
+        explicit_bzero(text->data(), text->size());
+    text->clear();
 }
 
 std::optional<Kind> JobProgress::runningKind() const {

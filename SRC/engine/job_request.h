@@ -32,6 +32,17 @@ namespace kestrova {
 
 // The words for a preparation step at permille: "Reading the iPhone: 43%".
 std::string preparingText(int permille);
+// What the job is doing before its first kind, for whoever shows progress.
+enum class Stage : int32_t {
+    None = 0,
+    UnlockingBackup = 1, // deriving an encrypted backup's keys from its password
+};
+
+// Words for a stage: "Unlocking the backup...".
+const char* stageText(Stage stage);
+
+// Overwrites a text that held a password, then empties it.
+void wipeSecret(std::string* text);
 
 // The job mode for a source and destination device kind.
 int32_t modeFor(int32_t sourceType, int32_t destinationType);
@@ -53,6 +64,12 @@ struct JobRequest {
     // Counts per kind what the source offers, what is already there and what
     // would be copied, and writes nothing (no SMS-app prompt either).
     bool dryRun = false;
+    // An encrypted backup's password, when the caller has one. The job wipes
+    // it as soon as the source has taken it; never logged.
+    std::string backupPassword;
+    // The user was asked for that password and declined: every kind is
+    // skipped, "no password given".
+    bool backupPasswordDeclined = false;
 
     int32_t mode() const { return modeFor(sourceType, destinationType); }
 };
@@ -77,6 +94,7 @@ struct JobProgress {
     // The source's preparation step in tenths of a percent (a live iPhone
     // being backed up); -1 when none is running.
     std::atomic<int32_t> preparing{-1};
+    std::atomic<int32_t> stage{0}; // a Stage
 
     void reset();
     std::optional<Kind> runningKind() const;
@@ -99,6 +117,7 @@ struct ProgressSnapshot {
     int64_t fileDone = 0;
     int64_t fileSize = 0;
     int32_t preparing = -1; // tenths of a percent, -1 when no preparation step runs
+    Stage stage = Stage::None;
 };
 
 } // namespace kestrova

@@ -4,6 +4,7 @@
 // which library and which protocol stand behind it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,6 +25,7 @@ namespace kestrova {
 struct JobContext {
     QString workFolder;            // the job's private folder (scratch files, extracted databases)
     std::function<bool()> stopped; // true once the user cancelled
+    std::atomic<int32_t>* stage = nullptr; // JobProgress::stage, for a long preparation step
     // How far a long preparation step is, in tenths of a percent (-1: done).
     std::function<void(int)> preparing = [](int) {};
 };

@@ -15,7 +15,8 @@ std::unique_ptr<Source> makeSource(const JobRequest& request) {
     case kDeviceIphone:
         return makeIphoneSource(request.sourceIndex);
     case kDeviceItunesBackup:
-        return makeBackupSource(request.sourceIndex);
+        return makeBackupSource(request.sourceIndex, request.backupPassword,
+                                request.backupPasswordDeclined);
     default:
         return nullptr;
     }

@@ -13,7 +13,8 @@ namespace kestrova {
 
 std::unique_ptr<Source> makeAndroidSource(int index);
 std::unique_ptr<Source> makeIphoneSource(int index);
-std::unique_ptr<Source> makeBackupSource(int index);
+// password: an encrypted backup's, empty when none was given.
+std::unique_ptr<Source> makeBackupSource(int index, std::string password, bool declined = false);
 
 // The source and destination of a request, or null for a direction the
 // engine has no way to copy.

@@ -2,9 +2,11 @@
 #include "kestrovaMainWidget.h"
 
 #include "MyPushButton.h"
+#include "PasswordDialog.h"
 #include "QtMyThread.h"
 #include "TransferDataProgress.h"
 #include "UserItemWidget.h"
+#include "backup_unlock.h"
 #include "companlateDialog.h"
 #include "windowhooks.h"
 #include "windowtext.h"
@@ -50,6 +52,13 @@ void KestrovaMainWidget::startcopyButton_slots() {
     request.sourceIndex = source.index;
     request.destinationType = destination.type;
     request.destinationIndex = destination.index;
+    // An encrypted backup is unlocked here, once, while the dialog waits;
+    // declined, the job still runs so every kind says it was skipped.
+    if (source.type == kDeviceItunesBackup && kestrova::backupNeedsPassword(source.index)) {
+        PasswordDialog dialog(source.index, m_backupCombo->currentText(), this);
+        dialog.centreOn(this);
+        request.backupPasswordDeclined = windowhooks::runModal(&dialog) != QDialog::Accepted;
+    }
     m_job->prepareJob(request);
     m_job->start();
     tsfProgressWidget_show();

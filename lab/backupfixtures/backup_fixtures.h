@@ -20,9 +20,17 @@ struct Options {
     Format format = Format::Db;
     int iosVersion = 14;
     uint32_t seed = 1;
-    int count = 10;            // records of each database
-    int mediaCount = -1;       // photos, videos and songs, each; -1: min(count, 12)
-    bool encrypted = false;    // IsEncrypted, and contents that are not readable
+    int count = 10;      // records of each database
+    int mediaCount = -1; // photos, videos and songs, each; -1: min(count, 12)
+    // An encrypted backup as phones write it: a keybag unlocked by password,
+    // every file encrypted with its own key, and (Manifest.db of iOS 11 and
+    // later) the manifest itself encrypted with ManifestKey.
+    bool encrypted = false;
+    std::string password = "kestrova";
+    uint64_t iterations = 1000; // ITER, the SHA-1 step (phones: 10,000)
+    // DPIC, the SHA-256 step (phones: 10,000,000); -1: 1000 where the
+    // backup's iOS has it (10.2 on, taken as 11 on), none before.
+    int64_t dpIterations = -1;
     bool incomplete = false;   // Status.plist SnapshotState other than "finished"
     bool missingFiles = false; // sms.db and every third media file left out
     bool walTail = false;      // databases keep their last records in -wal files
@@ -39,11 +47,21 @@ struct Options {
 
 // One entry of a manifest. flags: 1 regular file, 2 folder.
 struct ManifestFile {
+    ManifestFile() = default;
+    ManifestFile(std::string d, std::string path, int64_t bytes = 0, int flagBits = 1)
+        : domain(std::move(d)), relativePath(std::move(path)), size(bytes), flags(flagBits) {}
+
     std::string domain;
     std::string relativePath;
     int64_t size = 0;
     int flags = 1;
     int64_t lastModified = 1600000000; // Unix seconds
+    // Encrypted backups: class (4 bytes, little-endian) and wrapped key.
+    std::string encryptionKey;
+    uint32_t protectionClass = 3;
+    // Where the archive keeps EncryptionKey's bytes: in the NSMutableData
+    // itself, or in an object it refers to (both occur).
+    bool keyByReference = true;
 };
 
 struct MediaFile {
@@ -54,6 +72,7 @@ struct MediaFile {
     int64_t size = 0;
     bool present = true; // false when left out by missingFiles
     bool unsafe = false; // a link or FIFO planted by unsafeFiles
+    std::string content; // the file's bytes (plain, also in an encrypted backup)
 };
 
 struct Result {
@@ -64,6 +83,9 @@ struct Result {
     std::vector<iosfix::ExpectedContact> contacts;
     std::vector<iosfix::ExpectedCall> calls;
     std::vector<iosfix::ExpectedEvent> events;
+    // Every regular file the backup holds, by "domain/relativePath": its
+    // plain bytes (the databases as the generators wrote them).
+    std::vector<std::pair<std::string, std::string>> files;
 };
 
 // Writes a backup into a new folder under parent (created when missing).
@@ -74,6 +96,8 @@ bool writeBackup(const std::string& parent, const Options& opt, Result* out = nu
 std::string fileID(const std::string& domain, const std::string& relativePath);
 std::string encodeMbdb(const std::vector<ManifestFile>& files);
 std::string encodeFileBlob(const ManifestFile& file); // keyed archive of Manifest.db
+// The DPIC a backup of these options gets (0: a keybag without DPSL/DPIC).
+uint64_t dpIterationsFor(const Options& opt);
 bool writeManifestDb(const std::string& path, const std::vector<ManifestFile>& files,
                      std::string* err = nullptr);
 

@@ -5,11 +5,13 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <plist/plist.h>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "backup_encryption.h"
 #include "backup_fixtures.h"
 
 namespace fs = std::filesystem;
@@ -78,7 +80,15 @@ struct Context {
     Result r;
     std::vector<ManifestFile> manifest;
     std::mt19937 rng;
+    std::unique_ptr<BackupCipher> cipher; // encrypted backups
+    std::string manifestKey;              // wrapped, for Manifest.plist
+    std::string manifestPlainKey;         // the key of Manifest.db
 };
+
+// Manifest.db is encrypted whole since iOS 10.2 (taken as 11 here).
+bool encryptsManifestDb(const Options& o) {
+    return o.encrypted && o.format == Format::Db && o.iosVersion >= 11;
+}
 
 bool writeInfoPlists(const Context& c, const std::string& dir) {
     const Options& o = c.opt;
@@ -110,8 +120,13 @@ bool writeInfoPlists(const Context& c, const std::string& dir) {
     plist_dict_set_item(lockdown, "UniqueDeviceID", plist_new_string(c.r.udid.c_str()));
     plist_t manifest = plist_new_dict();
     plist_dict_set_item(manifest, "Applications", plist_new_dict());
-    if (o.encrypted)
-        plist_dict_set_item(manifest, "BackupKeyBag", plist_new_data("VERS\0\0\0\4", 8));
+    if (o.encrypted) {
+        const std::string& kb = c.cipher->keybag();
+        plist_dict_set_item(manifest, "BackupKeyBag", plist_new_data(kb.data(), kb.size()));
+    }
+    if (!c.manifestKey.empty())
+        plist_dict_set_item(manifest, "ManifestKey",
+                            plist_new_data(c.manifestKey.data(), c.manifestKey.size()));
     plist_dict_set_item(manifest, "Date", dateNode(o.dateUnix));
     plist_dict_set_item(manifest, "IsEncrypted", plist_new_bool(o.encrypted ? 1 : 0));
     plist_dict_set_item(manifest, "Lockdown", lockdown);
@@ -144,8 +159,18 @@ bool addFile(Context& c, const std::string& dir, const std::string& domain,
     std::string id = fileID(domain, relativePath);
     std::string name = backupName(c.opt.format, id);
     fs::create_directories(fs::path(dir + "/" + name).parent_path());
-    c.manifest.push_back({domain, relativePath, static_cast<int64_t>(content.size()), 1});
-    return writeBytes(dir + "/" + name, content);
+    ManifestFile f{domain, relativePath, static_cast<int64_t>(content.size()), 1};
+    c.r.files.emplace_back(domain + "/" + relativePath, content);
+    if (!c.cipher) {
+        c.manifest.push_back(f);
+        return writeBytes(dir + "/" + name, content);
+    }
+    f.protectionClass = domain == "HomeDomain" ? 4 : 3;
+    f.keyByReference = c.manifest.size() % 2 == 0;
+    std::string key;
+    f.encryptionKey = c.cipher->newFileKey(f.protectionClass, &key);
+    c.manifest.push_back(f);
+    return writeBytes(dir + "/" + name, BackupCipher::encrypt(key, content));
 }
 
 std::string randomBytes(std::mt19937& rng, size_t n) {
@@ -190,8 +215,6 @@ bool addDatabases(Context& c, const std::string& dir) {
                 continue;
             std::ifstream in(src, std::ios::binary);
             std::string bytes((std::istreambuf_iterator<char>(in)), {});
-            if (o.encrypted)
-                bytes = randomBytes(c.rng, bytes.size());
             if (!addFile(c, dir, loc.domain, loc.relativePath + suffix, bytes))
                 return false;
         }
@@ -227,6 +250,7 @@ bool addMedia(Context& c, const std::string& dir) {
             m.devicePath = "/var/mobile/" + it.path;
             m.backupName = backupName(c.opt.format, fileID(it.domain, it.path));
             m.size = static_cast<int64_t>(bytes.size());
+            m.content = bytes;
             c.r.media.push_back(m);
         }
     }
@@ -240,7 +264,9 @@ bool addMedia(Context& c, const std::string& dir) {
                     "/var/mobile/" + path,
                     backupName(c.opt.format, fileID("CameraRollDomain", path)),
                     c.opt.hugeVideoBytes,
-                    true};
+                    true,
+                    false,
+                    {}};
         c.manifest.back().size = m.size;
         // A sparse file: the size is real, the disk holds nothing.
         if (truncate((dir + "/" + m.backupName).c_str(), m.size) != 0)
@@ -303,11 +329,17 @@ std::string deepNesting(size_t levels) {
 
 } // namespace
 
+uint64_t dpIterationsFor(const Options& opt) {
+    if (opt.dpIterations >= 0)
+        return static_cast<uint64_t>(opt.dpIterations);
+    return opt.format == Format::Db && opt.iosVersion >= 11 ? 1000 : 0;
+}
+
 bool writeBackup(const std::string& parent, const Options& optIn, Result* out, std::string* err) {
     Options opt = optIn;
     if (opt.dateUnix == 0)
         opt.dateUnix = 1700000000 + static_cast<int64_t>(opt.seed) * 86400;
-    Context c{opt, {}, {}, std::mt19937(opt.seed * 2654435761u + 7)};
+    Context c{opt, {}, {}, std::mt19937(opt.seed * 2654435761u + 7), nullptr, {}, {}};
     c.r.udid = fileID("device", std::to_string(opt.seed) + "-" + std::to_string(opt.iosVersion));
     c.r.deviceName =
         opt.deviceName.empty() ? "Test iPhone " + std::to_string(opt.seed) : opt.deviceName;
@@ -324,6 +356,12 @@ bool writeBackup(const std::string& parent, const Options& optIn, Result* out, s
     if (ec)
         return fail("cannot create " + c.r.folder + ": " + ec.message());
     const std::string& dir = c.r.folder;
+    if (opt.encrypted) {
+        c.cipher = std::make_unique<BackupCipher>(opt.password, opt.iterations,
+                                                  dpIterationsFor(opt), c.rng);
+        if (encryptsManifestDb(opt))
+            c.manifestKey = c.cipher->newFileKey(4, &c.manifestPlainKey);
+    }
     if (!writeInfoPlists(c, dir))
         return fail("cannot write the property lists");
     if (!addOtherFiles(c, dir) || !addDatabases(c, dir) || !addMedia(c, dir))
@@ -332,9 +370,12 @@ bool writeBackup(const std::string& parent, const Options& optIn, Result* out, s
         std::string why;
         if (!writeManifestDb(dir + "/Manifest.db", c.manifest, &why))
             return fail(why);
-        // Since iOS 10.2 the manifest of an encrypted backup is encrypted too.
-        if (opt.encrypted)
-            writeBytes(dir + "/Manifest.db", randomBytes(c.rng, 4096));
+        if (encryptsManifestDb(opt)) {
+            std::ifstream in(dir + "/Manifest.db", std::ios::binary);
+            std::string plain((std::istreambuf_iterator<char>(in)), {});
+            if (!writeBytes(dir + "/Manifest.db", BackupCipher::encrypt(c.manifestPlainKey, plain)))
+                return fail("cannot write Manifest.db");
+        }
     } else if (!writeBytes(dir + "/Manifest.mbdb", encodeMbdb(c.manifest))) {
         return fail("cannot write Manifest.mbdb");
     }

@@ -14,7 +14,11 @@ namespace {
 int usage() {
     fprintf(stderr, "usage: kestrova-backupfixture --format db|mbdb --ios V --seed S --count N "
                     "--out DIR [--media M] [--encrypted] [--incomplete] [--missing-files] "
-                    "[--wal] [--unsafe-files] [--deep-plist] [--huge-video BYTES]\n");
+                    "[--wal] [--unsafe-files] [--deep-plist] [--huge-video BYTES] [--password P] "
+                    "[--iterations N] [--dp-iterations N]\n"
+                    "--encrypted writes an encrypted backup (password \"kestrova\" unless "
+                    "--password; ITER 1000 and, from iOS 11 with --format db, DPIC 1000 unless "
+                    "given; --dp-iterations 0 leaves DPSL/DPIC out)\n");
     return 2;
 }
 
@@ -64,6 +68,12 @@ int main(int argc, char** argv) {
             opt.mediaCount = static_cast<int>(n), ++i;
         } else if (a == "--huge-video" && number(v, 1, INT64_MAX, &n)) {
             opt.hugeVideoBytes = n, ++i;
+        } else if (a == "--password") {
+            opt.password = v, ++i;
+        } else if (a == "--iterations" && number(v, 1, INT32_MAX, &n)) {
+            opt.iterations = static_cast<uint64_t>(n), ++i;
+        } else if (a == "--dp-iterations" && number(v, 0, INT32_MAX, &n)) {
+            opt.dpIterations = n, ++i;
         } else if (a == "--out") {
             out = v, ++i;
         } else {

@@ -4,6 +4,7 @@
 #include <plist/plist.h>
 #include <sqlite3.h>
 #include <unistd.h>
+#include <vector>
 
 #include "backup_fixtures.h"
 #include "common/keyed_archive.h"
@@ -49,9 +50,9 @@ std::string encodeMbdb(const std::vector<ManifestFile>& files) {
         bool file = f.flags == 1;
         putString(&out, f.domain);
         putString(&out, f.relativePath);
-        putString(&out, "", false);                                 // link target
-        putString(&out, file ? std::string(20, '\x5a') : "", file); // data hash
-        putString(&out, "", false);                                 // encryption key
+        putString(&out, "", false);                                         // link target
+        putString(&out, file ? std::string(20, '\x5a') : "", file);         // data hash
+        putString(&out, f.encryptionKey, file && !f.encryptionKey.empty()); // encryption key
         putNumber(&out, file ? 0x81A4 : 0x41ED, 2);
         putNumber(&out, inode++, 8);
         putNumber(&out, 501, 4);
@@ -59,7 +60,7 @@ std::string encodeMbdb(const std::vector<ManifestFile>& files) {
         for (int t = 0; t < 3; ++t)
             putNumber(&out, 1500000000u + static_cast<uint32_t>(inode), 4);
         putNumber(&out, file ? static_cast<uint64_t>(f.size) : 0, 8);
-        putNumber(&out, file ? 4 : 0, 1);
+        putNumber(&out, file ? (f.encryptionKey.empty() ? 4 : f.protectionClass) : 0, 1);
         // Files of the camera roll carry one extended attribute, as on phones.
         bool xattr = file && f.domain == "CameraRollDomain";
         putNumber(&out, xattr ? 1 : 0, 1);
@@ -72,7 +73,8 @@ std::string encodeMbdb(const std::vector<ManifestFile>& files) {
 }
 
 std::string encodeFileBlob(const ManifestFile& f) {
-    // Objects: the file (UID 1), its path (2), its class (3).
+    // Objects: the file (UID 1), its path (2), its class (3); with a key, the
+    // NSMutableData (4), its class (5) and, by reference, its bytes (6).
     plist_t file = plist_new_dict();
     plist_dict_set_item(file, "$class", plist_new_uid(3));
     plist_dict_set_item(file, "Birth", plist_new_uint(1600000000));
@@ -83,12 +85,25 @@ std::string encodeFileBlob(const ManifestFile& f) {
                         plist_new_uint(static_cast<uint64_t>(f.lastModified)));
     plist_dict_set_item(file, "LastStatusChange", plist_new_uint(1600000000));
     plist_dict_set_item(file, "Mode", plist_new_uint(f.flags == 1 ? 0x81A4 : 0x41ED));
-    plist_dict_set_item(file, "ProtectionClass", plist_new_uint(3));
+    plist_dict_set_item(file, "ProtectionClass", plist_new_uint(f.protectionClass));
     plist_dict_set_item(file, "RelativePath", plist_new_uid(2));
     plist_dict_set_item(file, "Size", plist_new_uint(static_cast<uint64_t>(f.size)));
     plist_dict_set_item(file, "UserID", plist_new_uint(501));
-    return lab::keyedArchive({file, plist_new_string(f.relativePath.c_str()),
-                              lab::archiveClass("MBFile", {"MBFile", "NSObject"})});
+    std::vector<plist_t> objects{file, plist_new_string(f.relativePath.c_str()),
+                                 lab::archiveClass("MBFile", {"MBFile", "NSObject"})};
+    if (!f.encryptionKey.empty()) {
+        plist_dict_set_item(file, "EncryptionKey", plist_new_uid(4));
+        plist_t data = plist_new_dict();
+        plist_dict_set_item(data, "$class", plist_new_uid(5));
+        plist_t bytes = plist_new_data(f.encryptionKey.data(), f.encryptionKey.size());
+        plist_dict_set_item(data, "NS.data", f.keyByReference ? plist_new_uid(6) : bytes);
+        objects.push_back(data);
+        objects.push_back(
+            lab::archiveClass("NSMutableData", {"NSMutableData", "NSData", "NSObject"}));
+        if (f.keyByReference)
+            objects.push_back(bytes);
+    }
+    return lab::keyedArchive(objects);
 }
 
 bool writeManifestDb(const std::string& path, const std::vector<ManifestFile>& files,

@@ -33,14 +33,15 @@
  * and show the text. */
 typedef enum iTunesTSF_ErrorCategory {
     ITUNESTSF_ERR_NONE = 0,
-    ITUNESTSF_ERR_NOT_FOUND = 1,       /* no such backup, file or database */
-    ITUNESTSF_ERR_CORRUPT = 2,         /* unreadable or damaged data */
-    ITUNESTSF_ERR_ENCRYPTED = 3,       /* an encrypted backup */
-    ITUNESTSF_ERR_UNSAFE_FILE = 4,     /* a link, folder, FIFO or device where a file belongs */
-    ITUNESTSF_ERR_INCOMPLETE = 5,      /* the backup was never finished */
-    ITUNESTSF_ERR_TOO_LARGE = 6,       /* over a size, nesting or count limit */
-    ITUNESTSF_ERR_IO = 7,              /* the file system refused (permissions, full disk) */
-    ITUNESTSF_ERR_INVALID_ARGUMENT = 8 /* a bad index, name or missing call order */
+    ITUNESTSF_ERR_NOT_FOUND = 1,        /* no such backup, file or database */
+    ITUNESTSF_ERR_CORRUPT = 2,          /* unreadable or damaged data */
+    ITUNESTSF_ERR_ENCRYPTED = 3,        /* an encrypted backup */
+    ITUNESTSF_ERR_UNSAFE_FILE = 4,      /* a link, folder, FIFO or device where a file belongs */
+    ITUNESTSF_ERR_INCOMPLETE = 5,       /* the backup was never finished */
+    ITUNESTSF_ERR_TOO_LARGE = 6,        /* over a size, nesting or count limit */
+    ITUNESTSF_ERR_IO = 7,               /* the file system refused (permissions, full disk) */
+    ITUNESTSF_ERR_INVALID_ARGUMENT = 8, /* a bad index, name or missing call order */
+    ITUNESTSF_ERR_WRONG_PASSWORD = 9    /* the password does not unlock the backup */
 } iTunesTSF_ErrorCategory;
 
 /* The category of the calling thread's latest operation: ITUNESTSF_ERR_NONE
@@ -75,12 +76,49 @@ TSF_API int iTunesTSF_CheckSupportEnabled(int kind);
  * than 1,023 bytes. */
 TSF_API int iTunesTSF_SetTempPath(char* folder);
 
+/* 1 when the backup at index of the last listing is encrypted, 0 when not,
+ * -1 when there is no backup at index. */
+TSF_API int iTunesTSF_IsBackupEncrypted(int index);
+
+/* Unlocks the encrypted backup at index of the last listing with its
+ * password (UTF-8, NUL-terminated): derives the key from it (two PBKDF2
+ * steps of up to ten million rounds: seconds on a fast computer, so never on
+ * a thread that draws windows) and unwraps the backup's class keys, which the
+ * library then holds until iTunesTSF_ForgetBackupKeys or the next unlock.
+ * Call it once per backup and transfer, before iTunesTSF_ScanBackupDeviceByIndex;
+ * every later read of that backup (databases, media, iTunesTSF_OpenBackupFile)
+ * then gives decrypted bytes, written only into the private folder of
+ * iTunesTSF_SetTempPath. The password is neither kept nor logged. 0 on
+ * success; -1 with WRONG_PASSWORD, CORRUPT (no or damaged keybag),
+ * TOO_LARGE, INVALID_ARGUMENT (no such or not an encrypted backup). */
+TSF_API int iTunesTSF_UnlockBackup(int index, const char* password);
+
+/* 1 when the keys of the backup at index are held (iTunesTSF_UnlockBackup
+ * succeeded for it), 0 when not, -1 when there is no backup at index. */
+TSF_API int iTunesTSF_IsBackupUnlocked(int index);
+
+/* Wipes the held keys from memory. A scanned encrypted backup cannot be read
+ * after it until it is unlocked and scanned again. */
+TSF_API void iTunesTSF_ForgetBackupKeys(void);
+
+/* Writes every file of the backup in folder (a backup folder's path) into
+ * outFolder as <domain>/<relative path>: decrypted with password for an
+ * encrypted backup, copied for a plain one (password NULL). outFolder must be
+ * empty or missing; folders are made 0700 and files 0600. A name that would
+ * land outside outFolder is refused. *written and *failed (when not NULL)
+ * count the files; each failure is logged. 0 when every file was written,
+ * 1 when some could not be, -1 when nothing could begin (NOT_FOUND,
+ * ENCRYPTED without a password, WRONG_PASSWORD, INVALID_ARGUMENT for an
+ * outFolder that is not empty, CORRUPT, IO). */
+TSF_API int iTunesTSF_ExportBackup(const char* folder, const char* password, const char* outFolder,
+                                   int64_t* written, int64_t* failed);
+
 /* Makes the backup at index of the last listing current: reads its manifest
  * and builds the media lists. 0 on success (also for a backup that was not
  * finished: see iTunesTSF_IsBackupComplete); -1 when the index is out of
  * range (INVALID_ARGUMENT), the node's `problem` is set (TOO_LARGE,
- * UNSAFE_FILE), the backup is encrypted (ENCRYPTED; decryption is not
- * supported), or its manifest cannot be read (NOT_FOUND, CORRUPT,
+ * UNSAFE_FILE), the backup is encrypted and not unlocked (ENCRYPTED: the
+ * password is needed), or its manifest cannot be read (NOT_FOUND, CORRUPT,
  * UNSAFE_FILE). On -1 the media lists answer -1 and the flushes load empty
  * lists. */
 TSF_API int iTunesTSF_ScanBackupDeviceByIndex(int index);
@@ -127,8 +165,10 @@ TSF_API int iTunesTSF_IsBackupComplete(int index);
  * only a regular file is opened: a link, folder, FIFO, socket or device is
  * refused without blocking. Returns a read-only descriptor (close-on-exec,
  * blocking) that the caller closes, and *size (when size is not NULL) = the
- * file's size in bytes; -1 on failure, with the category (NOT_FOUND,
- * UNSAFE_FILE, IO, INVALID_ARGUMENT). */
+ * file's size in bytes. For a media file of the current backup when it is
+ * encrypted and unlocked, the descriptor reads the decrypted file (a copy
+ * in the private folder whose name is already removed); -1 on failure, with the category
+ * (NOT_FOUND, UNSAFE_FILE, IO, INVALID_ARGUMENT). */
 TSF_API int iTunesTSF_OpenBackupFile(int backupIndex, const char* relativeName, int64_t* size);
 
 /* Removes everything the library created below the folder of

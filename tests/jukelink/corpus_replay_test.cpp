@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "backup_info.h"
+#include "keybag.h"
 #include "manifest.h"
 #include "mbdb.h"
 #include "plist_reader.h"
@@ -43,6 +44,22 @@ TEST(CorpusReplay, EverySeedIsReadOrRefusedWithoutHarm) {
             jukelink::parseMbdb(reinterpret_cast<const uint8_t*>(s.data()), s.size());
         EXPECT_FALSE(r.records.empty());
     }
+    int keybags = 0;
+    for (const std::string& s : seeds("keybag")) {
+        jukelink::Keybag bag;
+        jukelink::Error err;
+        keybags +=
+            jukelink::parseKeybag(reinterpret_cast<const uint8_t*>(s.data()), s.size(), &bag, &err)
+                ? 1
+                : 0;
+    }
+    EXPECT_EQ(keybags, 2) << "the keybags of before and after iOS 10.2";
+    int keys = 0;
+    for (const std::string& s : seeds("mbfile")) {
+        std::optional<jukelink::FileBlobInfo> info = jukelink::decodeFileBlob(s.data(), s.size());
+        keys += info && info->encryptionKey.size() == 44 ? 1 : 0;
+    }
+    EXPECT_EQ(keys, 2) << "the key inline and by reference";
     jukelink_test::TempFolder t;
     for (const std::string& s : seeds("manifest_db")) {
         jukelink_test::writeFile(t.path() + "/Manifest.db", s);

@@ -1,6 +1,8 @@
 // The headless driver's command line.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -85,3 +87,36 @@ TEST(TransferCli, RefusesWhatCannotBeRun) {
 }
 
 } // namespace
+
+TEST(TransferCli, BackupPasswordComesFromAFileOrTheEnvironmentNeverAnArgument) {
+    const std::string file = std::string(KESTROVA_TEST_BUILD_DIR) + "/transfer-cli-password";
+    FILE* f = fopen(file.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fputs("pass word ü\r\nsecond line\n", f);
+    fclose(f);
+    TransferRequest r;
+    std::string error;
+    setenv("KESTROVA_BACKUP_PASSWORD", "from the environment", 1);
+    ASSERT_TRUE(parse({"--from", "backup:0", "--to", "android:1", "--all", "--password-file", file},
+                      &r, &error));
+    ASSERT_TRUE(kestrova::loadBackupPassword(&r, &error)) << error;
+    EXPECT_EQ(r.backupPassword, "pass word ü") << "the first line, without its line end";
+    EXPECT_EQ(getenv("KESTROVA_BACKUP_PASSWORD"), nullptr) << "no child inherits it";
+
+    TransferRequest fromEnv;
+    setenv("KESTROVA_BACKUP_PASSWORD", "from the environment", 1);
+    ASSERT_TRUE(parse({"--from", "backup:0", "--to", "android:1", "--all"}, &fromEnv, &error));
+    ASSERT_TRUE(kestrova::loadBackupPassword(&fromEnv, &error));
+    EXPECT_EQ(fromEnv.backupPassword, "from the environment");
+
+    TransferRequest missing;
+    ASSERT_TRUE(parse(
+        {"--from", "backup:0", "--to", "android:1", "--all", "--password-file", file + ".none"},
+        &missing, &error));
+    EXPECT_FALSE(kestrova::loadBackupPassword(&missing, &error));
+    TransferRequest plain;
+    EXPECT_FALSE(parse({"--from", "backup:0", "--to", "android:1", "--all", "--password", "x"},
+                       &plain, &error));
+    EXPECT_NE(error.find("never taken as an argument"), std::string::npos);
+    remove(file.c_str());
+}

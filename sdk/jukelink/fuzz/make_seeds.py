@@ -130,9 +130,54 @@ def manifest_dbs():
             write("manifest_db", "two-rows.db", f.read())
 
 
+def tlv(tag, value):
+    if isinstance(value, int):
+        value = struct.pack(">I", value)
+    return tag.encode() + struct.pack(">I", len(value)) + value
+
+
+def keybags():
+    header = (tlv("VERS", 3) + tlv("TYPE", 1) + tlv("UUID", b"u" * 16) + tlv("HMCK", b"h" * 40)
+              + tlv("WRAP", 0) + tlv("SALT", b"s" * 20) + tlv("ITER", 10000))
+    classes = b"".join(tlv("UUID", bytes([c]) * 16) + tlv("CLAS", c) + tlv("WRAP", 2 if c != 6 else 1)
+                       + tlv("KTYP", 0) + tlv("WPKY", bytes([c]) * 40) for c in range(1, 12))
+    dp = tlv("DPWT", 1) + tlv("DPIC", 10000000) + tlv("DPSL", b"d" * 20)
+    write("keybag", "ios9.bin", header + classes)
+    write("keybag", "ios17.bin", header + dp + classes)
+    write("keybag", "cut.bin", (header + classes)[:-7])
+    write("keybag", "length-past-end.bin", b"SALT" + struct.pack(">I", 0xFFFFFFF0) + b"x")
+    write("keybag", "eight-byte-iter.bin", tlv("SALT", b"s") + tlv("ITER", struct.pack(">Q", 2**40)))
+
+
+def mbfile(key, by_reference):
+    objects = ["$null", {"$class": plistlib.UID(3), "Size": 4096, "ProtectionClass": 3,
+                         "RelativePath": plistlib.UID(2), "EncryptionKey": plistlib.UID(4)},
+               "Media/DCIM/100APPLE/IMG_0001.JPG",
+               {"$classname": "MBFile", "$classes": ["MBFile", "NSObject"]},
+               {"$class": plistlib.UID(5), "NS.data": plistlib.UID(6) if by_reference else key},
+               {"$classname": "NSMutableData", "$classes": ["NSMutableData", "NSData", "NSObject"]}]
+    if by_reference:
+        objects.append(key)
+    return plistlib.dumps({"$version": 100000, "$archiver": "NSKeyedArchiver",
+                           "$top": {"root": plistlib.UID(1)}, "$objects": objects},
+                          fmt=plistlib.FMT_BINARY)
+
+
+def mbfiles():
+    key = struct.pack("<I", 3) + b"w" * 40
+    write("mbfile", "key-inline.bin", mbfile(key, False))
+    write("mbfile", "key-by-reference.bin", mbfile(key, True))
+    write("mbfile", "key-self-reference.bin", plistlib.dumps(
+        {"$top": {"root": plistlib.UID(1)},
+         "$objects": ["$null", {"EncryptionKey": plistlib.UID(1), "Size": 1}]},
+        fmt=plistlib.FMT_BINARY))
+
+
 if __name__ == "__main__":
     backup_plists()
     file_blobs()
     mbdbs()
     manifest_dbs()
+    keybags()
+    mbfiles()
     sys.exit(0)

@@ -3,6 +3,7 @@
 
 #include "backup_reader.h"
 #include "dbsifter.h"
+#include "export.h"
 #include "fsutil.h"
 #include "log.h"
 
@@ -68,6 +69,53 @@ TSF_API int iTunesTSF_GetBackupDeviceByIndex(int index, BackupDeviceNode** out) 
 }
 
 TSF_API int iTunesTSF_IsBackupComplete(int index) { return reader().isComplete(index); }
+
+TSF_API int iTunesTSF_IsBackupEncrypted(int index) {
+    BackupDeviceNode* node = reader().node(index);
+    if (node == nullptr) {
+        jukelink::reportFailure(
+            "IsBackupEncrypted",
+            {jukelink::Category::InvalidArgument, "no backup at index " + std::to_string(index)});
+        return -1;
+    }
+    jukelink::reportSuccess();
+    return node->isEncrypted ? 1 : 0;
+}
+
+TSF_API int iTunesTSF_UnlockBackup(int index, const char* password) {
+    return reader().unlock(index, password);
+}
+
+TSF_API int iTunesTSF_IsBackupUnlocked(int index) { return reader().isUnlocked(index); }
+
+TSF_API void iTunesTSF_ForgetBackupKeys(void) { reader().forgetKeys(); }
+
+TSF_API int iTunesTSF_ExportBackup(const char* folder, const char* password, const char* outFolder,
+                                   int64_t* written, int64_t* failed) {
+    jukelink::ExportResult r;
+    jukelink::Error err;
+    bool begun = false;
+    if (folder == nullptr || outFolder == nullptr || *folder == '\0' || *outFolder == '\0')
+        err.fail(jukelink::Category::InvalidArgument, "no backup or output folder");
+    else
+        begun = jukelink::exportBackup(folder, password, outFolder, &r, &err);
+    if (written != nullptr)
+        *written = r.written;
+    if (failed != nullptr)
+        *failed = r.failed;
+    if (!begun) {
+        jukelink::reportFailure("ExportBackup", err);
+        return -1;
+    }
+    if (r.failed > 0) {
+        jukelink::reportFailure(
+            "ExportBackup",
+            {jukelink::Category::Io, std::to_string(r.failed) + " files could not be written"});
+        return 1;
+    }
+    jukelink::reportSuccess();
+    return 0;
+}
 
 TSF_API int iTunesTSF_OpenBackupFile(int backupIndex, const char* relativeName, int64_t* size) {
     return reader().openFile(backupIndex, relativeName, size);

@@ -98,6 +98,28 @@ BackupInfo readBackupInfo(const std::string& dir) {
     return info;
 }
 
+bool readBackupKeys(const std::string& dir, std::string* keybag, std::string* manifestKey,
+                    Error* err) {
+    PlistPtr manifest = readPlistInside(dir, "Manifest.plist", err);
+    if (!manifest)
+        return false;
+    auto data = [&](const char* key) {
+        plist_t node = plist_get_node_type(manifest.get()) == PLIST_DICT
+                           ? plist_dict_get_item(manifest.get(), key)
+                           : nullptr;
+        uint64_t len = 0;
+        const char* p = node != nullptr && plist_get_node_type(node) == PLIST_DATA
+                            ? plist_get_data_ptr(node, &len)
+                            : nullptr;
+        return p != nullptr ? std::string(p, len) : std::string();
+    };
+    *keybag = data("BackupKeyBag");
+    *manifestKey = data("ManifestKey");
+    if (keybag->empty())
+        return err->fail(Category::Corrupt, "Manifest.plist of " + dir + " has no BackupKeyBag");
+    return true;
+}
+
 bool fillBackupNode(const BackupInfo& info, BackupDeviceNode* node) {
     memset(node, 0, sizeof *node);
     if (info.folder.size() >= sizeof node->path)

@@ -45,6 +45,12 @@ BackupInfo readBackupInfo(const std::string& dir);
 // null or of the wrong shape); the date stays 0 when none of them has one.
 BackupInfo describeBackup(const std::string& dir, plist_t info, plist_t manifest, plist_t status);
 
+// The BackupKeyBag and ManifestKey (empty when absent) of an encrypted
+// backup's Manifest.plist. False with the reason when the list cannot be read
+// or has no keybag.
+bool readBackupKeys(const std::string& dir, std::string* keybag, std::string* manifestKey,
+                    Error* err);
+
 // Fills a node for callers. False when the folder path does not fit the node
 // (a cut path would name another folder).
 bool fillBackupNode(const BackupInfo& info, BackupDeviceNode* node);

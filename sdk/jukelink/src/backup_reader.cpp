@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "backup_file.h"
 #include "backup_finder.h"
 #include "fsutil.h"
 #include "log.h"
+#include "plist_reader.h"
 #include "safe_file.h"
 
 namespace jukelink {
@@ -106,6 +108,7 @@ void BackupReader::clearCurrent() {
     m_photos.clear();
     m_videos.clear();
     m_music.clear();
+    m_byName.clear();
 }
 
 MediaList& BackupReader::media(MediaKind kind) {
@@ -154,9 +157,16 @@ int BackupReader::scan(int index) {
     m_current = readBackupInfo(folder);
     if (m_current.problem != Category::None)
         return failScan({m_current.problem, m_current.problemText});
-    if (m_current.encrypted)
-        return failScan({Category::Encrypted,
-                         "backup " + folder + " is encrypted; encrypted backups cannot be read"});
+    bool unlocked = false;
+    std::string manifestKey;
+    {
+        std::lock_guard<std::mutex> g(m_keyLock);
+        unlocked = m_current.encrypted && m_unlockedFolder == folder && !m_keys.empty();
+        manifestKey = m_manifestKey;
+    }
+    if (m_current.encrypted && !unlocked)
+        return failScan(
+            {Category::Encrypted, "backup " + folder + " is encrypted (password needed)"});
     if (!m_current.complete)
         logLine("backup %s was not finished; reading what it holds", folder.c_str());
     auto wanted = [](const std::string& domain, const std::string& path) {
@@ -167,11 +177,23 @@ int BackupReader::scan(int index) {
     Error noScratch;
     m_temp.folder(&scratch, &noScratch);
     Error err;
-    if (!readManifest(folder, scratch, wanted, &m_manifest, &err))
+    if (unlocked) {
+        // The keys stay put until forgetKeys, which a transfer calls only
+        // when it has ended; an unlock on another thread waits meanwhile.
+        std::unique_lock<std::mutex> g(m_keyLock);
+        if (!m_temp.folder(&scratch, &err) ||
+            !readEncryptedManifest(folder, scratch, wanted, m_keys, manifestKey, &m_manifest,
+                                   &err)) {
+            g.unlock();
+            return failScan(err);
+        }
+    } else if (!readManifest(folder, scratch, wanted, &m_manifest, &err)) {
         return failScan(err);
+    }
     m_currentUsable = true;
     size_t missing = 0;
-    for (const ManifestEntry& e : m_manifest.files) {
+    for (size_t i = 0; i < m_manifest.files.size(); ++i) {
+        const ManifestEntry& e = m_manifest.files[i];
         MediaKind kind = classifyMedia(e.domain, e.relativePath);
         if (kind == MediaKind::None)
             continue;
@@ -185,9 +207,11 @@ int BackupReader::scan(int index) {
             name = locateBackupFile(folder, m_manifest.format,
                                     sha1Hex(e.domain + "-" + e.relativePath), &present);
         int64_t size = e.size;
+        if (!name.empty())
+            m_byName[name] = i;
         if (!present)
             ++missing;
-        else if (size < 0)
+        else if (size < 0 && m_manifest.keys == nullptr)
             entryInside(folder, name, &size);
         media(kind).add(devicePath(e.relativePath), name, std::max<int64_t>(size, 0));
     }
@@ -207,8 +231,10 @@ int BackupReader::flush(DbKind kind, const DbLoader& load) {
         err.fail(Category::InvalidArgument, "no backup was scanned");
     else if (!m_currentUsable)
         err = m_currentError;
-    else if (m_temp.folder(&dir, &err))
+    else if (m_temp.folder(&dir, &err)) {
+        std::lock_guard<std::mutex> g(m_keyLock);
         copied = copyDatabase(m_current.folder, m_manifest, kind, dir, &copy, &err);
+    }
     if (!copied) {
         reportFailure((std::string("loading ") + dbKindName(kind)).c_str(), err);
         // The parser still holds the list of an earlier load (perhaps another
@@ -242,6 +268,8 @@ int BackupReader::openFile(int index, const char* relativeName, int64_t* size) {
         err.fail(Category::InvalidArgument, "no backup at index " + std::to_string(index));
     else if (relativeName == nullptr)
         err.fail(Category::InvalidArgument, "no file name");
+    else if (m_currentUsable && m_manifest.keys != nullptr && m_current.folder == n->path)
+        fd = openEncrypted(n->path, relativeName, size, &err);
     else
         fd = openInside(n->path, relativeName, size, &err);
     if (fd < 0) {
@@ -250,6 +278,97 @@ int BackupReader::openFile(int index, const char* relativeName, int64_t* size) {
     }
     reportSuccess();
     return fd;
+}
+
+int BackupReader::openEncrypted(const std::string& folder, const char* relativeName, int64_t* size,
+                                Error* err) {
+    const ManifestEntry* e = entryByName(relativeName);
+    if (e == nullptr) {
+        err->fail(Category::NotFound, std::string("the manifest lists no file at ") + relativeName);
+        return -1;
+    }
+    std::string dir;
+    if (!m_temp.folder(&dir, err))
+        return -1;
+    std::lock_guard<std::mutex> g(m_keyLock);
+    if (m_unlockedFolder != folder || m_keys.empty()) {
+        err->fail(Category::Encrypted, "backup " + folder + " is locked again");
+        return -1;
+    }
+    return openDecrypted(folder, relativeName, *e, m_keys, dir, size, err);
+}
+
+const ManifestEntry* BackupReader::entryByName(const std::string& relativeName) const {
+    auto it = m_byName.find(relativeName);
+    return it == m_byName.end() ? nullptr : &m_manifest.files[it->second];
+}
+
+int BackupReader::unlock(int index, const char* password) {
+    BackupDeviceNode* n = node(index);
+    Error err;
+    if (n == nullptr)
+        err.fail(Category::InvalidArgument, "no backup at index " + std::to_string(index));
+    else if (password == nullptr)
+        err.fail(Category::InvalidArgument, "no password");
+    else if (!n->isEncrypted)
+        err.fail(Category::InvalidArgument, std::string("backup ") + n->path + " is not encrypted");
+    if (err.failed()) {
+        reportFailure("UnlockBackup", err);
+        return -1;
+    }
+    std::string folder = n->path;
+    std::string keybagBytes;
+    std::string manifestKey;
+    if (!readBackupKeys(folder, &keybagBytes, &manifestKey, &err)) {
+        reportFailure("UnlockBackup", err);
+        return -1;
+    }
+    Keybag bag;
+    SecretBytes passwordKey;
+    ClassKeys keys;
+    std::string pw = password;
+    bool ok = parseKeybag(reinterpret_cast<const uint8_t*>(keybagBytes.data()), keybagBytes.size(),
+                          &bag, &err) &&
+              derivePasswordKey(pw, bag, &passwordKey, &err) && keys.unlock(bag, passwordKey, &err);
+    wipeText(&pw);
+    passwordKey.wipe();
+    if (!ok) {
+        reportFailure("UnlockBackup", err);
+        return -1;
+    }
+    {
+        std::lock_guard<std::mutex> g(m_keyLock);
+        m_unlockedFolder = folder;
+        m_keys = std::move(keys);
+        m_manifestKey = manifestKey;
+    }
+    reportSuccess();
+    return 0;
+}
+
+int BackupReader::isUnlocked(int index) {
+    BackupDeviceNode* n = node(index);
+    if (n == nullptr) {
+        reportFailure("IsBackupUnlocked",
+                      {Category::InvalidArgument, "no backup at index " + std::to_string(index)});
+        return -1;
+    }
+    reportSuccess();
+    std::lock_guard<std::mutex> g(m_keyLock);
+    return m_unlockedFolder == n->path && !m_keys.empty() ? 1 : 0;
+}
+
+void BackupReader::forgetKeys() {
+    std::lock_guard<std::mutex> g(m_keyLock);
+    m_keys.wipe();
+    m_unlockedFolder.clear();
+    m_manifestKey.clear();
+    // The current manifest points at the keys: nothing encrypted is read
+    // after this without a new unlock and scan.
+    if (m_manifest.keys != nullptr) {
+        m_currentUsable = false;
+        m_currentError = {Category::Encrypted, "the backup was locked again"};
+    }
 }
 
 int BackupReader::cleanTemp() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -12,6 +13,7 @@
 #include "backup_info.h"
 #include "backup_nodes.h"
 #include "databases.h"
+#include "keybag.h"
 #include "manifest.h"
 #include "media.h"
 #include "temp_area.h"
@@ -48,11 +50,24 @@ class BackupReader {
     int openFile(int index, const char* relativeName, int64_t* size);
     int cleanTemp();
 
+    // Encrypted backups. unlock derives the key from the password (slow by
+    // design: seconds to minutes) and keeps the backup's class keys until
+    // forgetKeys; 0, or -1 with WrongPassword, Corrupt, ... isUnlocked: 1
+    // when the keys of the backup at index are held, 0 when not, -1 when no
+    // backup is at index.
+    int unlock(int index, const char* password);
+    int isUnlocked(int index);
+    void forgetKeys();
+
   private:
     static std::vector<std::string> standardRoots();
     void clearCurrent();
     int failScan(const Error& e);
     std::string tempBase();
+    // The entry of the current manifest whose file lies at relativeName.
+    const ManifestEntry* entryByName(const std::string& relativeName) const;
+    int openEncrypted(const std::string& folder, const char* relativeName, int64_t* size,
+                      Error* err);
 
     RootsFn m_roots;
     std::mutex m_lock; // guards the listing and the two folders
@@ -72,6 +87,15 @@ class BackupReader {
     MediaList m_photos;
     MediaList m_videos;
     MediaList m_music;
+    // Every listed file by the name of its file in the folder ("xx/fileID").
+    std::map<std::string, size_t> m_byName;
+
+    // The unlocked backup: its folder, its class keys and its ManifestKey.
+    // Set by unlock (perhaps on another thread before the transfer starts).
+    std::mutex m_keyLock;
+    std::string m_unlockedFolder;
+    ClassKeys m_keys;
+    std::string m_manifestKey;
 };
 
 } // namespace jukelink

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "backup_file.h"
 #include "fsutil.h"
 #include "safe_file.h"
 
@@ -96,14 +97,14 @@ bool copyDatabase(const std::string& dir, const Manifest& manifest, DbKind kind,
             continue;
         }
         *copy = joinPath(tempDir, p.fileName);
-        if (!copyInside(dir, name, *copy, err))
+        if (!extractEntry(dir, name, *db, manifest.keys, *copy, err))
             return false;
         const ManifestEntry* wal =
             findEntry(manifest, p.domain, std::string(p.relativePath) + "-wal");
         bool walPresent = false;
         std::string walName =
             wal ? locateBackupFile(dir, manifest.format, wal->fileID, &walPresent) : "";
-        if (walPresent && !copyInside(dir, walName, *copy + "-wal", err)) {
+        if (walPresent && !extractEntry(dir, walName, *wal, manifest.keys, *copy + "-wal", err)) {
             unlink(copy->c_str());
             return false;
         }

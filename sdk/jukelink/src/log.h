@@ -18,6 +18,7 @@ enum class Category {
     TooLarge = 6,
     Io = 7,
     InvalidArgument = 8,
+    WrongPassword = 9,
 };
 
 // What went wrong inside the reader, carried up to the exported call.

@@ -1,10 +1,15 @@
 #include "manifest.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include "backup_info.h"
+#include "crypto.h"
 #include "fsutil.h"
+#include "keybag.h"
 #include "log.h"
 #include "mbdb.h"
 #include "plist_reader.h"
@@ -71,8 +76,20 @@ bool readRows(sqlite3* db, const EntryFilter& wanted, Manifest* out, Error* err)
         e.fileID = text(0);
         const void* blob = sqlite3_column_blob(st, 4);
         int blobSize = sqlite3_column_bytes(st, 4);
+        std::optional<FileBlobInfo> info;
         if (blob != nullptr && blobSize > 0)
-            e.size = sizeFromFileBlob(blob, static_cast<size_t>(blobSize)).value_or(-1);
+            info = decodeFileBlob(blob, static_cast<size_t>(blobSize));
+        if (info) {
+            e.size = info->size.value_or(-1);
+            e.encryptionKey = std::move(info->encryptionKey);
+        }
+        if (out->keys != nullptr && e.encryptionKey.empty()) {
+            // A file of an encrypted backup without its key cannot be read;
+            // listing it would hand out its ciphertext as data.
+            logLine("Manifest.db: %s %s has no encryption key, left out", e.domain.c_str(),
+                    e.relativePath.c_str());
+            continue;
+        }
         out->files.push_back(std::move(e));
     }
     bool done = rc == SQLITE_DONE;
@@ -156,6 +173,18 @@ bool readManifestMbdb(const std::string& dir, const EntryFilter& wanted, Manifes
         e.domain = std::move(rec.domain);
         e.relativePath = std::move(rec.path);
         e.size = rec.size > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(rec.size);
+        if (out->keys != nullptr) {
+            // The record's own class is the authority; its key follows the
+            // 4 bytes that repeat the class.
+            if (rec.encryptionKey.size() < 4 + 24) {
+                logLine("Manifest.mbdb: %s %s has no encryption key, left out", e.domain.c_str(),
+                        e.relativePath.c_str());
+                continue;
+            }
+            uint32_t cls = rec.protectionClass;
+            e.encryptionKey = {static_cast<char>(cls), 0, 0, 0};
+            e.encryptionKey += rec.encryptionKey.substr(4);
+        }
         out->files.push_back(std::move(e));
     }
     return true;
@@ -163,7 +192,35 @@ bool readManifestMbdb(const std::string& dir, const EntryFilter& wanted, Manifes
 
 } // namespace
 
-std::optional<int64_t> sizeFromFileBlob(const void* blob, size_t size) {
+namespace {
+
+// An archived object: a reference is followed once into $objects (keyed
+// archives never point a reference at a reference).
+plist_t resolve(plist_t objects, plist_t node) {
+    if (node != nullptr && plist_get_node_type(node) == PLIST_UID) {
+        uint64_t index = 0;
+        plist_get_uid_val(node, &index);
+        return arrayItem(objects, index);
+    }
+    return node;
+}
+
+// The bytes of an archived NSData/NSMutableData: raw data, or a dictionary
+// whose NS.data holds them (inline or by reference).
+std::string archivedData(plist_t objects, plist_t node) {
+    node = resolve(objects, node);
+    if (node != nullptr && plist_get_node_type(node) == PLIST_DICT)
+        node = resolve(objects, plist_dict_get_item(node, "NS.data"));
+    if (node == nullptr || plist_get_node_type(node) != PLIST_DATA)
+        return {};
+    uint64_t len = 0;
+    const char* bytes = plist_get_data_ptr(node, &len);
+    return bytes != nullptr ? std::string(bytes, len) : std::string();
+}
+
+} // namespace
+
+std::optional<FileBlobInfo> decodeFileBlob(const void* blob, size_t size) {
     // A file's record is a keyed archive of a few dozen objects.
     kestrova::PlistLimits limits;
     limits.maxBytes = kMaxFileBlobBytes;
@@ -178,10 +235,23 @@ std::optional<int64_t> sizeFromFileBlob(const void* blob, size_t size) {
     uint64_t index = 1; // where archivers put the root object
     if (rootRef != nullptr && plist_get_node_type(rootRef) == PLIST_UID)
         plist_get_uid_val(rootRef, &index);
-    std::optional<int64_t> value = plistInt(arrayItem(objects, index), "Size");
-    if (value && *value < 0)
+    plist_t file = arrayItem(objects, index);
+    if (file == nullptr || plist_get_node_type(file) != PLIST_DICT)
         return std::nullopt;
-    return value;
+    FileBlobInfo info;
+    info.size = plistInt(file, "Size");
+    if (info.size && *info.size < 0)
+        info.size.reset();
+    std::optional<int64_t> cls = plistInt(file, "ProtectionClass");
+    if (cls && *cls >= 0 && *cls <= UINT32_MAX)
+        info.protectionClass = static_cast<uint32_t>(*cls);
+    info.encryptionKey = archivedData(objects, plist_dict_get_item(file, "EncryptionKey"));
+    return info;
+}
+
+std::optional<int64_t> sizeFromFileBlob(const void* blob, size_t size) {
+    std::optional<FileBlobInfo> info = decodeFileBlob(blob, size);
+    return info ? info->size : std::nullopt;
 }
 
 std::string locateBackupFile(const std::string& dir, int format, const std::string& fileID,
@@ -205,8 +275,58 @@ std::string locateBackupFile(const std::string& dir, int format, const std::stri
     return found != nullptr ? *found : first;
 }
 
+bool readEncryptedManifest(const std::string& dir, const std::string& scratchDir,
+                           const EntryFilter& wanted, const ClassKeys& keys,
+                           const std::string& manifestKey, Manifest* out, Error* err) {
+    out->files.clear();
+    out->keys = &keys;
+    if (entryInside(dir, "Manifest.mbdb") != EntryKind::Missing &&
+        entryInside(dir, "Manifest.db") == EntryKind::Missing) {
+        out->format = kFormatMbdb;
+        return readManifestMbdb(dir, wanted, out, err);
+    }
+    if (entryInside(dir, "Manifest.db") == EntryKind::Missing) {
+        out->format = kFormatUnknown;
+        return err->fail(Category::NotFound, "no Manifest.db or Manifest.mbdb in " + dir);
+    }
+    out->format = kFormatDb;
+    if (manifestKey.empty())
+        return readManifestDb(dir, scratchDir, wanted, out, err);
+    if (scratchDir.empty() || !isDirectory(scratchDir))
+        return err->fail(Category::InvalidArgument,
+                         "an encrypted Manifest.db needs a temp folder to be decrypted into");
+    SecretBytes key;
+    if (!keys.fileKey(manifestKey, &key, err))
+        return false;
+    std::string copy = joinPath(scratchDir, "Manifest.db");
+    for (const char* s : {"", "-wal", "-journal", "-shm"})
+        unlink((copy + s).c_str());
+    bool ok = false;
+    {
+        Fd in(openInside(dir, "Manifest.db", nullptr, err));
+        Fd outFd(in.get() < 0 ? -1
+                              : open(copy.c_str(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (in.get() >= 0 && outFd.get() < 0)
+            err->fail(Category::Io, "cannot create " + copy + ": " + strerror(errno));
+        else if (in.get() >= 0)
+            ok = decryptFileFd(in.get(), outFd.get(), key, -1, joinPath(dir, "Manifest.db"), err) &&
+                 close(outFd.release()) == 0;
+    }
+    if (ok) {
+        Db db;
+        ok = db.open(copy, false, err) && readRows(db.get(), wanted, out, err);
+        if (!ok && err->category == Category::Corrupt)
+            err->text = "Manifest.db of " + dir + " does not decrypt to a database: " + err->text;
+    }
+    for (const char* s : {"", "-wal", "-journal", "-shm"})
+        unlink((copy + s).c_str());
+    return ok;
+}
+
 bool readManifest(const std::string& dir, const std::string& scratchDir, const EntryFilter& wanted,
                   Manifest* out, Error* err) {
+    out->keys = nullptr;
     out->files.clear();
     if (entryInside(dir, "Manifest.db") != EntryKind::Missing) {
         out->format = kFormatDb;

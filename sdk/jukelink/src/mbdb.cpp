@@ -56,9 +56,8 @@ class Reader {
 
 bool readRecord(Reader& r, MbdbRecord* rec) {
     std::string dataHash;
-    std::string encryptionKey;
     if (!r.string(&rec->domain) || !r.string(&rec->path) || !r.string(&rec->linkTarget) ||
-        !r.string(&dataHash) || !r.string(&encryptionKey))
+        !r.string(&dataHash) || !r.string(&rec->encryptionKey))
         return false;
     uint64_t inode = 0;
     uint32_t ignored = 0;

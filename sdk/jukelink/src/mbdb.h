@@ -18,6 +18,8 @@ struct MbdbRecord {
     std::string domain;
     std::string path;
     std::string linkTarget;
+    // Encrypted backups: a 4-byte protection class, then the file's wrapped key.
+    std::string encryptionKey;
     uint16_t mode = 0;
     uint64_t size = 0;
     uint8_t protectionClass = 0;

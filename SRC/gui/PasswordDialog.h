@@ -1,0 +1,51 @@
+// The question for an encrypted backup's password, in the program's dialog
+// style. OK unlocks the backup on a thread of its own (deriving the key takes
+// seconds) while the dialog says "Unlocking the backup..."; a wrong password
+// is said so and asked again; the dialog is accepted only once the backup is
+// unlocked. Cancel rejects it.
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+
+#include <atomic>
+#include <thread>
+
+#include "TransferOutcome.h"
+
+class MyPushButton;
+class QLabel;
+class QLineEdit;
+
+class PasswordDialog : public QDialog {
+    Q_OBJECT
+  public:
+    // backupIndex: the backup's position in the backup reader's listing.
+    PasswordDialog(int backupIndex, const QString& backupName, QWidget* parent = nullptr);
+    ~PasswordDialog() override;
+
+    void centreOn(const QWidget* over);
+    bool unlocking() const { return m_worker.joinable() && !m_done.load(); }
+    QString statusText() const;
+
+  private slots:
+    void ok_Button_slots();
+    void cancel_Button_slots();
+
+  private:
+    void unlockFinished(kestrova::Reason why);
+    void applySkin();
+
+    int m_index;
+    QLabel* m_icon;
+    QLabel* m_text;
+    QLineEdit* m_edit;
+    QLabel* m_status;
+    MyPushButton* m_okButton;
+    MyPushButton* m_cancelButton;
+    QPixmap m_okPicture;
+    QPixmap m_cancelPicture;
+    QPixmap m_iconPicture;
+    std::thread m_worker;
+    std::atomic<bool> m_done{false};
+};
