@@ -270,7 +270,7 @@ class IphoneSource final : public ParsedSource {
         for (Kind k : kAllKinds)
             if (!isPersonal(k))
                 personalOnly[k] = false;
-        m_backup = makeBackupSource(found);
+        m_backup = makeBackupSource(found, std::string()); // taken unencrypted
         return m_backup->prepare(context, personalOnly);
     }
 

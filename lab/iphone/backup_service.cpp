@@ -420,7 +420,9 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
     for (const auto& f : files) {
         const std::string id = backupfix::fileID(f.domain, f.relativePath);
         present.insert(id);
-        manifest.push_back({f.domain, f.relativePath, static_cast<int64_t>(f.size), 1, f.mtime});
+        backupfix::ManifestFile entry(f.domain, f.relativePath, static_cast<int64_t>(f.size), 1);
+        entry.lastModified = f.mtime;
+        manifest.push_back(entry);
         auto old = previous.find(id);
         if (old != previous.end() && old->second.first == f.size &&
             old->second.second == static_cast<uint64_t>(f.mtime))
