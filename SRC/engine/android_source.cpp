@@ -150,7 +150,8 @@ class AndroidSource final : public Source {
             ItemPhotoInfo info = {};
             const bool ok = AndroidTSF_GetPhotoInfo(&info, entry.position, m_index) == 0;
             entry = entryFrom(info, ok);
-        } else if (kind == Kind::Apps && entry.location.empty()) {
+        } else if (kind == Kind::Apps) {
+            // Described again as it is copied: the app may have gone meanwhile.
             ItemAppInfo info = {};
             if (AndroidTSF_GetAppInfo(&info, entry.position, m_index) != 0)
                 entry.why = Reason::ReadFailed;

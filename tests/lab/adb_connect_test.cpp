@@ -19,7 +19,9 @@ TEST_F(LabTest, PhonesAreListedWithTheirPropertiesAndUsbIdentities) {
     EXPECT_EQ(adbOn(1, {"shell", "getprop", "no.such.property"}).out, "\n");
 
     lab::ProcResult usb = lab::runProcess({m_env["KESTROVA_TOOL_DIR"] + "/getusb"});
-    EXPECT_EQ(usb.out, "VID:1256,PID:26720\nVID:6353,PID:20001\n"); // Galaxy S3, Nexus S rows
+    // Galaxy S3 and Pixel 3a, each with its ADB and MTP interfaces.
+    EXPECT_EQ(usb.out, "VID:1256,PID:26720,IF:ff/42/01 06/01/01\n"
+                       "VID:6353,PID:20001,IF:ff/42/01 06/01/01\n");
     for (const char* f : {"/adb", "/kestrova1.apk", "/kestrova2.apk"})
         EXPECT_TRUE(lab::readFile(m_env["KESTROVA_TOOL_DIR"] + f, 64)) << f;
 }

@@ -84,7 +84,7 @@ TEST_F(LabTest, VanishedPhoneLeavesTheListsUntilPluggedAgain) {
     EXPECT_TRUE(waitForState(1, ""));
     EXPECT_EQ(listedState(0), "device");
     auto usb = lab::runProcess({m_env["KESTROVA_TOOL_DIR"] + "/getusb"});
-    EXPECT_EQ(usb.out, "VID:1256,PID:26720\n");
+    EXPECT_EQ(usb.out, "VID:1256,PID:26720,IF:ff/42/01 06/01/01\n");
     // adb connect exits 0 either way; its text tells.
     auto r = adb({"connect", serial(1)});
     EXPECT_EQ(r.out.find("connected to"), std::string::npos) << r.out;
