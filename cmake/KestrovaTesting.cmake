@@ -12,6 +12,12 @@ if(KESTROVA_SANITIZE_THREAD)
   list(APPEND KESTROVA_TEST_ENVIRONMENT
     "TSAN_OPTIONS=string_append: suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp")
 endif()
+# Under AddressSanitizer: leaks inside system libraries the project cannot free
+# (each entry of lsan.supp says why).
+if(KESTROVA_SANITIZE_ADDRESS)
+  list(APPEND KESTROVA_TEST_ENVIRONMENT
+    "LSAN_OPTIONS=string_append: suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
+endif()
 
 # kestrova_lab_fixture(NAME name ARGS up-arguments...): a lab that CTest
 # starts once (the test lab_<name>_up) before the tests that share it and

@@ -273,8 +273,10 @@ TEST_F(Devices, SubscribingWhilePhonesComeAndGoNeverHangs) {
     // Whatever happened while unsubscribed, the list ends as the phones are.
     lab_->attach(a);
     lab_->attach(b);
-    EXPECT_TRUE(eventually([] { return GetDeviceCount() == 2; }));
+    // The count may lead the nodes by a moment while the last events land.
+    EXPECT_TRUE(eventually([] { return GetDeviceCount() == 2 && nodeAt(0) && nodeAt(1); }));
     EXPECT_EQ(IphoneTSF_ConnectDeviceCount(), 2);
+    ASSERT_TRUE(nodeAt(0) && nodeAt(1));
     std::set<std::string> listed = {str(nodeAt(0)->info->udid), str(nodeAt(1)->info->udid)};
     EXPECT_EQ(listed, (std::set<std::string>{udid(1), udid(2)}));
     usbmuxd_events_unsubscribe(other);
