@@ -2,9 +2,11 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -128,6 +130,29 @@ void closeFd(int& fd) {
     if (fd >= 0)
         close(fd);
     fd = -1;
+}
+
+size_t drainUntilClosed(int fd, int waitMs, bool* closed) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    size_t received = 0;
+    *closed = false;
+    char buf[4096];
+    while (!*closed) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              until - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0)
+            break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0)
+            continue;
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n > 0)
+            received += static_cast<size_t>(n);
+        else
+            *closed = true;
+    }
+    return received;
 }
 
 } // namespace lab

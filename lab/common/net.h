@@ -26,6 +26,9 @@ inline bool writeAll(int fd, const std::string& s) { return writeAll(fd, s.data(
 // Reads one line (without the '\n'), at most maxLen bytes. False on EOF or error.
 bool readLine(int fd, std::string& line, size_t maxLen = 4096);
 void setNoDelay(int fd);
+// Reads and counts whatever the peer sends for up to waitMs milliseconds, or
+// until it closes the connection (then *closed is true). Returns the count.
+size_t drainUntilClosed(int fd, int waitMs, bool* closed);
 void closeFd(int& fd);
 
 } // namespace lab

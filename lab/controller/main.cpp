@@ -200,25 +200,8 @@ std::string knockLocal(const Args& a) {
         bytes.push_back(static_cast<char>(std::stoi(a.send.substr(i, 2), nullptr, 16)));
     if (!bytes.empty())
         lab::writeAll(fd, bytes);
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(a.waitMs);
-    size_t received = 0;
     bool closed = false;
-    char buf[4096];
-    while (!closed) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        until - std::chrono::steady_clock::now())
-                        .count();
-        if (left <= 0)
-            break;
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left)) <= 0)
-            continue;
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n > 0)
-            received += static_cast<size_t>(n);
-        else
-            closed = true;
-    }
+    const size_t received = lab::drainUntilClosed(fd, a.waitMs, &closed);
     close(fd);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                   std::chrono::steady_clock::now() - start)

@@ -33,8 +33,8 @@ struct ServerAddress {
 
 ServerAddress serverAddress() {
     ServerAddress a;
-    if (const char* spec = std::getenv("ADB_SERVER_SOCKET"); spec && *spec) {
-        std::string s = spec;
+    if (const char* socketText = std::getenv("ADB_SERVER_SOCKET"); socketText && *socketText) {
+        std::string s = socketText;
         if (s.rfind("tcp:", 0) != 0) {
             a.usable = false;
             return a;
