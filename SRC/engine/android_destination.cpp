@@ -366,32 +366,14 @@ bool AndroidDestination::listStored(Kind kind, std::vector<StoredFile>* files) {
     }
 }
 
-// The library stores a file under the name its phone takes: no '/', ';' or
-// NUL, never "." or "..", at most 240 bytes before a clash suffix (its
-// phoneFileName, which the job must predict to find a file stored before).
+// The library stores a file under the name its phone takes (the job must
+// predict it to find a file stored before): the library says which.
 std::string AndroidDestination::storedName(Kind kind, const std::string& name) const {
     if (kind == Kind::Apps)
         return name;
-    std::string out = name;
-    for (char& c : out)
-        if (c == '/' || c == ';' || c == '\0')
-            c = '_';
-    if (out.empty())
-        return "unnamed";
-    if (out == "." || out == "..")
-        return "_";
-    constexpr size_t kMax = 240;
-    if (out.size() > kMax) {
-        const size_t dot = out.rfind('.');
-        const std::string ext = dot != std::string::npos && dot > 0 && out.size() - dot <= 16
-                                    ? out.substr(dot)
-                                    : std::string();
-        size_t keep = kMax - ext.size();
-        while (keep > 0 && (static_cast<unsigned char>(out[keep]) & 0xC0) == 0x80)
-            --keep;
-        out = out.substr(0, keep) + ext;
-    }
-    return out;
+    std::vector<char> out(name.size() + 16);
+    const int n = AndroidTSF_StoredFileName(name.c_str(), out.data(), static_cast<int>(out.size()));
+    return n < 0 ? name : std::string(out.data(), static_cast<size_t>(n));
 }
 
 // National numbers are matched to international ones only in the country

@@ -232,6 +232,10 @@ TSF_API int AndroidTSF_UnInstallApp(char* packageName, int mode, int deviceindex
  * outPath and, for an app shipped as split packages, the others into the
  * folder outPath + ".splits" (mode 0700), which the caller removes. */
 TSF_API int AndroidTSF_ExportApp(char* packageName, char* outPath, int deviceindex);
+/* The name a media file is stored under on the phone before any clash suffix
+ * ("/", ";" and NUL become "_", long names cut before their extension), into
+ * out (NUL-terminated). Its length, or -1 when out is too small. */
+TSF_API int AndroidTSF_StoredFileName(const char* name, char* out, int capacity);
 TSF_API int AndroidTSF_ClearAllApp(int deviceindex);
 TSF_API int AndroidTSF_MoveAppToSdCard(char* packageName, int deviceindex);
 TSF_API int AndroidTSF_MoveAppToMemory(char* packageName, int deviceindex);

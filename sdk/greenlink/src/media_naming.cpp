@@ -1,5 +1,9 @@
 #include "media_naming.h"
 
+#include <cstring>
+
+#include "greenlink.h"
+
 namespace greenlink {
 
 std::string clashCandidate(const std::string& name, int n) {
@@ -44,3 +48,13 @@ std::string adbPathForPhonePath(const std::string& phonePath, const std::string&
 }
 
 } // namespace greenlink
+
+int AndroidTSF_StoredFileName(const char* name, char* out, int capacity) {
+    if (!name || !out || capacity <= 0)
+        return -1;
+    const std::string stored = greenlink::phoneFileName(name);
+    if (stored.size() >= static_cast<size_t>(capacity))
+        return -1;
+    std::memcpy(out, stored.c_str(), stored.size() + 1);
+    return static_cast<int>(stored.size());
+}
