@@ -19,6 +19,7 @@
 #include <openssl/crypto.h>
 
 #include "jukelink.h"
+#include "kestrova_version.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "topCtrWidget.h"
 
+#include "kestrova_version.h"
 #include "windowhooks.h"
 
 #include <QAction>
@@ -10,7 +11,7 @@
 
 topCtrlWidget::topCtrlWidget(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("titleBar"));
-    m_version = new QLabel(QStringLiteral("Ver: 1.3"), this);
+    m_version = new QLabel(QStringLiteral("Ver: " KESTROVA_VERSION_SHORT), this);
     m_version->setObjectName(QStringLiteral("versionLabel"));
     m_version->setStyleSheet(QStringLiteral("QLabel {color: #9797cd;font: 9px;}"));
 
