@@ -17,4 +17,9 @@ bool backupNeedsPassword(int index);
 // or SourceUnavailable for a backup that cannot be unlocked at all.
 Reason unlockBackup(int index, std::string password);
 
+// True when a copy from the iPhone at index reads its personal data through
+// a backup that the phone encrypts: the copy then needs the phone's backup
+// password. Asks the phone (one lockdown question).
+bool iphoneBackupNeedsPassword(int index);
+
 } // namespace kestrova

@@ -5,6 +5,8 @@
 // by file over the phone's file service.
 #include "sources.h"
 
+#include "backup_unlock.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -93,7 +95,9 @@ class PhoneFile final : public SourceFile {
 
 class IphoneSource final : public ParsedSource {
   public:
-    explicit IphoneSource(int index) : m_index(index) {}
+    IphoneSource(int index, std::string password, bool declined)
+        : m_password(std::move(password)), m_declined(declined), m_index(index) {}
+    ~IphoneSource() override { wipeSecret(&m_password); }
 
     bool prepare(const JobContext& context, const KindSet& kinds) override {
         m_extractFolder = context.workFolder + QStringLiteral("/tmp");
@@ -230,9 +234,13 @@ class IphoneSource final : public ParsedSource {
     // and opens it with the backup source for the personal kinds. False only
     // when the user cancelled; a failure ends the personal kinds.
     bool readThroughBackup(const JobContext& context, const KindSet& kinds) {
+        // A phone that encrypts its backups is backed up only when its
+        // password is at hand: without it the backup could not be read.
         const int encrypts = IphoneTSF_GetBackupWillEncrypt(m_index);
-        if (encrypts != 0) {
-            m_failure = encrypts == 1 ? Reason::BackupEncryptionOn : libraryFailure();
+        if (encrypts < 0 || (encrypts == 1 && m_password.empty())) {
+            m_failure = encrypts < 0 ? libraryFailure()
+                        : m_declined ? Reason::NoPassword
+                                     : Reason::BackupEncryptionOn;
             return true;
         }
         if (context.stopped())
@@ -247,7 +255,8 @@ class IphoneSource final : public ParsedSource {
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
             }
         });
-        const int taken = IphoneTSF_TakeBackup(m_index);
+        const int taken =
+            IphoneTSF_TakeBackupWith(m_index, encrypts == 1 ? IPHONE_BACKUP_ACCEPT_ENCRYPTED : 0);
         const Reason why = taken == 0 ? Reason::None : libraryFailure();
         done = true;
         watch.join();
@@ -270,10 +279,14 @@ class IphoneSource final : public ParsedSource {
         for (Kind k : kAllKinds)
             if (!isPersonal(k))
                 personalOnly[k] = false;
-        m_backup = makeBackupSource(found, std::string()); // taken unencrypted
+        // The backup source takes the password (and wipes its copy).
+        m_backup = makeBackupSource(found, encrypts == 1 ? m_password : std::string());
+        wipeSecret(&m_password);
         return m_backup->prepare(context, personalOnly);
     }
 
+    std::string m_password; // the phone's backup password, wiped once handed on
+    bool m_declined;
     std::unique_ptr<Source> m_backup; // the backup the personal kinds are read from
     PreparationInfo m_preparation;
     int m_index;
@@ -282,8 +295,12 @@ class IphoneSource final : public ParsedSource {
     Reason m_mediaFailure = Reason::None; // the media could not be listed
 };
 
-std::unique_ptr<Source> makeIphoneSource(int index) {
-    return std::make_unique<IphoneSource>(index);
+bool iphoneBackupNeedsPassword(int index) {
+    return iosMajor(index) >= 8 && IphoneTSF_GetBackupWillEncrypt(index) == 1;
+}
+
+std::unique_ptr<Source> makeIphoneSource(int index, std::string password, bool declined) {
+    return std::make_unique<IphoneSource>(index, std::move(password), declined);
 }
 
 } // namespace kestrova

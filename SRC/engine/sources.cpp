@@ -13,7 +13,8 @@ std::unique_ptr<Source> makeSource(const JobRequest& request) {
     case kDeviceAndroid:
         return makeAndroidSource(request.sourceIndex);
     case kDeviceIphone:
-        return makeIphoneSource(request.sourceIndex);
+        return makeIphoneSource(request.sourceIndex, request.backupPassword,
+                                request.backupPasswordDeclined);
     case kDeviceItunesBackup:
         return makeBackupSource(request.sourceIndex, request.backupPassword,
                                 request.backupPasswordDeclined);

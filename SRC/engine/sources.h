@@ -12,7 +12,11 @@
 namespace kestrova {
 
 std::unique_ptr<Source> makeAndroidSource(int index);
-std::unique_ptr<Source> makeIphoneSource(int index);
+// password: the iPhone's backup password, for a phone that encrypts its
+// backups (its personal data is read through one); declined: the user was
+// asked for it and did not give it.
+std::unique_ptr<Source> makeIphoneSource(int index, std::string password = std::string(),
+                                         bool declined = false);
 // password: an encrypted backup's, empty when none was given.
 std::unique_ptr<Source> makeBackupSource(int index, std::string password, bool declined = false);
 

@@ -8,6 +8,7 @@
 
 #include "MyPushButton.h"
 #include "backup_unlock.h"
+#include "job_request.h"
 #include "skinning.h"
 #include "spritemap.h"
 
@@ -18,6 +19,24 @@ constexpr int kHeight = 250;
 
 PasswordDialog::PasswordDialog(int backupIndex, const QString& backupName, QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowSystemMenuHint), m_index(backupIndex) {
+    build(tr("The backup \"%1\" is encrypted.\nEnter the password that was set for it:")
+              .arg(backupName));
+}
+
+PasswordDialog::PasswordDialog(const QString& phoneName, QWidget* parent)
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowSystemMenuHint), m_index(-1) {
+    build(tr("The iPhone \"%1\" encrypts its backups.\nEnter its backup password to copy "
+             "contacts, messages, calls and calendar:")
+              .arg(phoneName));
+}
+
+std::string PasswordDialog::takePassword() {
+    std::string out = m_password;
+    kestrova::wipeSecret(&m_password);
+    return out;
+}
+
+void PasswordDialog::build(const QString& question) {
     setObjectName(QStringLiteral("passwordDialog"));
     const QPixmap sheet = skinPicture(QStringLiteral(":/images/publicImage.png"));
     m_okPicture = skinPiece(sheet, spritemap::pub::kOk.whole());
@@ -29,8 +48,7 @@ PasswordDialog::PasswordDialog(int backupIndex, const QString& backupName, QWidg
     m_text->setObjectName(QStringLiteral("passwordDialogText"));
     m_text->setWordWrap(true);
     m_text->setStyleSheet(QStringLiteral("QLabel{color:#2d383f;font:15px;}"));
-    m_text->setText(tr("The backup \"%1\" is encrypted.\nEnter the password that was set for it:")
-                        .arg(backupName));
+    m_text->setText(question);
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("passwordEdit"));
     m_edit->setEchoMode(QLineEdit::Password);
@@ -60,6 +78,7 @@ PasswordDialog::PasswordDialog(int backupIndex, const QString& backupName, QWidg
 }
 
 PasswordDialog::~PasswordDialog() {
+    kestrova::wipeSecret(&m_password);
     // The derivation cannot be cut short; it ends by itself.
     if (m_worker.joinable())
         m_worker.join();
@@ -92,6 +111,12 @@ void PasswordDialog::ok_Button_slots() {
     m_edit->clear();
     std::string password(utf8.constData(), static_cast<size_t>(utf8.size()));
     explicit_bzero(utf8.data(), static_cast<size_t>(utf8.size()));
+    if (m_index < 0) {
+        m_password = std::move(password);
+        done(QDialog::Accepted);
+        hide();
+        return;
+    }
     m_edit->setEnabled(false);
     m_okButton->setEnabled(false);
     m_cancelButton->setEnabled(false);

@@ -3,12 +3,16 @@
 // seconds) while the dialog says "Unlocking the backup..."; a wrong password
 // is said so and asked again; the dialog is accepted only once the backup is
 // unlocked. Cancel rejects it.
+// For an iPhone that encrypts its backups the dialog only takes the password
+// (there is no backup yet to try it on): OK accepts, and the job hands it on
+// to the backup it takes.
 #pragma once
 
 #include <QDialog>
 #include <QPixmap>
 
 #include <atomic>
+#include <string>
 #include <thread>
 
 #include "TransferOutcome.h"
@@ -22,7 +26,14 @@ class PasswordDialog : public QDialog {
   public:
     // backupIndex: the backup's position in the backup reader's listing.
     PasswordDialog(int backupIndex, const QString& backupName, QWidget* parent = nullptr);
+    // An iPhone whose backups are encrypted: the password is kept for
+    // takePassword().
+    PasswordDialog(const QString& phoneName, QWidget* parent = nullptr);
     ~PasswordDialog() override;
+
+    // The password taken for an iPhone (empty after a backup's unlock);
+    // the dialog's own copy is wiped.
+    std::string takePassword();
 
     void centreOn(const QWidget* over);
     bool unlocking() const { return m_worker.joinable() && !m_done.load(); }
@@ -35,6 +46,7 @@ class PasswordDialog : public QDialog {
   private:
     void unlockFinished(kestrova::Reason why);
     void applySkin();
+    void build(const QString& question);
 
     int m_index;
     QLabel* m_icon;
@@ -48,4 +60,5 @@ class PasswordDialog : public QDialog {
     QPixmap m_iconPicture;
     std::thread m_worker;
     std::atomic<bool> m_done{false};
+    std::string m_password; // taken for an iPhone (m_index < 0)
 };

@@ -59,6 +59,20 @@ void KestrovaMainWidget::startcopyButton_slots() {
         dialog.centreOn(this);
         request.backupPasswordDeclined = windowhooks::runModal(&dialog) != QDialog::Accepted;
     }
+    // An iPhone that encrypts its backups: its personal data comes through
+    // one, so its backup password is asked for before the copy starts.
+    const bool personal =
+        request.kinds[kestrova::Kind::Contacts] || request.kinds[kestrova::Kind::Sms] ||
+        request.kinds[kestrova::Kind::CallLogs] || request.kinds[kestrova::Kind::Calendar];
+    if (source.type == kDeviceIphone && personal &&
+        kestrova::iphoneBackupNeedsPassword(source.index)) {
+        PasswordDialog dialog(QString::fromUtf8(source.name), this);
+        dialog.centreOn(this);
+        if (windowhooks::runModal(&dialog) == QDialog::Accepted)
+            request.backupPassword = dialog.takePassword();
+        else
+            request.backupPasswordDeclined = true;
+    }
     m_job->prepareJob(request);
     m_job->start();
     tsfProgressWidget_show();

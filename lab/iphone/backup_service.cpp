@@ -5,6 +5,7 @@
 // sends the files that changed since (all of them the first time) with its
 // progress, removes the files that are gone, sends Manifest.db,
 // Manifest.plist and the finished Status.plist, and ends with its status.
+#include "backup_encryption.h"
 #include "backup_fixtures.h"
 #include "channel.h"
 #include "lab_internal.h"
@@ -18,6 +19,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <random>
 #include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -220,13 +223,26 @@ std::string valueOf(const PhoneConfig& cfg, const char* key) {
     return it == cfg.values.end() ? std::string() : it->second;
 }
 
-plist_t manifestPlist(const PhoneConfig& cfg) {
+// The keys of an encrypted backup: the keybag the password unlocks, and the
+// key Manifest.db is encrypted with (plain, and wrapped for Manifest.plist).
+struct BackupKeys {
+    std::unique_ptr<backupfix::BackupCipher> cipher;
+    std::string manifestPlainKey, manifestKey;
+};
+
+plist_t manifestPlist(const PhoneConfig& cfg, const BackupKeys& keys) {
     plist_t lockdown = plist_new_dict();
     for (const char* k : {"DeviceName", "ProductType", "ProductVersion", "UniqueDeviceID",
                           "SerialNumber", "BuildVersion"})
         plist_dict_set_item(lockdown, k, plist_new_string(valueOf(cfg, k).c_str()));
     plist_t m = plist_new_dict();
-    plist_dict_set_item(m, "IsEncrypted", plist_new_bool(0));
+    plist_dict_set_item(m, "IsEncrypted", plist_new_bool(keys.cipher ? 1 : 0));
+    if (keys.cipher) {
+        const std::string& bag = keys.cipher->keybag();
+        plist_dict_set_item(m, "BackupKeyBag", plist_new_data(bag.data(), bag.size()));
+        plist_dict_set_item(m, "ManifestKey",
+                            plist_new_data(keys.manifestKey.data(), keys.manifestKey.size()));
+    }
     plist_dict_set_item(m, "Version", plist_new_string("10.0"));
     plist_dict_set_item(m, "SystemDomainsVersion", plist_new_string("24.0"));
     plist_dict_set_item(m, "WasPasscodeSet", plist_new_bool(0));
@@ -412,6 +428,18 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
         }
     }
 
+    // An encrypting phone encrypts every file with a key of its own, wrapped
+    // by the keybag its backup password unlocks. The manifest the computer
+    // holds is then encrypted too, so every file is sent again.
+    BackupKeys keys;
+    std::mt19937 rng(std::random_device{}());
+    if (cfg.willEncrypt) {
+        keys.cipher =
+            std::make_unique<backupfix::BackupCipher>(cfg.backupPassword, 1000, 1000, rng);
+        keys.manifestKey = keys.cipher->newFileKey(4, &keys.manifestPlainKey);
+        previous.clear();
+    }
+
     std::vector<BackupFile> files = backupFiles(cfg);
     std::vector<Upload> changed;
     std::vector<backupfix::ManifestFile> manifest;
@@ -422,6 +450,9 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
         present.insert(id);
         backupfix::ManifestFile entry(f.domain, f.relativePath, static_cast<int64_t>(f.size), 1);
         entry.lastModified = f.mtime;
+        std::string fileKey;
+        if (keys.cipher)
+            entry.encryptionKey = keys.cipher->newFileKey(entry.protectionClass, &fileKey);
         manifest.push_back(entry);
         auto old = previous.find(id);
         if (old != previous.end() && old->second.first == f.size &&
@@ -432,6 +463,13 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
         u.label = f.domain + "-" + f.relativePath;
         u.localPath = f.localPath;
         u.size = f.size;
+        if (keys.cipher) {
+            std::ifstream in(f.localPath, std::ios::binary);
+            const std::string plain((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+            u.bytes = backupfix::BackupCipher::encrypt(fileKey, plain);
+            u.localPath.clear();
+        }
         total += f.size;
         changed.push_back(std::move(u));
     }
@@ -471,11 +509,21 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
                 !ch.writeAll(u.path.data(), u.path.size()))
                 return false;
             if (u.localPath.empty()) {
-                std::string piece(1, kCodeFileData);
-                piece += u.bytes;
-                if (!u.bytes.empty() && (!writeU32(ch, static_cast<uint32_t>(piece.size())) ||
-                                         !ch.writeAll(piece.data(), piece.size())))
-                    return false;
+                // Encrypted files count as their plain size towards the
+                // progress; the padding is not the phone's data.
+                uint64_t counted = 0;
+                for (size_t at = 0; at < u.bytes.size(); at += kPiece) {
+                    const size_t count = std::min(kPiece, u.bytes.size() - at);
+                    std::memcpy(buf.data() + 1, u.bytes.data() + at, count);
+                    if (!writeU32(ch, static_cast<uint32_t>(count + 1)) ||
+                        !ch.writeAll(buf.data(), count + 1))
+                        return false;
+                    const uint64_t step = std::min<uint64_t>(count, u.size - counted);
+                    counted += step;
+                    sent += step;
+                    if (u.size)
+                        countBackupBytes(index, count);
+                }
             } else {
                 std::ifstream in(u.localPath, std::ios::binary);
                 for (;;) {
@@ -553,15 +601,20 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
         db.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     ::unlink(dbPath);
+    if (keys.cipher)
+        db = backupfix::BackupCipher::encrypt(keys.manifestPlainKey, db);
     sent = total;
-    if (!upload(
-            {Upload{udid + "/Manifest.db", "Manifest.db", db, {}, 0},
-             Upload{udid + "/Manifest.plist", "Manifest.plist", xmlOf(manifestPlist(cfg)), {}, 0},
-             Upload{udid + "/Status.plist",
-                    "Status.plist",
-                    xmlOf(statusPlist("finished", previous.empty())),
-                    {},
-                    0}}))
+    if (!upload({Upload{udid + "/Manifest.db", "Manifest.db", db, {}, 0},
+                 Upload{udid + "/Manifest.plist",
+                        "Manifest.plist",
+                        xmlOf(manifestPlist(cfg, keys)),
+                        {},
+                        0},
+                 Upload{udid + "/Status.plist",
+                        "Status.plist",
+                        xmlOf(statusPlist("finished", previous.empty())),
+                        {},
+                        0}}))
         return false;
     {
         std::lock_guard<std::mutex> lock(mu_);

@@ -89,6 +89,8 @@ bool parsePhone(const std::string& text, int index, PhoneArg* out, std::string* 
         out->fill = false;
     }
     out->cfg.willEncrypt = kv["encrypt"] == "1";
+    if (kv.count("password"))
+        out->cfg.backupPassword = kv["password"];
     if (kv.count("backup-error"))
         out->cfg.backupError = std::stoi(kv["backup-error"]);
     if (kv.count("used-mb"))
@@ -169,7 +171,8 @@ int main(int argc, char** argv) {
                          "  --phone root=DIR[,udid=U][,name=N][,ios=V][,tls=1][,relay=ios7]\n"
                          "          [,pair=paired|accept|pending|denied|locked][,fill=1][,seed=S]\n"
                          "          [,count=N][,large-mb=M][,missing=Key1+Key2][,detached=1]\n"
-                         "          [,content=DIR][,encrypt=1][,backup-error=CODE][,used-mb=M]\n"
+                         "          "
+                         "[,content=DIR][,encrypt=1][,password=P][,backup-error=CODE][,used-mb=M]\n"
                          "  [--content DIR] [--fixture-tool PATH]\n");
             return 2;
         }

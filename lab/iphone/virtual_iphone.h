@@ -56,6 +56,9 @@ struct PhoneConfig {
     // an error code with which it ends every backup (208 "Device locked" is
     // what a phone that waited for its passcode answers).
     bool willEncrypt = false;
+    // The backup password set on the phone: an encrypting phone encrypts
+    // every file of its backups with keys this password unlocks.
+    std::string backupPassword = "kestrova";
     uint64_t diskUsedBytes = 0;
     std::optional<int> backupError;
 

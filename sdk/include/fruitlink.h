@@ -171,6 +171,11 @@ TSF_API int IphoneTSF_GetBackupWillEncrypt(int index);
  * when the phone was unplugged, ABORTED, PASSCODE_LOCKED, SERVICE_REFUSED with
  * the phone's error, CONNECTION, PROTOCOL, LOCAL). */
 TSF_API int IphoneTSF_TakeBackup(int index);
+/* The same, taking the backup also when the phone encrypts it (flags
+ * IPHONE_BACKUP_ACCEPT_ENCRYPTED): the phone encrypts every file with its
+ * backup password, and reading the backup afterwards needs that password. */
+#define IPHONE_BACKUP_ACCEPT_ENCRYPTED 1
+TSF_API int IphoneTSF_TakeBackupWith(int index, int flags);
 /* Progress of the running (or last) backup as the phone reports it, in
  * tenths of a percent (0..1000). */
 TSF_API int IphoneTSF_GetBackupProgress(void);

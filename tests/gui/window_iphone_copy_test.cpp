@@ -5,8 +5,10 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 
 #include "MyPushButton.h"
+#include "PasswordDialog.h"
 #include "QtMyThread.h"
 #include "TransferDataProgress.h"
 #include "UserItemWidget.h"
@@ -145,4 +147,41 @@ TEST(MainWindowIphoneCopy, AModernIphoneIsReadThroughABackupWithItsProgressShown
     EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "mobile"}),
               iosrecords::contacts(library + "/AddressBook/AddressBook.sqlitedb"));
     EXPECT_FALSE(to.value("calls").toArray().isEmpty());
+}
+
+// A phone that encrypts its backups: the window asks for the phone's backup
+// password before the copy, and the personal kinds arrive from the backup
+// it unlocks.
+TEST(MainWindowIphoneCopy, AnEncryptingIphoneIsAskedForItsBackupPassword) {
+    LabWindow t({"--android", "1", "--seed", "15"}, "iphone-encrypted-copy");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    ASSERT_TRUE(t.startIphone("ios=17.2,count=5,encrypt=1,password=Möwe 42"));
+    t.open();
+    ASSERT_TRUE(guitest::waitFor([&] { return t.enabled("startCopyButton"); }, kPhoneBoundMs));
+    const int destination = t.labPhone(t.window()->destinationId());
+    ASSERT_GE(destination, 0);
+    QString question, completion;
+    t.answerModals([&](QDialog* d) {
+        d->show();
+        if (qobject_cast<PasswordDialog*>(d)) {
+            question = d->findChild<QLabel*>("passwordDialogText")->text();
+            t.shot("2-iphone-password", d);
+            d->findChild<QLineEdit*>("passwordEdit")->setText(QString::fromUtf8("Möwe 42"));
+            guitest::click(d->findChild<QWidget*>("passwordDialogOk"));
+            return d->result();
+        }
+        auto* dialog = qobject_cast<CompleteDialog*>(d);
+        if (!dialog || dialog->mode() != CompleteDialog::Completed)
+            return 0;
+        completion = dialog->text();
+        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
+        return dialog->result();
+    });
+    guitest::click(t.widget("startCopyButton"));
+    ASSERT_TRUE(guitest::waitFor([&] { return !completion.isEmpty(); }, kCopyBoundMs));
+    EXPECT_TRUE(question.contains("encrypts its backups")) << question.toStdString();
+    EXPECT_TRUE(completion.contains("Everything arrived")) << completion.toStdString();
+    const QString library = t.iphoneRoot() + "/var/mobile/Library";
+    EXPECT_EQ(iosrecords::dumpKeys(t.lab().dump(destination), "contacts", {"firstName", "mobile"}),
+              iosrecords::contacts(library + "/AddressBook/AddressBook.sqlitedb"));
 }

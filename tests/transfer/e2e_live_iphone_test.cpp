@@ -239,6 +239,66 @@ TEST(LiveIphone, EncryptionLockAndFullDiskEndThePersonalKindsWithTheirReason) {
     }
 }
 
+// A phone that encrypts its backups: with its password the backup is taken
+// encrypted (nothing of the phone's lies in plain on this computer) and the
+// four kinds are read from it; a wrong password says so after the backup.
+TEST(LiveIphone, AnEncryptingPhoneIsReadWithItsBackupPassword) {
+    LabSession lab({"--android", "2", "--seed", "26"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_TRUE(lab.startIphone("ios=17.2,count=8,encrypt=1,password=open sesame 7"));
+    const QString passwordFile = lab.scratch("secret") + "/password";
+    auto writePassword = [&](const QByteArray& text) {
+        QFile f(passwordFile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text + "\n");
+    };
+    writePassword("open sesame 7");
+    const QStringList args{"--from",
+                           "iphone:0",
+                           "--to",
+                           lab.androidPhone(1),
+                           "--kinds",
+                           "contacts,sms,calendar,photos",
+                           "--password-file",
+                           passwordFile};
+    ProgramRun run;
+    const QJsonObject report = lab.transfer(args, &run);
+    ASSERT_FALSE(report.isEmpty()) << run.out.toStdString() << run.err.toStdString();
+    for (const char* kind : {"contacts", "sms", "calendar", "photos"})
+        EXPECT_EQ(outcomeOf(report, kind), "success")
+            << kind << ": " << kindReport(report, kind).value("text").toString().toStdString();
+    const QString library = lab.iphoneRoot() + "/var/mobile/Library";
+    const QJsonObject to = lab.dump(1);
+    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "mobile"}),
+              iosrecords::contacts(library + "/AddressBook/AddressBook.sqlitedb"));
+    EXPECT_EQ(iosrecords::dumpKeys(to, "messages", {"address", "date", "type", "body"}),
+              iosrecords::messages(library + "/SMS/sms.db"));
+
+    // The backup on disk is encrypted: no database in it opens as one.
+    const QString folder = report.value("backup").toObject().value("folder").toString();
+    QFile manifest(folder + "/Manifest.plist");
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(manifest.readAll().contains("BackupKeyBag"));
+    int plainDatabases = 0, files = 0;
+    for (QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+        QFile f(it.next());
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        ++files;
+        plainDatabases += f.read(16).startsWith("SQLite format 3") ? 1 : 0;
+    }
+    EXPECT_GT(files, 4);
+    EXPECT_EQ(plainDatabases, 0);
+
+    // A wrong password: the backup is taken, the personal kinds say why.
+    writePassword("open sesame 8");
+    ProgramRun wrong;
+    const QJsonObject refused = lab.transfer(args, &wrong);
+    EXPECT_EQ(reasonOf(refused, "contacts"), "wrong_password") << wrong.out.toStdString();
+    EXPECT_EQ(outcomeOf(refused, "photos"), "success");
+    EXPECT_EQ(wrong.exitCode, 1);
+}
+
 // Databases of a real iPhone (public forensic samples, with their -wal
 // files) in a virtual iPhone's content folder arrive record for record.
 TEST(LiveIphone, ARealIphonesAddressBookArrivesRecordForRecord) {

@@ -289,7 +289,7 @@ uint64_t phoneDataBytes(const std::shared_ptr<AMDevice>& dev) {
     return capacity > available ? capacity - available : 0;
 }
 
-int takeBackup(int index) {
+int takeBackup(int index, int flags) {
     g_progress = 0;
     g_bytes = 0;
     auto dev = deviceAtIndex(index);
@@ -309,7 +309,7 @@ int takeBackup(int index) {
              dev->udid().c_str(), dev->lasterror().c_str());
         return -1;
     }
-    if (encrypt == 1) {
+    if (encrypt == 1 && !(flags & IPHONE_BACKUP_ACCEPT_ENCRYPTED)) {
         fail(IPHONE_ERROR_BACKUP_ENCRYPTED,
              "%s encrypts its backups: a password is needed to read one", dev->udid().c_str());
         return -1;
@@ -411,7 +411,13 @@ int IphoneTSF_GetBackupWillEncrypt(int index) {
 int IphoneTSF_TakeBackup(int index) {
     fruitlink::WriteLog1(1, "Call Function: %s\n", __func__);
     fruitlink::g_iphone_flush_abort = 0;
-    return fruitlink::takeBackup(index);
+    return fruitlink::takeBackup(index, 0);
+}
+
+int IphoneTSF_TakeBackupWith(int index, int flags) {
+    fruitlink::WriteLog1(1, "Call Function: %s\n", __func__);
+    fruitlink::g_iphone_flush_abort = 0;
+    return fruitlink::takeBackup(index, flags);
 }
 
 int IphoneTSF_GetBackupProgress(void) {
