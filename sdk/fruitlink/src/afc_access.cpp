@@ -1,6 +1,7 @@
 #include "afc_access.h"
 
 #include "plist_guard.h"
+#include "plist_text.h"
 #include "trace.h"
 
 #include <algorithm>
@@ -349,10 +350,8 @@ AFCApplicationDirectory::create(const std::shared_ptr<AMDevice>& dev, const std:
                   HOUSE_ARREST_E_SUCCESS &&
               house_arrest_get_result(ha, &reply) == HOUSE_ARREST_E_SUCCESS;
     if (ok && reply && plist_dict_get_item(reply, "Error")) {
-        char* err = nullptr;
-        plist_get_string_val(plist_dict_get_item(reply, "Error"), &err);
-        WriteLog1(3, "House Arrest failed, %s\n", err ? err : "?");
-        free(err);
+        const std::string err = plistText(plist_dict_get_item(reply, "Error"));
+        WriteLog1(3, "House Arrest failed, %s\n", err.empty() ? "?" : err.c_str());
         ok = false;
     }
     kestrova::freePlistFlat(reply);

@@ -1,6 +1,7 @@
 #include "am_device.h"
 
 #include "plist_guard.h"
+#include "plist_text.h"
 #include "trace.h"
 
 #include <cstdlib>
@@ -11,17 +12,12 @@ namespace fruitlink {
 namespace {
 const char* const kLabel = "kestrova";
 
-std::optional<std::string> plistText(plist_t v) {
+std::optional<std::string> valueText(plist_t v) {
     if (!v)
         return std::nullopt;
     switch (plist_get_node_type(v)) {
-    case PLIST_STRING: {
-        char* s = nullptr;
-        plist_get_string_val(v, &s);
-        std::string out = s ? s : "";
-        free(s);
-        return out;
-    }
+    case PLIST_STRING:
+        return fruitlink::plistText(v);
     case PLIST_UINT: {
         uint64_t n = 0;
         plist_get_uint_val(v, &n);
@@ -221,7 +217,7 @@ std::optional<std::string> AMDevice::copyValue(const char* key, const char* doma
     int st = lockdownd_get_value(lockdown_, domain, key, &v);
     std::optional<std::string> out;
     if (checkStatus(st, "lockdownd_get_value"))
-        out = plistText(v);
+        out = valueText(v);
     kestrova::freePlistFlat(v);
     return out;
 }

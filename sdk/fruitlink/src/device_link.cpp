@@ -1,6 +1,7 @@
 #include "device_link.h"
 
 #include "am_service.h"
+#include "plist_text.h"
 #include "trace.h"
 
 #include <cerrno>
@@ -33,15 +34,7 @@ struct PlistOwner {
     }
 };
 
-// A string node's text, whole: a phone's text may hold a NUL, which the
-// path rules then refuse (plist_get_string_val asserts on one).
-std::string textOf(plist_t n) {
-    if (!n || plist_get_node_type(n) != PLIST_STRING)
-        return {};
-    uint64_t len = 0;
-    const char* p = plist_get_string_ptr(n, &len);
-    return p ? std::string(p, static_cast<size_t>(len)) : std::string();
-}
+std::string textOf(plist_t n) { return fruitlink::plistText(n); }
 
 std::string stringAt(plist_t array, uint32_t i) { return textOf(plist_array_get_item(array, i)); }
 

@@ -3,6 +3,7 @@
 #include "afc_access.h"
 #include "file_relay.h"
 #include "plist_guard.h"
+#include "plist_text.h"
 #include "trace.h"
 
 #include <cstdlib>
@@ -12,13 +13,7 @@ namespace fruitlink {
 namespace {
 std::string dictString(plist_t dict, const char* key) {
     plist_t n = dict ? plist_dict_get_item(dict, key) : nullptr;
-    if (!n || plist_get_node_type(n) != PLIST_STRING)
-        return {};
-    char* s = nullptr;
-    plist_get_string_val(n, &s);
-    std::string out = s ? s : "";
-    free(s);
-    return out;
+    return plistText(n);
 }
 
 void statusCallback(plist_t command, plist_t status, void*) {
