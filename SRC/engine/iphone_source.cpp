@@ -100,6 +100,8 @@ class IphoneSource final : public ParsedSource {
     ~IphoneSource() override { wipeSecret(&m_password); }
 
     bool prepare(const JobContext& context, const KindSet& kinds) override {
+        const std::string id = identity();
+        m_udid = id.empty() ? std::string() : id.substr(std::strlen("iphone-"));
         m_extractFolder = context.workFolder + QStringLiteral("/tmp");
         removeDirWithContent(m_extractFolder);
         QDir(context.workFolder).mkdir(QStringLiteral("tmp"));
@@ -145,6 +147,10 @@ class IphoneSource final : public ParsedSource {
     }
 
     bool incomplete() const override { return m_backup && m_backup->incomplete(); }
+
+    // Asked after a read failed: usbmuxd is asked directly, since the
+    // device list learns of an unplug only when its event arrives.
+    bool alive() override { return m_udid.empty() || IphoneTSF_IsAttached(m_udid.c_str()) == 1; }
     PreparationInfo preparation() const override { return m_preparation; }
 
     Count count(Kind kind) override {
@@ -285,6 +291,7 @@ class IphoneSource final : public ParsedSource {
         return m_backup->prepare(context, personalOnly);
     }
 
+    std::string m_udid;     // taken while the phone is there, for alive()
     std::string m_password; // the phone's backup password, wiped once handed on
     bool m_declined;
     std::unique_ptr<Source> m_backup; // the backup the personal kinds are read from

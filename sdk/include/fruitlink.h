@@ -24,6 +24,10 @@ TSF_API int IphoneTSF_Init(void);
 TSF_API int IphoneTSF_UnInit(void);
 /* Number of devices in the list. Reads a counter: no device round trip. */
 TSF_API int IphoneTSF_ConnectDeviceCount(void);
+/* 1 when usbmuxd lists the phone with this udid right now, 0 when not (or
+ * when usbmuxd does not answer): asks usbmuxd, unlike the list, which learns
+ * of an unplug only when its event arrives. */
+TSF_API int IphoneTSF_IsAttached(const char* udid);
 /* *out = the node at index, or NULL. 0. The node is lent to the calling
  * thread: it stays readable, even after its device is detached, until the
  * same thread reads another node (here or with GetiPhoneDeviceListIndex) or

@@ -209,6 +209,21 @@ TEST(LiveIphone, AnUnplugMidBackupIsReportedAsDisconnectedAtOnce) {
     EXPECT_EQ(reasonOf(report, "photos"), "source_gone");
 }
 
+// Pulled out while its files stream: the kind in hand says the phone was
+// disconnected (usbmuxd is asked at once, not the device list, which hears of
+// the unplug only later), not that a read failed.
+TEST(LiveIphone, AnUnplugWhileFilesStreamSaysThePhoneWasDisconnected) {
+    LabSession lab({"--android", "2", "--seed", "27"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_TRUE(lab.startIphone("ios=17.2,count=6,large-mb=8"));
+    ASSERT_TRUE(lab.iphoneCommand("unplug 0 3000000"));
+    ProgramRun run;
+    const QJsonObject report = lab.transfer(
+        {"--from", "iphone:0", "--to", lab.androidPhone(1), "--kinds", "videos"}, &run);
+    EXPECT_EQ(reasonOf(report, "videos"), "source_gone") << run.out.toStdString();
+    EXPECT_EQ(run.exitCode, 1);
+}
+
 // An encrypting phone, a locked one and a full disk end the personal kinds
 // with their own words; media still arrive where the phone gives them.
 TEST(LiveIphone, EncryptionLockAndFullDiskEndThePersonalKindsWithTheirReason) {

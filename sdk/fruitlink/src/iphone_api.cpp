@@ -1,4 +1,5 @@
 // Start-up, the device count and the small exported operations.
+#include "error_category.h"
 #include "mobile_device_access.h"
 #include "state.h"
 #include "trace.h"
@@ -53,6 +54,10 @@ int IphoneTSF_FlushTest(void) { return 0; }
 int IphoneTSF_AddContact(void) { return 0; }
 
 int IphoneTSF_ConnectDeviceCount(void) { return GetiConnected(); }
+
+int IphoneTSF_IsAttached(const char* udid) {
+    return udid && *udid && fruitlink::stillAttached(udid) ? 1 : 0;
+}
 
 int IphoneTSF_GetDeviceInfoIndex(DeviceNode** out, int index) {
     if (out)
