@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -349,13 +350,17 @@ int takeBackup(int index, int flags) {
         return -1;
     }
     BackupExchange exchange(*channel, root, dev->udid());
-    std::atomic<bool> running{true};
-    // The exchange reports the phone's figures; mirror them for the caller.
+    // The exchange reports the phone's figures; mirror them for the caller
+    // every 100 ms, and stop at once when the exchange ends.
+    std::mutex mirrorMu;
+    std::condition_variable mirrorWake;
+    bool running = true;
     std::thread mirror([&] {
-        while (running.load()) {
+        std::unique_lock<std::mutex> hold(mirrorMu);
+        while (running) {
             g_progress = exchange.progress();
             g_bytes = static_cast<int64_t>(exchange.bytesReceived());
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            mirrorWake.wait_for(hold, std::chrono::milliseconds(100));
         }
     });
     plist_t info = infoPlist(dev);
@@ -364,7 +369,11 @@ int takeBackup(int index, int flags) {
     plist_free(info);
     if (!ok)
         exchange.abandon();
-    running = false;
+    {
+        std::lock_guard<std::mutex> hold(mirrorMu);
+        running = false;
+    }
+    mirrorWake.notify_one();
     mirror.join();
     g_progress = exchange.progress();
     g_bytes = static_cast<int64_t>(exchange.bytesReceived());
