@@ -47,5 +47,8 @@ void ReadyScanThread::run() {
         emit debugisOpened(index);
         m_result = AndroidTSF_ReadyTodoing(index);
     }
-    QThread::sleep(1);
+    // A phone that could not be made ready is tried again only after a
+    // pause; a ready one is shown at once.
+    if (m_result != 0)
+        QThread::sleep(1);
 }
