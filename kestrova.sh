@@ -21,6 +21,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libical-dev python3-icalendar python3-cryptography
   adb android-sdk-platform-tools-common usbmuxd fonts-lato tzdata xvfb xauth
   default-jdk-headless junit5 libxerial-sqlite-jdbc-java
+  desktop-file-utils appstream groff-base file
 )
 
 install_packages() {
