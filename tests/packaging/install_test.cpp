@@ -15,9 +15,11 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -115,6 +117,18 @@ TEST_F(Installed, DesktopFilesAndManualPagesAreInTheirPlaces) {
         EXPECT_EQ(icon.size(), QSize(size, size)) << path.toStdString();
         // Drawn, not blank: the middle of the icon is opaque.
         EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255) << path.toStdString();
+    }
+    // The installed tree as the desktop's software centre reads it: the
+    // metainfo's launcher entry and icon found where it says they are.
+    const QString appstream = QStandardPaths::findExecutable("appstreamcli");
+    if (appstream.isEmpty()) {
+        std::printf("appstreamcli not installed: installed tree not validated\n");
+    } else {
+        QProcess validate;
+        validate.setProcessChannelMode(QProcess::MergedChannels);
+        validate.start(appstream, {"validate-tree", "--no-net", "--strict", prefix()});
+        ASSERT_TRUE(validate.waitForFinished(60000));
+        EXPECT_EQ(validate.exitCode(), 0) << validate.readAll().toStdString();
     }
     for (const QString page : {"kestrova", "kestrova-transfer", "kestrova-backup"})
         EXPECT_TRUE(QFileInfo::exists(share + "/man/man1/" + page + ".1.gz")) << page.toStdString();
