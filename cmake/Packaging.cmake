@@ -31,7 +31,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/kestrova/kestrova)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${KESTROVA_INSTALL_PROGRAM_DIR})
+# Relative to the package's staging root, where dpkg-shlibdeps runs.
+string(REGEX REPLACE "^/" "" _kestrova_staged_prefix "${CPACK_PACKAGING_INSTALL_PREFIX}")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${_kestrova_staged_prefix}/${KESTROVA_INSTALL_PROGRAM_DIR})
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "adb, usbmuxd, android-sdk-platform-tools-common, fonts-lato")
 # The Help and About pages open in the desktop's browser.
