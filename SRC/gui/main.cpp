@@ -1,5 +1,6 @@
 #include "appglobals.h"
 #include "kestrovaMainWidget.h"
+#include "kestrova_version.h"
 #include "misc.h"
 #include "program_folder.h"
 #include "screenshottour.h"
@@ -14,7 +15,7 @@
 int main(int argc, char** argv) {
     auto* app = new QApplication(argc, argv);
     // Lets the desktop match the window to its launcher entry and icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kestrova.Kestrova"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(KESTROVA_APP_ID));
     // The program's folder: bin/ in the build, <libdir>/kestrova once installed.
     const QString programFolder =
         QDir::cleanPath(QString::fromStdString(kestrova::programFolder()));
