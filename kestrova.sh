@@ -6,6 +6,7 @@
 #   ./kestrova.sh test     install what is missing, build, and run the whole test suite
 #   ./kestrova.sh build    install what is missing and build only
 #   ./kestrova.sh agent    build the phone agent's package (needs ANDROID_HOME; CI does not run it)
+#   ./kestrova.sh package  build, then the Debian package build/package/kestrova_<version>_<arch>.deb
 #
 # Options for build and test: --asan (AddressSanitizer + UBSan, in build-asan/),
 # --tsan (ThreadSanitizer, in build-tsan/). Extra arguments after "--" go to ctest
@@ -21,6 +22,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libical-dev python3-icalendar python3-cryptography
   adb android-sdk-platform-tools-common usbmuxd fonts-lato tzdata xvfb xauth
   default-jdk-headless junit5 libxerial-sqlite-jdbc-java
+  desktop-file-utils appstream groff-base file
 )
 
 install_packages() {
@@ -151,8 +153,12 @@ case "$cmd" in
     build
     agent/package.sh "$BUILD_DIR/bin"
     ;;
+  package)
+    build
+    (cd "$BUILD_DIR" && cpack -G DEB --config CPackConfig.cmake)
+    ;;
   *)
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

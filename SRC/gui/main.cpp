@@ -1,20 +1,28 @@
 #include "appglobals.h"
 #include "kestrovaMainWidget.h"
+#include "kestrova_version.h"
 #include "misc.h"
+#include "program_folder.h"
 #include "screenshottour.h"
 #include "startup.h"
 
 #include <QApplication>
+#include <QDir>
 #include <cstdio>
 
 // The pictures in ":/images/" are registered before main() runs, by the
 // resource file compiled into the program.
 int main(int argc, char** argv) {
     auto* app = new QApplication(argc, argv);
-    const QString pluginPath = restrictLibraryPaths(QCoreApplication::applicationDirPath());
+    // Lets the desktop match the window to its launcher entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KESTROVA_APP_ID));
+    // The program's folder: bin/ in the build, <libdir>/kestrova once installed.
+    const QString programFolder =
+        QDir::cleanPath(QString::fromStdString(kestrova::programFolder()));
+    const QString pluginPath = restrictLibraryPaths(programFolder);
     setLocaleLang();
     loadApplicationFonts(pluginPath);
-    g_apllication_path = QCoreApplication::applicationDirPath();
+    g_apllication_path = programFolder;
 
     auto* window = new KestrovaMainWidget();
     window->show();

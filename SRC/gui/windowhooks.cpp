@@ -1,8 +1,8 @@
 #include "windowhooks.h"
 
 #include "appglobals.h"
+#include "program_folder.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -51,7 +51,7 @@ void setModalRunner(std::function<int(QDialog*)> runner) { modalRunner() = std::
 QUrl documentUrl(const QString& name) {
     QString folder = g_apllication_path;
     if (folder.isEmpty())
-        folder = QCoreApplication::applicationDirPath();
+        folder = QString::fromStdString(kestrova::programFolder());
     return QUrl::fromLocalFile(QDir(folder).filePath(QStringLiteral("docs/") + name));
 }
 

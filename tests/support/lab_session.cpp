@@ -13,7 +13,11 @@
 
 namespace {
 
-QString binPath(const QString& program) { return QStringLiteral(KESTROVA_BIN_DIR "/") + program; }
+// A program of the build's bin folder, or one elsewhere by its absolute path
+// (an installed copy).
+QString binPath(const QString& program) {
+    return program.startsWith('/') ? program : QStringLiteral(KESTROVA_BIN_DIR "/") + program;
+}
 
 ProgramRun runProgram(const QString& program, const QStringList& arguments,
                       const QProcessEnvironment& env, int timeoutMs) {

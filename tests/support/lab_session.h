@@ -62,7 +62,8 @@ class LabSession {
     // environment.
     void applyToProcess() const;
 
-    // Runs a program of the build's bin folder with the lab's environment.
+    // Runs a program of the build's bin folder (or the one an absolute path
+    // names) with the lab's environment.
     ProgramRun run(const QString& program, const QStringList& arguments,
                    int timeoutMs = 300000) const;
     // kestrova-lab SUBCOMMAND --dir DIR ARGS...

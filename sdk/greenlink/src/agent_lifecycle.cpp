@@ -95,7 +95,7 @@ std::string agentPackagePath(int deviceindex) {
     std::string besideTools = toolFolder() + name;
     if (fileExists(besideTools))
         return besideTools;
-    return executableFolder() + name;
+    return programFolder() + name;
 }
 
 int StopOursAndroidServices(int deviceindex) {

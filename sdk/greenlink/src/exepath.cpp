@@ -1,5 +1,6 @@
 // Where the running executable and its tools live.
 #include "greenlink_runner.h"
+#include "program_folder.h"
 #include "runner.h"
 
 #include <climits>
@@ -9,21 +10,9 @@
 
 namespace greenlink {
 
-std::string executableFolder() {
-    char path[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return {};
-    std::string text(path, static_cast<size_t>(n));
-    // Cut just after the last "/", looking no further left than index 1.
-    for (size_t i = text.size() - 1; i >= 1; --i) {
-        if (text[i] == '/') {
-            text.resize(i + 1);
-            break;
-        }
-    }
-    return text;
-}
+std::string executableFolder() { return kestrova::executableFolder(); }
+
+std::string programFolder() { return kestrova::programFolder(); }
 
 std::string toolFolder() {
     // KESTROVA_TOOL_DIR lets tests and the lab supply their own adb and getusb.
@@ -39,8 +28,8 @@ std::string toolFolder() {
             folder += '/';
         return folder;
     }
-    const std::string exe = executableFolder();
-    return exe.empty() ? std::string() : exe + "root/";
+    const std::string program = programFolder();
+    return program.empty() ? std::string() : program + "root/";
 }
 
 } // namespace greenlink

@@ -238,7 +238,7 @@ RunResult runProgram(const std::string& program, const std::string& argv0,
     argv.push_back(nullptr);
 
     SpawnSetup setup;
-    setup.prepare(captureFd, options.captureStderr, executableFolder());
+    setup.prepare(captureFd, options.captureStderr, programFolder());
     pid_t pid = 0;
     // Registered before the child exists, so an abort cannot miss it.
     std::unique_lock<std::mutex> lock(st_runningLock);

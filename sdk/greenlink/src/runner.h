@@ -44,12 +44,16 @@ struct RunOptions {
     std::chrono::steady_clock::time_point deadline{};
 };
 
-// Folder holding adb and getusb, with a trailing "/": the executable's folder
+// Folder holding adb and getusb, with a trailing "/": the program's folder
 // + "root/", or $KESTROVA_TOOL_DIR/ when that variable is set (tests and the lab).
 std::string toolFolder();
 
 // The running executable's folder with a trailing "/" ("" if unknown).
 std::string executableFolder();
+
+// The program's own folder with a trailing "/": the executable's folder in
+// the build, <prefix>/<libdir>/kestrova/ once installed (program_folder.h).
+std::string programFolder();
 
 // Runs `program` (a path) with `args` as argv[1..]; argv[0] is `argv0` when
 // given, else the program path. Each element is passed exactly as it is.
