@@ -192,10 +192,11 @@ TEST(MainWindowKeyboard, EveryFocusableControlHasAnAccessibleName) {
             ASSERT_NE(iface, nullptr) << w->objectName().toStdString();
             EXPECT_FALSE(iface->text(QAccessible::Name).trimmed().isEmpty())
                 << w->metaObject()->className() << " " << w->objectName().toStdString();
-            if (qobject_cast<MyPushButton*>(w))
+            if (qobject_cast<MyPushButton*>(w)) {
                 EXPECT_TRUE(iface->role() == QAccessible::Button ||
                             iface->role() == QAccessible::CheckBox)
                     << w->objectName().toStdString();
+            }
             ++checked;
         }
     }
