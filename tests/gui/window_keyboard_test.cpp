@@ -89,6 +89,7 @@ QList<QWidget*> focusable(QWidget* root) {
 } // namespace
 
 TEST(MainWindowKeyboard, WholeCopyInGermanWithKeysAlone) {
+    guitest::app(); // its start-up installs the system's language: German after it
     German german;
     ASSERT_TRUE(german.installed);
     LabWindow t({"--android", "2", "--seed", "31"}, "keyboard-german");
@@ -157,8 +158,12 @@ TEST(MainWindowKeyboard, WholeCopyInGermanWithKeysAlone) {
     t.shot("3-progress", progress);
 
     // Esc asks first, and "no" leaves the copy running in its window.
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : progress,
-                    Qt::Key_Escape);
+    ASSERT_TRUE(guitest::waitFor(
+        [&] {
+            return QApplication::focusWidget() && QApplication::focusWidget()->window() == progress;
+        },
+        5000));
+    press(Qt::Key_Escape);
     EXPECT_EQ(questions, 1);
     EXPECT_TRUE(progress->isVisible());
     EXPECT_FALSE(window->job()->stopRequested());
