@@ -21,10 +21,10 @@ QRect fitScreenTo(QWidget* window, const QSize& size) {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return QRect(QPoint(0, 0), size);
-    // The offscreen platform's made-up 800 x 600 screen is seen by nobody
-    // (tests and screenshots use it): it is left alone unless configured.
-    const bool madeUp = QGuiApplication::platformName() == QLatin1String("offscreen") &&
-                        screen->geometry() == QRect(0, 0, 800, 600);
+    // The offscreen platform's made-up screen (it has no name) is seen by
+    // nobody: tests and screenshots use it. A configured one is fitted.
+    const bool madeUp =
+        QGuiApplication::platformName() == QLatin1String("offscreen") && screen->name().isEmpty();
     const qreal scale = madeUp ? 1.0 : fitScale(size, screen->availableGeometry().size());
     if (scale < 1.0) {
         // Qt has no scale per window in its public interface; the factor of

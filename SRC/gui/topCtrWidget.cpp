@@ -67,8 +67,8 @@ void topCtrlWidget::setGeometry(int x, int y, int w, int h) {
 
 void topCtrlWidget::topCtrlWidgetLayout() {
     const int w = width();
-    m_name->setGeometry(64, 10, 92, 32);
-    m_tagline->setGeometry(162, 12, 400, 30);
+    m_name->setGeometry(64, 10, 100, 32);
+    m_tagline->setGeometry(168, 12, 400, 30);
     m_version->setGeometry(w - 58, 0, 60, 35);
     // Wide enough for the word in other languages ("Hilfe", "Aide").
     m_helpButton->setGeometry(w - 150, 13, 84, 26);
