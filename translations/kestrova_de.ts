@@ -463,7 +463,7 @@ per USB an</translation>
         <source>The backup &quot;%1&quot; is encrypted.
 Enter the password that was set for it:</source>
         <translation>Das Backup „%1“ ist verschlüsselt.
-Geben Sie das Passwort ein, das dafür festgelegt wurde:</translation>
+Geben Sie das Passwort dafür ein:</translation>
     </message>
     <message>
         <source>Backup password</source>

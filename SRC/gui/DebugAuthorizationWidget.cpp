@@ -50,6 +50,11 @@ void DebugAuthorizationWidget::setGeometry(int x, int y, int w, int h) {
     m_nextButton->setGeometry((w - 150) / 2 + 20, 450, 150, 39);
 }
 
+void DebugAuthorizationWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_nextButton->setFocus(Qt::OtherFocusReason);
+}
+
 void DebugAuthorizationWidget::slots_okNextButton() {
     m_dismissed = true;
     hide();

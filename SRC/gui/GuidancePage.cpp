@@ -80,6 +80,11 @@ void GuidancePage::setGeometry(int x, int y, int w, int h) {
     m_retry->setGeometry((w - 150) / 2 + 20, kCardHeight + 14, 150, 39);
 }
 
+void GuidancePage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_retry->setFocus(Qt::OtherFocusReason);
+}
+
 void GuidancePage::slots_retry() {
     m_dismissed = true;
     hide();

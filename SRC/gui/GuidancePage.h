@@ -29,6 +29,10 @@ class GuidancePage : public QWidget {
   public slots:
     void slots_retry();
 
+  protected:
+    // The page covers the panes: the keyboard starts on its Retry.
+    void showEvent(QShowEvent* event) override;
+
   private:
     QWidget* m_card;
     QLabel* m_title;

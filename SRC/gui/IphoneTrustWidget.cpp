@@ -47,6 +47,11 @@ void IphoneTrustWidget::setGeometry(int x, int y, int w, int h) {
     m_retryButton->setGeometry((w - 150) / 2 + 20, 450, 150, 39);
 }
 
+void IphoneTrustWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_retryButton->setFocus(Qt::OtherFocusReason);
+}
+
 void IphoneTrustWidget::setReason(const QString& text) { m_reason->setText(text); }
 
 void IphoneTrustWidget::slots_retryButton() {

@@ -59,6 +59,11 @@ void OpenUsbDebugWidget::setGeometry(int x, int y, int w, int h) {
     m_nextButton->setGeometry(w / 2 + 100, 445, 180, 40);
 }
 
+void OpenUsbDebugWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_nextButton->setFocus(Qt::OtherFocusReason);
+}
+
 void OpenUsbDebugWidget::slots_debugNotFoundButton() {
     windowhooks::openUrl(windowhooks::documentUrl(QStringLiteral("usb-debugging.html")));
 }
