@@ -16,7 +16,8 @@ cd "$(dirname "$0")"
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-svg-dev libgl-dev libglx-dev
+  qt6-base-dev qt6-base-private-dev qt6-svg-dev libgl-dev libglx-dev
+  qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
   libimobiledevice-dev libplist-dev libusbmuxd-dev libssl-dev
   libarchive-dev libusb-1.0-0-dev libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libical-dev python3-icalendar python3-cryptography

@@ -1,5 +1,7 @@
 #include "TransferOutcome.h"
 
+#include <QCoreApplication>
+
 #include <cstring>
 
 namespace kestrova {
@@ -18,54 +20,56 @@ std::string fitFileName(const std::string& name) {
     return name.substr(0, keep) + extension;
 }
 
+// The words are in English; localisedReason() gives them in the user's language.
 const char* reasonText(Reason reason) {
     switch (reason) {
     case Reason::None:
         return "";
     case Reason::SmsPromptNotAccepted:
-        return "not accepted on the phone";
+        return QT_TRANSLATE_NOOP("Reason", "not accepted on the phone");
     case Reason::BackupEncrypted:
-        return "backup is encrypted (password needed)";
+        return QT_TRANSLATE_NOOP("Reason", "backup is encrypted (password needed)");
     case Reason::RelayRefused:
-        return "the iPhone does not give out this data";
+        return QT_TRANSLATE_NOOP("Reason", "the iPhone does not give out this data");
     case Reason::SourceGone:
-        return "source phone disconnected";
+        return QT_TRANSLATE_NOOP("Reason", "source phone disconnected");
     case Reason::DestinationGone:
-        return "destination phone disconnected";
+        return QT_TRANSLATE_NOOP("Reason", "destination phone disconnected");
     case Reason::FileMissing:
-        return "file missing";
+        return QT_TRANSLATE_NOOP("Reason", "file missing");
     case Reason::ReadFailed:
-        return "could not be read";
+        return QT_TRANSLATE_NOOP("Reason", "could not be read");
     case Reason::WriteFailed:
-        return "refused by the destination";
+        return QT_TRANSLATE_NOOP("Reason", "refused by the destination");
     case Reason::NotTransferable:
-        return "incomplete records";
+        return QT_TRANSLATE_NOOP("Reason", "incomplete records");
     case Reason::NotSupported:
-        return "not supported by the source";
+        return QT_TRANSLATE_NOOP("Reason", "not supported by the source");
     case Reason::Cancelled:
-        return "cancelled";
+        return QT_TRANSLATE_NOOP("Reason", "cancelled");
     case Reason::SourceUnavailable:
-        return "source not available";
+        return QT_TRANSLATE_NOOP("Reason", "source not available");
     case Reason::UnsafeFile:
-        return "not a plain file of the backup";
+        return QT_TRANSLATE_NOOP("Reason", "not a plain file of the backup");
     case Reason::BackupIncomplete:
-        return "the backup was not finished";
+        return QT_TRANSLATE_NOOP("Reason", "the backup was not finished");
     case Reason::DestinationUnavailable:
-        return "destination not available";
+        return QT_TRANSLATE_NOOP("Reason", "destination not available");
     case Reason::NotTrusted:
-        return "unlock the iPhone and tap Trust";
+        return QT_TRANSLATE_NOOP("Reason", "unlock the iPhone and tap Trust");
     case Reason::PhoneBusy:
-        return "the phone is in use by another copy";
+        return QT_TRANSLATE_NOOP("Reason", "the phone is in use by another copy");
     case Reason::BackupEncryptionOn:
-        return "backup encryption is on (password needed)";
+        return QT_TRANSLATE_NOOP("Reason", "backup encryption is on (password needed)");
     case Reason::NoSpace:
-        return "not enough free space on this computer for the iPhone's backup";
+        return QT_TRANSLATE_NOOP("Reason",
+                                 "not enough free space on this computer for the iPhone's backup");
     case Reason::DestinationUnreadable:
-        return "what the destination holds could not be read";
+        return QT_TRANSLATE_NOOP("Reason", "what the destination holds could not be read");
     case Reason::WrongPassword:
-        return "wrong backup password";
+        return QT_TRANSLATE_NOOP("Reason", "wrong backup password");
     case Reason::NoPassword:
-        return "no password given";
+        return QT_TRANSLATE_NOOP("Reason", "no password given");
     }
     return "";
 }
@@ -200,64 +204,108 @@ Outcome evaluate(const KindCounters& c, bool selected) {
 
 namespace {
 
-// ", 30 already there" when anything was.
-std::string alreadyText(const KindCounters& c) {
-    return c.already.load() > 0 ? ", " + std::to_string(c.already.load()) + " already there" : "";
-}
+// One text of the outcome, in English (the driver's report) or in the
+// user's language (the windows).
+class Words {
+  public:
+    explicit Words(bool localised) : m_localised(localised) {}
+    QString operator()(const char* context, const char* english) const {
+        return m_localised ? QCoreApplication::translate(context, english)
+                           : QString::fromUtf8(english);
+    }
 
-std::string shortenedText(const KindCounters& c) {
-    if (c.renamed.load() <= 0)
-        return "";
-    return " (" + std::to_string(c.renamed.load()) +
-           " names too long for the phone were shortened)";
+  private:
+    bool m_localised;
+};
+
+QString describeText(const KindCounters& c, bool selected, const Words& words) {
+    const Outcome outcome = evaluate(c, selected);
+    const QString why = words("Reason", reasonText(c.firstReason()));
+    const qint64 offered = c.offered.load() < 0 ? 0 : c.offered.load();
+    const qint64 copied = c.copied.load();
+    const qint64 already = c.already.load();
+    const QString withWhy = why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why);
+    // ", 30 already there" when anything was.
+    const QString alreadyText =
+        already > 0
+            ? words("Outcome", QT_TRANSLATE_NOOP("Outcome", ", %1 already there")).arg(already)
+            : QString();
+    const QString shortened =
+        c.renamed.load() > 0
+            ? words("Outcome", QT_TRANSLATE_NOOP(
+                                   "Outcome", " (%1 names too long for the phone were shortened)"))
+                  .arg(c.renamed.load())
+            : QString();
+    // Neither copied nor already there: failed, skipped or cut short.
+    const qint64 missing = c.offered.load() - copied - already;
+    const auto failedOf = [&] {
+        return words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Failed: %1 of %2"))
+                   .arg(missing)
+                   .arg(offered) +
+               withWhy;
+    };
+    switch (outcome) {
+    case Outcome::NotSelected:
+        return QString();
+    case Outcome::Waiting:
+        return words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Waiting"));
+    case Outcome::Running:
+        return words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Copying"));
+    case Outcome::Success:
+        if (c.dryRun.load())
+            return words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Dry run: %1 to copy"))
+                       .arg(c.planned.load()) +
+                   alreadyText;
+        if (already > 0)
+            return words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Success: %1 copied"))
+                       .arg(copied) +
+                   alreadyText + shortened;
+        return words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Success")) + shortened;
+    case Outcome::Skipped:
+        return why.isEmpty()
+                   ? words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Skipped: %1 of %2"))
+                         .arg(c.skipped.load())
+                         .arg(offered)
+                   : words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Skipped: %1")).arg(why);
+    case Outcome::Failed:
+        if (c.offered.load() <= 0)
+            return words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Failed: %1"))
+                .arg(why.isEmpty()
+                         ? words("Outcome", QT_TRANSLATE_NOOP("Outcome", "could not be read"))
+                         : why);
+        return failedOf();
+    case Outcome::Partial:
+        // All that the source listed arrived, but the source itself is short.
+        if (c.failed.load() == 0 && c.skipped.load() == 0 && copied + already >= c.offered.load())
+            return words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Copied %1 of %2"))
+                       .arg(copied)
+                       .arg(offered) +
+                   withWhy + alreadyText;
+        return failedOf() + alreadyText;
+    case Outcome::Cancelled:
+        // A kind the cancel reached before it had counted anything never began.
+        if (c.offered.load() < 0)
+            return words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Cancelled before it started"));
+        return words("Outcome", QT_TRANSLATE_NOOP("Outcome", "Cancelled: %1 of %2 copied"))
+                   .arg(copied)
+                   .arg(offered) +
+               alreadyText;
+    }
+    return QString();
 }
 
 } // namespace
 
 std::string describe(const KindCounters& c, bool selected) {
-    const Outcome outcome = evaluate(c, selected);
-    const std::string why = reasonText(c.firstReason());
-    const std::string offered = std::to_string(c.offered.load() < 0 ? 0 : c.offered.load());
-    const std::string withWhy = why.empty() ? "" : " (" + why + ")";
-    // Neither copied nor already there: failed, skipped or cut short.
-    const std::string missing =
-        std::to_string(c.offered.load() - c.copied.load() - c.already.load());
-    switch (outcome) {
-    case Outcome::NotSelected:
-        return "";
-    case Outcome::Waiting:
-        return "Waiting";
-    case Outcome::Running:
-        return "Copying";
-    case Outcome::Success:
-        if (c.dryRun.load())
-            return "Dry run: " + std::to_string(c.planned.load()) + " to copy" + alreadyText(c);
-        if (c.already.load() > 0)
-            return "Success: " + std::to_string(c.copied.load()) + " copied" + alreadyText(c) +
-                   shortenedText(c);
-        return "Success" + shortenedText(c);
-    case Outcome::Skipped:
-        return why.empty() ? "Skipped: " + std::to_string(c.skipped.load()) + " of " + offered
-                           : "Skipped: " + why;
-    case Outcome::Failed:
-        if (c.offered.load() <= 0)
-            return "Failed: " + (why.empty() ? std::string("could not be read") : why);
-        return "Failed: " + missing + " of " + offered + withWhy;
-    case Outcome::Partial:
-        // All that the source listed arrived, but the source itself is short.
-        if (c.failed.load() == 0 && c.skipped.load() == 0 &&
-            c.copied.load() + c.already.load() >= c.offered.load())
-            return "Copied " + std::to_string(c.copied.load()) + " of " + offered + withWhy +
-                   alreadyText(c);
-        return "Failed: " + missing + " of " + offered + withWhy + alreadyText(c);
-    case Outcome::Cancelled:
-        // A kind the cancel reached before it had counted anything never began.
-        if (c.offered.load() < 0)
-            return "Cancelled before it started";
-        return "Cancelled: " + std::to_string(c.copied.load()) + " of " + offered + " copied" +
-               alreadyText(c);
-    }
-    return "";
+    return describeText(c, selected, Words(false)).toStdString();
+}
+
+QString localisedDescribe(const KindCounters& c, bool selected) {
+    return describeText(c, selected, Words(true));
+}
+
+QString localisedReason(Reason reason) {
+    return QCoreApplication::translate("Reason", reasonText(reason));
 }
 
 } // namespace kestrova

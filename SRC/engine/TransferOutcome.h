@@ -11,6 +11,8 @@
 
 #include "kind.h"
 
+#include <QString>
+
 namespace kestrova {
 
 // Why records or files of a kind did not arrive. The first reason recorded
@@ -93,6 +95,12 @@ Outcome evaluate(const KindCounters& counters, bool selected);
 // "Failed: 3 of 120 (phone disconnected)", "Skipped: not accepted on the
 // phone", "Cancelled: 40 of 120 copied"; a dry run: "Dry run: 120 to copy,
 // 30 already there".
+// Always English: the driver's report is read by programs.
 std::string describe(const KindCounters& counters, bool selected);
+
+// The same line, and a reason's words, in the language of the translation
+// the program installed (English without one), for the windows.
+QString localisedDescribe(const KindCounters& counters, bool selected);
+QString localisedReason(Reason reason);
 
 } // namespace kestrova

@@ -1,12 +1,22 @@
 #include "job_request.h"
 
+#include <QCoreApplication>
+
 #include <cstring>
 
 namespace kestrova {
 
+namespace {
+int percentOf(int permille) { return permille < 0 ? 0 : permille > 1000 ? 100 : permille / 10; }
+} // namespace
+
 std::string preparingText(int permille) {
-    const int percent = permille < 0 ? 0 : permille > 1000 ? 100 : permille / 10;
-    return "Reading the iPhone: " + std::to_string(percent) + "%";
+    return "Reading the iPhone: " + std::to_string(percentOf(permille)) + "%";
+}
+
+QString localisedPreparingText(int permille) {
+    return QCoreApplication::translate("Outcome", "Reading the iPhone: %1%")
+        .arg(percentOf(permille));
 }
 
 void JobProgress::reset() {
@@ -28,7 +38,7 @@ void JobProgress::reset() {
 const char* stageText(Stage stage) {
     switch (stage) {
     case Stage::UnlockingBackup:
-        return "Unlocking the backup...";
+        return QT_TRANSLATE_NOOP("Outcome", "Unlocking the backup...");
     case Stage::None:
         break;
     }

@@ -32,6 +32,8 @@ namespace kestrova {
 
 // The words for a preparation step at permille: "Reading the iPhone: 43%".
 std::string preparingText(int permille);
+// The same in the user's language, for the windows.
+QString localisedPreparingText(int permille);
 // What the job is doing before its first kind, for whoever shows progress.
 enum class Stage : int32_t {
     None = 0,

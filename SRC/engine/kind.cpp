@@ -1,17 +1,20 @@
 #include "kind.h"
 
+#include <QtGlobal>
+
 namespace kestrova {
 
 namespace {
+// The labels are translated where they are shown, in the context "Kind".
 constexpr KindInfo kKinds[kKindCount] = {
-    {Kind::Contacts, "contacts", "Contacts", KindFamily::Personal},
-    {Kind::Sms, "sms", "SMS", KindFamily::Personal},
-    {Kind::CallLogs, "calllogs", "Call Logs", KindFamily::Personal},
-    {Kind::Calendar, "calendar", "Calendar", KindFamily::Personal},
-    {Kind::Photos, "photos", "Photos", KindFamily::Media},
-    {Kind::Videos, "videos", "Videos", KindFamily::Media},
-    {Kind::Music, "music", "Musics", KindFamily::Media},
-    {Kind::Apps, "apps", "Apps", KindFamily::Apps},
+    {Kind::Contacts, "contacts", QT_TRANSLATE_NOOP("Kind", "Contacts"), KindFamily::Personal},
+    {Kind::Sms, "sms", QT_TRANSLATE_NOOP("Kind", "SMS"), KindFamily::Personal},
+    {Kind::CallLogs, "calllogs", QT_TRANSLATE_NOOP("Kind", "Call Logs"), KindFamily::Personal},
+    {Kind::Calendar, "calendar", QT_TRANSLATE_NOOP("Kind", "Calendar"), KindFamily::Personal},
+    {Kind::Photos, "photos", QT_TRANSLATE_NOOP("Kind", "Photos"), KindFamily::Media},
+    {Kind::Videos, "videos", QT_TRANSLATE_NOOP("Kind", "Videos"), KindFamily::Media},
+    {Kind::Music, "music", QT_TRANSLATE_NOOP("Kind", "Musics"), KindFamily::Media},
+    {Kind::Apps, "apps", QT_TRANSLATE_NOOP("Kind", "Apps"), KindFamily::Apps},
 };
 } // namespace
 

@@ -17,6 +17,10 @@ class DebugAuthorizationWidget : public QWidget {
   public slots:
     void slots_okNextButton();
 
+  protected:
+    // The page covers the panes: the keyboard starts on its Retry.
+    void showEvent(QShowEvent* event) override;
+
   private:
     MyPushButton* m_nextButton;
 };

@@ -58,7 +58,7 @@ GuidancePage::GuidancePage(const QString& name, const QString& title, const QStr
     }
     m_retry = new MyPushButton(this);
     m_retry->setObjectName(name + QStringLiteral("Retry"));
-    m_retry->setAccessibleName(tr("Retry"));
+    m_retry->setCaption(tr("Retry"), spritemap::Tone::Primary, 15, QStringLiteral("retry"));
     m_retry->setSprite(skinPicture(QStringLiteral(":/images/retry.png")));
     const spritemap::Strip& s = spritemap::kRetry;
     m_retry->setLookRects(s.look(0), s.look(1), s.look(2), s.look(3));
@@ -78,6 +78,11 @@ void GuidancePage::setGeometry(int x, int y, int w, int h) {
         y0 += 86;
     }
     m_retry->setGeometry((w - 150) / 2 + 20, kCardHeight + 14, 150, 39);
+}
+
+void GuidancePage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_retry->setFocus(Qt::OtherFocusReason);
 }
 
 void GuidancePage::slots_retry() {
@@ -100,3 +105,43 @@ GuidancePage* makeUsbPermissionPage(QWidget* parent) {
           GuidancePage::tr("Unplug the cable, plug it back in, then press Retry below.")}},
         parent);
 }
+
+namespace guidance {
+
+QLabel* addText(QWidget* page, const QRect& where, const QString& text, const QString& style,
+                Qt::Alignment alignment) {
+    auto* label = new QLabel(text, page);
+    label->setGeometry(where);
+    label->setAlignment(alignment);
+    label->setWordWrap(true);
+    label->setStyleSheet(
+        QStringLiteral("QLabel { font-family: Lato; background: transparent; %1 }").arg(style));
+    return label;
+}
+
+void addPageTexts(QWidget* page, const QString& title, const QString& intro,
+                  const std::vector<GuidancePage::Step>& steps) {
+    const QString ink = QStringLiteral("color: #1d3b57;");
+    QLabel* heading = addText(page, QRect(48, 36, 590, 40), title,
+                              ink + QStringLiteral(" font-size: 26px; font-weight: bold;"),
+                              Qt::AlignLeft | Qt::AlignVCenter);
+    heading->setObjectName(page->objectName() + QStringLiteral("Title"));
+    addText(page, QRect(48, 80, 560, 62), intro,
+            QStringLiteral("color: #4a6075; font-size: 15px;"));
+    int y = 150;
+    int n = 1;
+    for (const GuidancePage::Step& step : steps) {
+        addText(page, QRect(48, y, 34, 34), QString::number(n++),
+                QStringLiteral("color: #2a78c2; background: #e6f0fa; border-radius: 17px; "
+                               "font-size: 16px; font-weight: bold;"),
+                Qt::AlignCenter);
+        addText(page, QRect(100, y - 2, 540, 24), step.heading,
+                ink + QStringLiteral(" font-size: 17px; font-weight: bold;"),
+                Qt::AlignLeft | Qt::AlignVCenter);
+        addText(page, QRect(100, y + 24, 540, 56), step.detail,
+                QStringLiteral("color: #4a6075; font-size: 14px;"));
+        y += 88;
+    }
+}
+
+} // namespace guidance

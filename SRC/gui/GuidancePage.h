@@ -29,6 +29,10 @@ class GuidancePage : public QWidget {
   public slots:
     void slots_retry();
 
+  protected:
+    // The page covers the panes: the keyboard starts on its Retry.
+    void showEvent(QShowEvent* event) override;
+
   private:
     QWidget* m_card;
     QLabel* m_title;
@@ -39,3 +43,18 @@ class GuidancePage : public QWidget {
 
 // "No permissions": adb sees the phone, but this computer may not open it.
 GuidancePage* makeUsbPermissionPage(QWidget* parent);
+
+// The words of the pictured guidance pages (929 x 490, a drawn card with a
+// phone on its right), laid over the picture as live text.
+namespace guidance {
+
+// A label at where, in the page's pixels; style is its style sheet.
+QLabel* addText(QWidget* page, const QRect& where, const QString& text, const QString& style,
+                Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop);
+
+// The card's title, explanation and numbered steps, where the picture
+// leaves room for them (left of the phone).
+void addPageTexts(QWidget* page, const QString& title, const QString& intro,
+                  const std::vector<GuidancePage::Step>& steps);
+
+} // namespace guidance

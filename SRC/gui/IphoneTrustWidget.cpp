@@ -28,10 +28,12 @@ IphoneTrustWidget::IphoneTrustWidget(QWidget* parent) : QWidget(parent) {
                             "3. Keep the cable plugged in, then press Retry."),
                          this);
     m_steps->setObjectName(QStringLiteral("iphoneTrustSteps"));
+    m_steps->setWordWrap(true);
     m_steps->setStyleSheet(QStringLiteral("font-size: 16px; color: #3b4754;"));
     m_retryButton = new MyPushButton(this);
     m_retryButton->setObjectName(QStringLiteral("iphoneTrustRetry"));
     m_retryButton->setSprite(skinPicture(QStringLiteral(":/images/retry.png")));
+    m_retryButton->setCaption(tr("Retry"), spritemap::Tone::Primary, 15, QStringLiteral("retry"));
     const spritemap::Strip& s = spritemap::kRetry;
     m_retryButton->setLookRects(s.look(0), s.look(1), s.look(2), s.look(3));
     connect(m_retryButton, &MyPushButton::clicked, this, &IphoneTrustWidget::slots_retryButton);
@@ -43,6 +45,11 @@ void IphoneTrustWidget::setGeometry(int x, int y, int w, int h) {
     m_reason->setGeometry(0, 140, w, 24);
     m_steps->setGeometry(w / 2 - 300, 200, 600, 120);
     m_retryButton->setGeometry((w - 150) / 2 + 20, 450, 150, 39);
+}
+
+void IphoneTrustWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_retryButton->setFocus(Qt::OtherFocusReason);
 }
 
 void IphoneTrustWidget::setReason(const QString& text) { m_reason->setText(text); }

@@ -23,6 +23,10 @@ class IphoneTrustWidget : public QWidget {
   public slots:
     void slots_retryButton();
 
+  protected:
+    // The page covers the panes: the keyboard starts on its Retry.
+    void showEvent(QShowEvent* event) override;
+
   private:
     QLabel* m_title;
     QLabel* m_reason;

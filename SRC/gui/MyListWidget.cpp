@@ -1,10 +1,16 @@
 #include "MyListWidget.h"
 
+#include "spritemap.h"
+
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
+
+#include <algorithm>
 
 namespace {
 
@@ -32,6 +38,8 @@ MyListWidgetItem::MyListWidgetItem(QWidget* parent) : QWidget(parent) {
     m_checkBox = new QCheckBox(this);
     m_checkBox->setStyleSheet(QLatin1String(kCheckStyle));
     m_checkBox->setGeometry(0, 5, 15, 15);
+    // The list is one stop of the Tab key; its arrows move the choice.
+    m_checkBox->setFocusPolicy(Qt::NoFocus);
     m_title = new QLabel(this);
     m_title->setStyleSheet(QStringLiteral("QLabel { color: #203e57;font: 16px;}"));
     m_subtitle = new QLabel(this);
@@ -50,6 +58,8 @@ void MyListWidgetItem::setValues(const QString& title, const QString& subtitle,
     m_title->setText(title);
     m_subtitle->setText(subtitle);
     m_data = data;
+    m_checkBox->setAccessibleName(subtitle.isEmpty() ? title
+                                                     : title + QStringLiteral(", ") + subtitle);
 }
 
 QString MyListWidgetItem::title() const { return m_title->text(); }
@@ -66,11 +76,14 @@ MyListWidget::MyListWidget(QWidget* parent) : QWidget(parent) {
     m_inner->setObjectName(QStringLiteral("backupListInner"));
     m_inner->setStyleSheet(QStringLiteral("#backupListInner{background:white;}"));
     m_scroll->setWidget(m_inner);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void MyListWidget::setGeometry(int x, int y, int w, int h) {
     QWidget::setGeometry(x, y, w, h);
-    m_scroll->setGeometry(0, 0, w, h);
+    // Two pixels all round for the focus ring.
+    m_scroll->setGeometry(2, 2, w - 4, h - 4);
     flushItemListShow();
 }
 
@@ -134,4 +147,45 @@ void MyListWidget::ItemlistStateChange(MyListWidgetItem* item) {
         }
     }
     emit ItemlistChange();
+}
+
+void MyListWidget::keyPressEvent(QKeyEvent* event) {
+    const int step = event->key() == Qt::Key_Down ? 1 : event->key() == Qt::Key_Up ? -1 : 0;
+    if (step == 0) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    QList<MyListWidgetItem*> shown;
+    for (MyListWidgetItem* item : m_items)
+        if (!item->data().isEmpty())
+            shown << item;
+    if (shown.isEmpty())
+        return;
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < shown.size(); ++i)
+        if (shown[i]->isChecked())
+            at = i;
+    const qsizetype next = at < 0 ? 0 : std::clamp<qsizetype>(at + step, 0, shown.size() - 1);
+    if (next != at)
+        shown[next]->setChecked(true);
+}
+
+void MyListWidget::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter p(this);
+    p.setPen(QPen(QColor::fromRgba(spritemap::kFocusRgb), 2));
+    p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+}
+
+void MyListWidget::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void MyListWidget::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }

@@ -1,6 +1,7 @@
 // The single-choice list in which the user picks an iTunes backup. Rows are
 // kept once made and reused after clear(), so a row pointer stays valid for
-// the list's life.
+// the list's life. The list takes the keyboard focus as one control (a ring
+// shows it); the arrow keys choose the previous or next backup.
 #pragma once
 
 #include <QList>
@@ -56,6 +57,12 @@ class MyListWidget : public QWidget {
 
   public slots:
     void ItemlistStateChange(MyListWidgetItem* item);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     QScrollArea* m_scroll;

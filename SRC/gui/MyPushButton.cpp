@@ -2,11 +2,61 @@
 
 #include "skinning.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QColor>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 
 namespace {
+
+// What screen readers are told about a skinned button: a button (or a check
+// box) with its words as name, pressed by the reader's default action.
+class ButtonAccessible : public QAccessibleWidget {
+  public:
+    explicit ButtonAccessible(MyPushButton* button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QAccessible::Role role() const override {
+        return button()->isCheckable() ? QAccessible::CheckBox : QAccessible::Button;
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name)
+            return button()->spokenName();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (button()->isCheckable()) {
+            s.checkable = true;
+            s.checked = button()->isChecked();
+        }
+        return s;
+    }
+    QStringList actionNames() const override {
+        return {button()->isCheckable() ? toggleAction() : pressAction()};
+    }
+    void doAction(const QString& name) override {
+        if (name == pressAction() || name == toggleAction())
+            button()->click();
+    }
+
+  private:
+    MyPushButton* button() const { return static_cast<MyPushButton*>(widget()); }
+};
+
+QAccessibleInterface* buttonAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("MyPushButton") && object && object->isWidgetType())
+        return new ButtonAccessible(static_cast<MyPushButton*>(object));
+    return nullptr;
+}
+
+bool isPressKey(int key) {
+    return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter ||
+           key == Qt::Key_Select;
+}
 
 QColor rgba(unsigned value) {
     return QColor((value >> 24) & 0xff, (value >> 16) & 0xff, (value >> 8) & 0xff, value & 0xff);
@@ -29,6 +79,43 @@ MyPushButton::MyPushButton(QWidget* parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(174, 174, 174));
     setPalette(pal);
+    // Tab reaches it; a mouse click leaves the focus where it was.
+    setFocusPolicy(Qt::TabFocus);
+    static const bool installed = (QAccessible::installFactory(buttonAccessible), true);
+    (void)installed;
+}
+
+void MyPushButton::setCaption(const QString& text, spritemap::Tone tone, qreal pixelSize,
+                              const QString& glyph) {
+    m_caption = text;
+    m_tone = tone;
+    m_captionSize = pixelSize;
+    m_glyph = glyph.isEmpty() ? QPixmap()
+                              : skinPicture(QStringLiteral(":/images/glyph/%1.png").arg(glyph));
+    update();
+}
+
+void MyPushButton::setChecked(bool checked) {
+    if (m_checked == checked)
+        return;
+    m_checked = checked;
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
+}
+
+QString MyPushButton::spokenName() const {
+    if (!accessibleName().isEmpty())
+        return accessibleName();
+    if (!m_caption.isEmpty())
+        return m_caption;
+    return m_text;
+}
+
+void MyPushButton::click() {
+    if (m_enabled && isEnabled())
+        emit clicked();
 }
 
 void MyPushButton::setGeometry(int x, int y, int w, int h) {
@@ -223,6 +310,96 @@ void MyPushButton::mouseReleaseEvent(QMouseEvent* event) {
         return;
     showLook(Normal);
     emit clicked();
+}
+
+void MyPushButton::keyPressEvent(QKeyEvent* event) {
+    if (!isPressKey(event->key()) || event->modifiers() & ~Qt::KeypadModifier) {
+        QLabel::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (event->isAutoRepeat() || !m_enabled)
+        return;
+    showLook(Pressed);
+}
+
+void MyPushButton::keyReleaseEvent(QKeyEvent* event) {
+    if (!isPressKey(event->key()) || event->modifiers() & ~Qt::KeypadModifier) {
+        QLabel::keyReleaseEvent(event);
+        return;
+    }
+    event->accept();
+    if (event->isAutoRepeat() || !m_enabled)
+        return;
+    showLook(underMouse() ? Highlight : Normal);
+    emit clicked();
+}
+
+void MyPushButton::focusInEvent(QFocusEvent* event) {
+    QLabel::focusInEvent(event);
+    update();
+}
+
+void MyPushButton::focusOutEvent(QFocusEvent* event) {
+    QLabel::focusOutEvent(event);
+    update();
+}
+
+void MyPushButton::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (m_caption.isEmpty() && !hasFocus())
+        return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (!m_caption.isEmpty()) {
+        const QColor ink = QColor::fromRgba(spritemap::captionRgb(m_tone, m_look));
+        QFont f = font();
+        f.setBold(m_tone != spritemap::Tone::Link);
+        f.setUnderline(m_tone == spritemap::Tone::Link && m_look != Normal);
+        const qreal glyphSize = m_glyph.isNull() ? 0 : qRound(m_captionSize * 1.25);
+        const qreal gap = m_glyph.isNull() ? 0 : 8;
+        const qreal room = width() - 12 - glyphSize - gap;
+        // Longer words (other languages) get a smaller size, never cut.
+        qreal size = m_captionSize;
+        f.setPixelSize(qRound(size));
+        while (size > 9 && QFontMetricsF(f).horizontalAdvance(m_caption) > room) {
+            size -= 0.5;
+            f.setPixelSize(qRound(size));
+        }
+        const QFontMetricsF fm(f);
+        const qreal wide = glyphSize + gap + fm.horizontalAdvance(m_caption);
+        qreal x = m_captionAlign & Qt::AlignLeft ? 0 : (width() - wide) / 2;
+        const qreal mid = height() / 2.0 + (m_look == Pressed ? 1 : 0);
+        if (glyphSize > 0) {
+            // The glyph is white on clear: tinted to the words' colour.
+            const qreal dpr = m_glyph.devicePixelRatio();
+            QPixmap tinted(m_glyph.size());
+            tinted.setDevicePixelRatio(dpr);
+            tinted.fill(Qt::transparent);
+            QPainter t(&tinted);
+            t.drawPixmap(0, 0, m_glyph);
+            t.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            t.fillRect(QRect(QPoint(0, 0), m_glyph.deviceIndependentSize().toSize()), ink);
+            t.end();
+            p.drawPixmap(QRectF(x, mid - glyphSize / 2, glyphSize, glyphSize), tinted,
+                         QRectF(QPointF(0, 0), QSizeF(m_glyph.size())));
+            x += glyphSize + gap;
+        }
+        p.setFont(f);
+        p.setPen(ink);
+        p.drawText(QPointF(x, mid + (fm.ascent() - fm.descent()) / 2), m_caption);
+    }
+    if (hasFocus()) {
+        // Dark outside, white inside: seen on light pages and blue buttons alike.
+        const QRectF ring = QRectF(rect()).adjusted(1, 1, -1, -1);
+        const qreal radius = qMin<qreal>(8, ring.height() / 2);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor::fromRgba(spritemap::kFocusRgb), 2));
+        p.drawRoundedRect(ring, radius, radius);
+        p.setPen(QPen(Qt::white, 1));
+        p.drawRoundedRect(ring.adjusted(1.5, 1.5, -1.5, -1.5), radius - 1, radius - 1);
+    }
 }
 
 void MyPushButton::resizeEvent(QResizeEvent* event) {

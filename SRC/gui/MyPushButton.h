@@ -1,7 +1,13 @@
 // A picture button with four looks (normal, highlight, pressed, disabled),
 // cut from one sprite or loaded from four picture files, with a plain colour
-// for each look when there is no picture.
+// for each look when there is no picture. Its words (and a glyph beside them)
+// are drawn live over the picture in the colour of the look, so they follow
+// the user's language. It takes the keyboard focus with Tab, shows a ring
+// while it has it, and is pressed with Space or Enter; screen readers see a
+// button (or a check box, when checkable) named by its words.
 #pragma once
+
+#include "spritemap.h"
 
 #include <QLabel>
 #include <QPixmap>
@@ -36,6 +42,23 @@ class MyPushButton : public QLabel {
     void setTextFont(const QFont& font);
     void SetMyFont(int value);
     void setEnabled(bool enabled);
+    // Words drawn over the picture at pixelSize (bold unless a link), with
+    // an optional glyph (":/images/glyph/<name>.png") before them. They
+    // are also the button's accessible name unless one is set.
+    void setCaption(const QString& text, spritemap::Tone tone, qreal pixelSize,
+                    const QString& glyph = QString());
+    QString caption() const { return m_caption; }
+    void setCaptionAlignment(Qt::Alignment alignment) { m_captionAlign = alignment; }
+    // A checkable button reads as a check box to screen readers.
+    void setCheckable(bool checkable) { m_checkable = checkable; }
+    bool isCheckable() const { return m_checkable; }
+    void setChecked(bool checked);
+    bool isChecked() const { return m_checked; }
+    // What screen readers and tests call the button: its accessible name,
+    // or else its caption, or else its text.
+    QString spokenName() const;
+    // As a press of the mouse or the keyboard: clicked() when enabled.
+    void click();
     void OtherMouseEnter();
     void OtherMouseLeave();
 
@@ -55,6 +78,11 @@ class MyPushButton : public QLabel {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     void setLookRect(Look look, const QRect& rect);
@@ -73,4 +101,11 @@ class MyPushButton : public QLabel {
     QLabel* m_textLabel = nullptr;
     QString m_text;
     Look m_look = Normal;
+    QString m_caption;
+    QPixmap m_glyph;
+    spritemap::Tone m_tone = spritemap::Tone::Primary;
+    qreal m_captionSize = 14;
+    Qt::Alignment m_captionAlign = Qt::AlignCenter;
+    bool m_checkable = false;
+    bool m_checked = false;
 };

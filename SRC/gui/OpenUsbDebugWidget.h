@@ -19,6 +19,10 @@ class OpenUsbDebugWidget : public QWidget {
     void slots_debugNotFoundButton();
     void slots_openedNextButton();
 
+  protected:
+    // The page covers the panes: the keyboard starts on its Next.
+    void showEvent(QShowEvent* event) override;
+
   private:
     MyPushButton* m_linkButton;
     MyPushButton* m_nextButton;

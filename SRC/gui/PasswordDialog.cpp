@@ -52,6 +52,7 @@ void PasswordDialog::build(const QString& question) {
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("passwordEdit"));
     m_edit->setEchoMode(QLineEdit::Password);
+    m_edit->setAccessibleName(tr("Backup password"));
     m_edit->setStyleSheet(QStringLiteral("QLineEdit{color:#2d383f;font:15px;border:1px solid "
                                          "#b5c1c9;border-radius:3px;padding:2px 6px;"
                                          "background:#ffffff;}"));
@@ -60,8 +61,10 @@ void PasswordDialog::build(const QString& question) {
     m_status->setStyleSheet(QStringLiteral("QLabel{color:#2d383f;font:13px;}"));
     m_okButton = new MyPushButton(this);
     m_okButton->setObjectName(QStringLiteral("passwordDialogOk"));
+    m_okButton->setCaption(tr("OK"), spritemap::Tone::Primary, 14);
     m_cancelButton = new MyPushButton(this);
     m_cancelButton->setObjectName(QStringLiteral("passwordDialogCancel"));
+    m_cancelButton->setCaption(tr("Cancel"), spritemap::Tone::Outline, 14);
     connect(m_okButton, &MyPushButton::clicked, this, &PasswordDialog::ok_Button_slots);
     connect(m_cancelButton, &MyPushButton::clicked, this, &PasswordDialog::cancel_Button_slots);
     connect(m_edit, &QLineEdit::returnPressed, this, &PasswordDialog::ok_Button_slots);
@@ -146,6 +149,9 @@ void PasswordDialog::unlockFinished(kestrova::Reason why) {
                           ? tr("Wrong password. Please try again.")
                           : tr("This backup cannot be unlocked: it is damaged."));
 }
+
+// Esc: as Cancel, and likewise ignored while the backup is being unlocked.
+void PasswordDialog::reject() { cancel_Button_slots(); }
 
 void PasswordDialog::cancel_Button_slots() {
     if (unlocking())

@@ -39,6 +39,9 @@ class PasswordDialog : public QDialog {
     bool unlocking() const { return m_worker.joinable() && !m_done.load(); }
     QString statusText() const;
 
+  public slots:
+    void reject() override;
+
   private slots:
     void ok_Button_slots();
     void cancel_Button_slots();

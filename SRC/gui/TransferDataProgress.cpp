@@ -9,8 +9,10 @@
 #include "greenlink.h"
 #include "kestrovaMainWidget.h"
 #include "windowhooks.h"
+#include "windowtext.h"
 
 #include <QBitmap>
+#include <QCloseEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -44,6 +46,8 @@ TransferProgressWidget::TransferProgressWidget(QWidget* parent)
     m_title->setStyleSheet(QStringLiteral("QLabel{color:#2d383f;font:15px;}"));
     m_closeButton = new MyPushButton(this);
     m_closeButton->setObjectName(QStringLiteral("progressClose"));
+    m_closeButton->setAccessibleName(tr("Close"));
+    m_closeButton->setAccessibleDescription(tr("Asks before it stops the copy."));
     m_icon = new QLabel(this);
     m_message = new QLabel(tr("Transferring data...\nPlease don't disconnect your phone."), this);
     m_message->setStyleSheet(QStringLiteral("QLabel{color:#2d2d2d;font:16px;}"));
@@ -52,11 +56,16 @@ TransferProgressWidget::TransferProgressWidget(QWidget* parent)
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
     m_bar->setTextVisible(false);
+    m_bar->setAccessibleName(tr("Copy progress"));
     m_bar->setStyleSheet(
         QStringLiteral("QProgressBar::chunk {background-color: #61bc0f;width: 10px;} QProgressBar "
                        "{background-color: #eeeeee;border: 0px solid #eeeeee;}"));
     m_cancelButton = new MyPushButton(this);
     m_cancelButton->setObjectName(QStringLiteral("progressCancel"));
+    m_cancelButton->setCaption(tr("Cancel"), spritemap::Tone::Outline, 14);
+    m_cancelButton->setAccessibleDescription(tr("Asks before it stops the copy."));
+    // Cancel first: the window's one action; the corner's close does the same.
+    setTabOrder(m_cancelButton, m_closeButton);
     m_rowArea = new QWidget(this);
     // On a dense screen the twice-as-large frames, shown at the label's size.
     const bool dense = qGuiApp->devicePixelRatio() > 1.0 &&
@@ -140,7 +149,7 @@ void TransferProgressWidget::refreshRows() {
         const auto& row = snapshot.kinds[k];
         if (!row.selected)
             continue;
-        QString name = QString::fromUtf8(kestrova::kindName(k));
+        QString name = windowtext::kindLabel(k);
         if (row.total >= 0)
             name += QStringLiteral(" (%1/%2)").arg(row.current).arg(row.total);
         m_rowNames[used]->setText(name);
@@ -149,7 +158,7 @@ void TransferProgressWidget::refreshRows() {
             ++done;
             const kestrova::KindCounters& c = m_job->outcome(k);
             const bool whole = kestrova::evaluate(c, true) == kestrova::Outcome::Success;
-            state->setText(QString::fromStdString(kestrova::describe(c, true)));
+            state->setText(kestrova::localisedDescribe(c, true));
             state->setStyleSheet(QLatin1String(whole ? kSuccessStyle : kShortfallStyle));
         } else {
             state->setText(tr("Waiting"));
@@ -166,8 +175,7 @@ void TransferProgressWidget::refreshRows() {
     // The kind in hand is the first one not finished; the job runs them in order.
     if (done < used && snapshot.preparing >= 0 && !snapshot.running) {
         // A live iPhone is backed up before its first kind: say how far.
-        m_rowStates[done]->setText(
-            QString::fromStdString(kestrova::preparingText(snapshot.preparing)));
+        m_rowStates[done]->setText(kestrova::localisedPreparingText(snapshot.preparing));
         m_rowStates[done]->setStyleSheet(QLatin1String(kWaitingStyle));
     } else if (done < used) {
         m_rowStates[done]->hide();
@@ -240,8 +248,8 @@ QStringList TransferProgressWidget::shortfalls() const {
         const kestrova::KindCounters& c = m_job->outcome(k);
         if (kestrova::evaluate(c, true) == kestrova::Outcome::Success)
             continue;
-        lines << QString::fromUtf8(kestrova::kindName(k)) + QStringLiteral(": ") +
-                     QString::fromStdString(kestrova::describe(c, true));
+        lines << windowtext::kindLabel(k) + QStringLiteral(": ") +
+                     kestrova::localisedDescribe(c, true);
     }
     return lines;
 }
@@ -263,6 +271,24 @@ void TransferProgressWidget::changedefaultsmsShow() {
         m_dialog->updateShowText(m_job->snapshot().smsCountdown);
     m_dialog->centreOn(mainWindow());
     windowhooks::runModal(m_dialog);
+}
+
+// Esc, or the window manager's close: the same question as Cancel. The
+// window never goes away while its copy runs unless the user said so.
+void TransferProgressWidget::reject() { close_Button_slots(); }
+
+void TransferProgressWidget::closeEvent(QCloseEvent* event) {
+    if (m_job && m_job->isRunning()) {
+        event->ignore();
+        close_Button_slots();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TransferProgressWidget::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    m_cancelButton->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TransferProgressWidget::close_Button_slots() {

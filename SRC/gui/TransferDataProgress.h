@@ -46,6 +46,11 @@ class TransferProgressWidget : public QDialog {
   public slots:
     void close_Button_slots();
     void cancel_Button_slots();
+    void reject() override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void refreshRows();

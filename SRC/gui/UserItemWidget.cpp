@@ -9,6 +9,10 @@
 
 UserItemWidget::UserItemWidget(QWidget* parent) : QWidget(parent) {
     m_picButton = new MyPushButton(this);
+    m_picButton->setObjectName(QStringLiteral("tileButton"));
+    // The tile is a check box for the keyboard and screen readers: Tab
+    // reaches its picture, Space or Enter ticks it.
+    m_picButton->setCheckable(true);
     m_name = new QLabel(this);
     // A kind the phones cannot exchange is greyed, its name too.
     m_name->setStyleSheet(
@@ -23,6 +27,7 @@ UserItemWidget::UserItemWidget(QWidget* parent) : QWidget(parent) {
     const QString tick = QStringLiteral(":/images/check/checked.png");
     m_tick->SetPicture(tick, tick, tick, tick);
     m_tick->setAutoFillBackground(true);
+    m_tick->setFocusPolicy(Qt::NoFocus);
     m_tick->hide();
     connect(m_picButton, &MyPushButton::clicked, this, &UserItemWidget::m_picbutton_slots);
     connect(m_tick, &MyPushButton::clicked, this, &UserItemWidget::m_picbutton_slots);
@@ -37,11 +42,16 @@ void UserItemWidget::setGeometry(int x, int y, int w, int h) {
     m_tick->raise();
 }
 
-void UserItemWidget::setMyText(const QString& text) { m_name->setText(text); }
+void UserItemWidget::setMyText(const QString& text) {
+    m_name->setText(text);
+    m_picButton->setAccessibleName(text);
+}
 
 void UserItemWidget::setCountText(const QString& text) {
-    if (m_count->text() != text)
+    if (m_count->text() != text) {
         m_count->setText(text);
+        m_picButton->setAccessibleDescription(text);
+    }
 }
 
 QString UserItemWidget::countText() const { return m_count->text(); }
@@ -49,6 +59,7 @@ QString UserItemWidget::countText() const { return m_count->text(); }
 void UserItemWidget::setTicked(bool ticked) {
     m_ticked = ticked;
     m_tick->setVisible(ticked);
+    m_picButton->setChecked(ticked);
 }
 
 void UserItemWidget::m_picbutton_slots() { setTicked(!m_ticked); }

@@ -9,8 +9,6 @@
 
 #include "spritemap.h"
 
-namespace {} // namespace
-
 CompleteDialog::CompleteDialog(QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
@@ -28,8 +26,10 @@ CompleteDialog::CompleteDialog(QWidget* parent)
     m_text->setGeometry(138, 54, 300, 60);
     m_okButton = new MyPushButton(this);
     m_okButton->setObjectName(QStringLiteral("completeDialogOk"));
+    m_okButton->setCaption(tr("OK"), spritemap::Tone::Primary, 14);
     m_cancelButton = new MyPushButton(this);
     m_cancelButton->setObjectName(QStringLiteral("completeDialogCancel"));
+    m_cancelButton->setCaption(tr("Cancel"), spritemap::Tone::Outline, 14);
     m_cancelButton->hide();
     connect(m_okButton, &MyPushButton::clicked, this, &CompleteDialog::ok_Button_slots);
     connect(m_cancelButton, &MyPushButton::clicked, this, &CompleteDialog::cancel_Button_slots);
@@ -65,6 +65,10 @@ void CompleteDialog::setShowBackup(int mode) {
     m_okButton->show();
     m_mode = mode;
     m_result = 0;
+    m_okButton->setCaption(tr("OK"), spritemap::Tone::Primary, 14);
+    m_cancelButton->setCaption(tr("Cancel"), spritemap::Tone::Outline, 14);
+    // Enter or Space answers with the button that has the focus.
+    m_okButton->setFocus();
     switch (mode) {
     case SmsCountdown:
         m_okButton->hide();
@@ -72,10 +76,15 @@ void CompleteDialog::setShowBackup(int mode) {
         break;
     case CancelQuestion:
         m_text->setText(tr("Do you want to cancel the transfer?"));
+        m_okButton->setCaption(tr("Stop copy"), spritemap::Tone::Primary, 14);
+        m_cancelButton->setCaption(tr("Go on"), spritemap::Tone::Outline, 14);
         // Two buttons side by side, centred together.
         m_okButton->move((width() - 256) / 2, 163);
         m_cancelButton->move((width() - 256) / 2 + 130, 163);
         m_cancelButton->show();
+        // The safe answer has the focus: an Enter too many keeps the copy.
+        m_cancelButton->setFocus();
+        setTabOrder(m_cancelButton, m_okButton);
         return;
     case Completed:
         m_text->setText(tr("Transfer Completed."));
@@ -129,6 +138,15 @@ void CompleteDialog::ok_Button_slots() {
     m_result = 1;
     done(QDialog::Accepted);
     hide();
+}
+
+// Esc: "Go on" for the question, "OK" for the end of the copy; the SMS
+// countdown ends by itself and is not sent away.
+void CompleteDialog::reject() {
+    if (m_mode == CancelQuestion)
+        cancel_Button_slots();
+    else if (m_mode == Completed)
+        ok_Button_slots();
 }
 
 void CompleteDialog::cancel_Button_slots() {

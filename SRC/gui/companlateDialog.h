@@ -36,6 +36,7 @@ class CompleteDialog : public QDialog {
   public slots:
     void ok_Button_slots();
     void cancel_Button_slots();
+    void reject() override;
 
   private:
     void applySkin();

@@ -17,6 +17,7 @@
 #include "greenlink.h"
 #include "jukelink.h"
 #include "misc.h"
+#include "screenfit.h"
 #include "source_survey.h"
 #include "topCtrWidget.h"
 #include "windowhooks.h"
@@ -66,12 +67,15 @@ QLabel* label(QWidget* parent, const char* name, const char* style) {
 
 KestrovaMainWidget::KestrovaMainWidget(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("mainWindow"));
+    // The layout is drawn for 1000 x 650; a smaller screen shows all of it
+    // smaller rather than a part of it.
+    const QRect screen = screenfit::fitScreenTo(this, QSize(1000, 650));
     resize(1000, 650);
     setAutoFillBackground(true);
     g_KestrovaMainWidget_instance = this;
     // A copy that crashed left its extracted databases behind: not for long.
     kestrova::removeLeftovers();
-    move(100, 60);
+    move(screenfit::placement(QSize(1000, 650), screen));
     setWindowTitle(QStringLiteral("Kestrova"));
     setWindowIcon(QIcon(QStringLiteral(":/images/program.png")));
     KestrovaMainWidgetCreate();
@@ -79,6 +83,7 @@ KestrovaMainWidget::KestrovaMainWidget(QWidget* parent) : QWidget(parent) {
     KestrovaMainWidgetDrSkin();
     KestrovaMainWidgetLayout();
     applyMask();
+    setTabOrderOfControls();
     IphoneTSF_Init();
 }
 
@@ -165,6 +170,7 @@ void KestrovaMainWidget::createPane(Pane& pane, const QString& side) {
     pane.message->setAlignment(Qt::AlignCenter);
     pane.retry = new MyPushButton(pane.waiting);
     pane.retry->setObjectName(side + QStringLiteral("Retry"));
+    pane.retry->setCaption(tr("Retry"), spritemap::Tone::Primary, 15, QStringLiteral("retry"));
     pane.connected = new QWidget(m_body);
     pane.connected->setObjectName(side + QStringLiteral("ConnectedPane"));
     pane.title = label(pane.connected, "", kTitleStyle);
@@ -174,7 +180,17 @@ void KestrovaMainWidget::createPane(Pane& pane, const QString& side) {
     pane.title->setIndent(14);
     pane.waitingTitle->setIndent(14);
     pane.picture = new QLabel(pane.connected);
-    pane.mark = new QLabel(pane.connected);
+    pane.mark = new QLabel(tr("Connected"), pane.connected);
+    pane.mark->setObjectName(side + QStringLiteral("ConnectedMark"));
+    // The word beside the mark's green dot.
+    pane.mark->setIndent(26);
+    QFont markFont = pane.mark->font();
+    markFont.setBold(true);
+    markFont.setPixelSize(12);
+    pane.mark->setFont(markFont);
+    QPalette markInk = pane.mark->palette();
+    markInk.setColor(QPalette::WindowText, QColor(0x27, 0x88, 0x59));
+    pane.mark->setPalette(markInk);
     const bool source = side == QLatin1String("source");
     // The source's connected pane shows the checklist where the phone would be.
     if (source)
@@ -189,18 +205,23 @@ void KestrovaMainWidget::createSourceExtras() {
     m_backupCombo->setObjectName(QStringLiteral("backupCombo"));
     m_backupCombo->setView(new QListView(m_backupCombo));
     m_backupCombo->setStyleSheet(QLatin1String(kComboStyle));
+    m_backupCombo->setAccessibleName(tr("Backup to copy from"));
     m_backupList = new MyListWidget(m_left.connected);
     m_backupList->setObjectName(QStringLiteral("backupList"));
+    m_backupList->setAccessibleName(tr("Backups"));
     m_hintPanel = new QWidget(m_left.connected);
     m_hintPanel->setObjectName(QStringLiteral("hintPanel"));
     m_hintLabel = label(m_hintPanel, "hintLabel", kHintStyle);
     m_hintLabel->setAlignment(Qt::AlignCenter);
     m_hintLabel->setWordWrap(true);
-    m_hintLabel->setText(QStringLiteral(
-        "Please select an iTunes backup. If you can't find your backup file here, please select "
-        "it from other folder on computer."));
+    m_hintLabel->setText(
+        tr("Please select an iTunes backup. If you can't find your backup file here, please "
+           "select it from other folder on computer."));
     m_selectButton = new MyPushButton(m_hintPanel);
     m_selectButton->setObjectName(QStringLiteral("backupSelectButton"));
+    m_selectButton->setCaption(tr("Browse"), spritemap::Tone::Outline, 14,
+                               QStringLiteral("folder"));
+    m_selectButton->setAccessibleDescription(tr("Chooses another folder with backups."));
     connect(m_selectButton, &MyPushButton::clicked, this,
             &KestrovaMainWidget::iTunesSelect_subButton_slots);
     connect(m_backupList, &MyListWidget::ItemlistChange, this,
@@ -215,7 +236,7 @@ void KestrovaMainWidget::createSourceExtras() {
     for (kestrova::Kind kind : kestrova::kAllKinds) {
         m_items[kind] = new UserItemWidget(m_left.connected);
         m_items[kind]->setObjectName(QStringLiteral("category%1").arg(kestrova::indexOf(kind)));
-        m_items[kind]->setMyText(tr(kestrova::kindName(kind)));
+        m_items[kind]->setMyText(windowtext::kindLabel(kind));
         m_items[kind]->setTicked(kestrova::isPersonal(kind));
         m_allowed[kind] = true;
     }
@@ -228,6 +249,10 @@ void KestrovaMainWidget::createButtons() {
     m_startButton->setObjectName(QStringLiteral("startCopyButton"));
     m_backupButton = new MyPushButton(m_body);
     m_backupButton->setObjectName(QStringLiteral("backupButton"));
+    m_flipButton->setCaption(tr("Flip"), spritemap::Tone::Outline, 14, QStringLiteral("flip"));
+    m_flipButton->setAccessibleDescription(tr("Swaps source and destination."));
+    m_startButton->setCaption(tr("Start copy"), spritemap::Tone::Primary, 17);
+    setBackupButtonCaption(0);
     connect(m_flipButton, &MyPushButton::clicked, this, &KestrovaMainWidget::FlipDevices_slots);
     connect(m_startButton, &MyPushButton::clicked, this,
             &KestrovaMainWidget::startcopyButton_slots);
@@ -238,6 +263,28 @@ void KestrovaMainWidget::createButtons() {
         tr("Items the destination already holds are skipped unless this is ticked."));
     m_keepDuplicates->setStyleSheet(QStringLiteral("QCheckBox { color: #42586a;font: 12px;}"));
     m_survey = std::make_unique<kestrova::SourceSurvey>();
+}
+
+void KestrovaMainWidget::setBackupButtonCaption(int mode) {
+    if (mode == 1)
+        m_backupButton->setCaption(tr("Copy from a phone instead"), spritemap::Tone::Link, 15,
+                                   QStringLiteral("phone"));
+    else
+        m_backupButton->setCaption(tr("Copy from an iTunes backup instead"), spritemap::Tone::Link,
+                                   15, QStringLiteral("backup"));
+}
+
+// Tab goes as the eye reads: the title bar's Help, the source (backup
+// choice, checklist), the destination's Retry, then Flip, the duplicates
+// choice, Start copy and the switch to backups.
+void KestrovaMainWidget::setTabOrderOfControls() {
+    QList<QWidget*> order{m_topCtrlWidget->helpButton(), m_left.retry, m_backupCombo, m_backupList,
+                          m_selectButton};
+    for (UserItemWidget* item : m_items)
+        order << item->pictureButton();
+    order << m_right.retry << m_flipButton << m_keepDuplicates << m_startButton << m_backupButton;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void KestrovaMainWidget::KestrovaMainWidgetLayout() {
@@ -484,6 +531,7 @@ void KestrovaMainWidget::backupButton_slots() {
     const int next = m_transferMode == 0 ? 1 : 0;
     const spritemap::Strip face{0, 0, 413, 35, 35};
     setStrip(m_backupButton, m_backupFace[next], face);
+    setBackupButtonCaption(next);
     setTransferCurrentFlags(next);
 }
 

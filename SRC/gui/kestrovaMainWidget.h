@@ -104,6 +104,8 @@ class KestrovaMainWidget : public QWidget {
     void createSourceExtras();
     void createButtons();
     void KestrovaMainWidgetLayout();
+    void setBackupButtonCaption(int mode);
+    void setTabOrderOfControls();
     void KestrovaMainWidgetDrSkin();
     void applyMask();
 

@@ -15,3 +15,13 @@ QString restrictLibraryPaths(const QString& applicationDir);
 // becomes the application font when both files are there (Bold takes id 0)
 // and the default font stays otherwise. Returns true when Lato was applied.
 bool loadApplicationFonts(const QString& pluginPath);
+
+class QLocale;
+
+// Installs the program's translation for the locale's languages (the
+// system's: LANGUAGE, LC_ALL, LC_MESSAGES, LANG), "kestrova_<lang>.qm" from
+// folder, with Qt's own for its dialogs. Replaces what an earlier call
+// installed; English (no translation) when none matches. Returns true when
+// the program's translation was installed. The program runs it by itself
+// when its application object is made, from "<program folder>/translations".
+bool installTranslations(const QString& folder, const QLocale& locale);

@@ -11,7 +11,16 @@
 
 topCtrlWidget::topCtrlWidget(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("titleBar"));
-    m_version = new QLabel(QStringLiteral("Ver: " KESTROVA_VERSION_SHORT), this);
+    m_name = new QLabel(QStringLiteral("Kestrova"), this);
+    m_name->setObjectName(QStringLiteral("programName"));
+    m_name->setStyleSheet(
+        QStringLiteral("QLabel {color: white; font-family: Lato; font-size: 20px; "
+                       "font-weight: bold;}"));
+    m_tagline = new QLabel(tr("Phone to phone transfer"), this);
+    m_tagline->setObjectName(QStringLiteral("tagline"));
+    m_tagline->setStyleSheet(
+        QStringLiteral("QLabel {color: #9fb7cf; font-family: Lato; font-size: 13px;}"));
+    m_version = new QLabel(tr("Ver: %1").arg(QStringLiteral(KESTROVA_VERSION_SHORT)), this);
     m_version->setObjectName(QStringLiteral("versionLabel"));
     m_version->setStyleSheet(QStringLiteral("QLabel {color: #9797cd;font: 9px;}"));
 
@@ -36,6 +45,7 @@ topCtrlWidget::topCtrlWidget(QWidget* parent) : QWidget(parent) {
     auto* button = new QToolButton(this);
     button->setObjectName(QStringLiteral("helpButton"));
     button->setText(tr("Help"));
+    button->setFocusPolicy(Qt::StrongFocus);
     button->setMenu(m_helpMenu);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setCursor(Qt::PointingHandCursor);
@@ -43,6 +53,7 @@ topCtrlWidget::topCtrlWidget(QWidget* parent) : QWidget(parent) {
         QStringLiteral("QToolButton{color:#dce7f3;font:13px;border:1px solid rgba(255,255,255,60);"
                        "border-radius:4px;padding:2px 10px;background:transparent;}"
                        "QToolButton:hover{background:rgba(255,255,255,30);}"
+                       "QToolButton:focus{border:2px solid #ffffff;}"
                        "QToolButton::menu-indicator{image:none;}"));
     m_helpButton = button;
 }
@@ -56,8 +67,11 @@ void topCtrlWidget::setGeometry(int x, int y, int w, int h) {
 
 void topCtrlWidget::topCtrlWidgetLayout() {
     const int w = width();
+    m_name->setGeometry(64, 10, 100, 32);
+    m_tagline->setGeometry(168, 12, 400, 30);
     m_version->setGeometry(w - 58, 0, 60, 35);
-    m_helpButton->setGeometry(w - 130, 13, 64, 26);
+    // Wide enough for the word in other languages ("Hilfe", "Aide").
+    m_helpButton->setGeometry(w - 150, 13, 84, 26);
 }
 
 void topCtrlWidget::slots_helpAction() {

@@ -1,5 +1,6 @@
-// The strip across the top of the main window: the version label and the
-// Help menu, whose entries open the documents shipped with the program.
+// The strip across the top of the main window: the program's name and line
+// (live text over the drawn mark), the version label and the Help menu, whose entries open the
+// documents shipped with the program.
 #pragma once
 
 #include <QWidget>
@@ -15,6 +16,7 @@ class topCtrlWidget : public QWidget {
     ~topCtrlWidget() override;
     void setGeometry(int x, int y, int w, int h);
     QMenu* helpMenu() const { return m_helpMenu; }
+    QWidget* helpButton() const { return m_helpButton; }
 
   public slots:
     void slots_helpAction();
@@ -24,6 +26,8 @@ class topCtrlWidget : public QWidget {
   private:
     void topCtrlWidgetLayout();
 
+    QLabel* m_name;
+    QLabel* m_tagline;
     QLabel* m_version;
     QMenuBar* m_menuBar;
     QMenu* m_helpMenu;

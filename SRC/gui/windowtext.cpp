@@ -1,5 +1,7 @@
 #include "windowtext.h"
 
+#include <QCoreApplication>
+
 namespace windowtext {
 
 QString backupDateText(const QString& date) {
@@ -20,6 +22,10 @@ int32_t directionCode(int32_t sourceType, int32_t destinationType) {
         if (p.source == sourceType && p.destination == destinationType)
             return p.code;
     return -1;
+}
+
+QString kindLabel(kestrova::Kind kind) {
+    return QCoreApplication::translate("Kind", kestrova::kindName(kind));
 }
 
 } // namespace windowtext

@@ -1,7 +1,8 @@
 // The windows' own rules, on canned counters and without phones: the progress
 // bar of each job mode, backup dates, direction codes, the single-choice
 // backup list, checklist tiles, and the progress rows and dialogs reading a
-// job that is never started.
+// job that is never started; keys, the German words and the fit to small
+// screens.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -9,8 +10,10 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTest>
 
 #include "MyListWidget.h"
 #include "MyPushButton.h"
@@ -22,6 +25,8 @@
 #include "companlateDialog.h"
 #include "gui_support.h"
 #include "progressmath.h"
+#include "screenfit.h"
+#include "startup.h"
 #include "topCtrWidget.h"
 #include "windowhooks.h"
 #include "windowtext.h"
@@ -291,4 +296,92 @@ TEST(Documents, HelpSupportAboutAndTheUsbGuideOpenShippedFiles) {
     const QByteArray text = guide.readAll();
     EXPECT_TRUE(text.contains("Build number"));
     EXPECT_TRUE(text.contains("Allow USB debugging?"));
+}
+
+// Space and Enter press a skinned button that has the focus, not a disabled
+// one; the backup list's arrows move the single choice; Esc in the progress
+// window asks the cancel question instead of closing it.
+TEST(Keyboard, KeysPressButtonsChooseBackupsAndEscAsks) {
+    guitest::app();
+    MyPushButton button;
+    EXPECT_EQ(button.focusPolicy(), Qt::TabFocus);
+    QSignalSpy clicks(&button, &MyPushButton::clicked);
+    QTest::keyClick(&button, Qt::Key_Space);
+    QTest::keyClick(&button, Qt::Key_Return);
+    QTest::keyClick(&button, Qt::Key_A);
+    EXPECT_EQ(clicks.count(), 2);
+    button.setEnabled(false);
+    QTest::keyClick(&button, Qt::Key_Space);
+    EXPECT_EQ(clicks.count(), 2);
+
+    MyListWidget list;
+    list.setGeometry(0, 0, 300, 200);
+    list.addItemToList("A", "2024/01/01", "id-a");
+    list.addItemToList("B", "2024/01/02", "id-b");
+    QTest::keyClick(&list, Qt::Key_Down);
+    EXPECT_EQ(list.checkedData(), "id-a");
+    QTest::keyClick(&list, Qt::Key_Down);
+    QTest::keyClick(&list, Qt::Key_Down);
+    EXPECT_EQ(list.checkedData(), "id-b");
+    QTest::keyClick(&list, Qt::Key_Up);
+    EXPECT_EQ(list.checkedData(), "id-a");
+
+    TransferDoingThread job;
+    job.prepareJob(guitest::androidRequest({kestrova::Kind::Contacts}));
+    TransferProgressWidget window;
+    window.setJob(&job);
+    window.setGeometry(0, 0, 780, 481);
+    window.show();
+    int questions = 0;
+    ModalAnswers answers([&](QDialog* d) {
+        ++questions;
+        EXPECT_EQ(static_cast<CompleteDialog*>(d)->mode(), CompleteDialog::CancelQuestion);
+        // The safe answer has the focus.
+        EXPECT_EQ(d->focusWidget(), d->findChild<QWidget*>("completeDialogCancel"));
+        return 0;
+    });
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_EQ(questions, 1);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(job.stopRequested());
+}
+
+// With the German translation the window's rows speak German, while the
+// words the driver's report carries stay English.
+TEST(Translation, WindowsInGermanReportInEnglish) {
+    guitest::app();
+    ASSERT_TRUE(installTranslations(QStringLiteral(KESTROVA_BIN_DIR "/translations"),
+                                    QLocale(QLocale::German, QLocale::Germany)));
+    TransferDoingThread job;
+    job.prepareJob(guitest::androidRequest({kestrova::Kind::Contacts}));
+    guitest::finishKind(job, kestrova::Kind::Contacts, 120, 117, 0,
+                        kestrova::Reason::DestinationGone);
+    TransferProgressWidget window;
+    window.setJob(&job);
+    window.setGeometry(0, 0, 780, 481);
+    window.flush_progress();
+    EXPECT_EQ(text(&window, "progressRowName0"), "Kontakte (117/120)");
+    EXPECT_EQ(text(&window, "progressRowState0"),
+              "Fehlgeschlagen: 3 von 120 (Zieltelefon getrennt)");
+    EXPECT_EQ(kestrova::describe(job.outcome(kestrova::Kind::Contacts), true),
+              "Failed: 3 of 120 (destination phone disconnected)");
+    EXPECT_FALSE(installTranslations(QString(), QLocale(QLocale::English)));
+    EXPECT_EQ(kestrova::localisedReason(kestrova::Reason::DestinationGone),
+              "destination phone disconnected");
+}
+
+// A window too large for the screen is scaled as a whole, frame included;
+// one that fits keeps its size and its place.
+TEST(ScreenFit, ScaleKeepsTheLayoutAndTheFrameOnScreen) {
+    const QSize window(1000, 650);
+    // 1366 x 768 at 125 %, less a 27 px panel.
+    const qreal scale = screenfit::fitScale(window, QSize(1093, 587));
+    EXPECT_LT(scale, 1.0);
+    EXPECT_NEAR((650 + 44) * scale, 587.0, 0.01);
+    EXPECT_EQ(screenfit::fitScale(window, QSize(1920, 1050)), 1.0);
+    EXPECT_EQ(screenfit::fitScale(window, QSize()), 1.0);
+    EXPECT_EQ(screenfit::placement(window, QRect(0, 0, 1920, 1050)), QPoint(100, 60));
+    const QRect small(0, 27, 1100, 700);
+    const QPoint at = screenfit::placement(window, small);
+    EXPECT_TRUE(small.contains(QRect(at, window)));
 }

@@ -114,18 +114,17 @@ LookColors lookColors(Tone tone, int look) {
     switch (tone) {
     case Tone::Primary: {
         const QColor fill[3] = {kPrimary, kPrimaryLight, kPrimaryDark};
-        return {fill[look], fill[look], Qt::white};
+        return {fill[look], fill[look], QColor::fromRgba(spritemap::captionRgb(tone, look))};
     }
     case Tone::Outline: {
         const QColor fill[3] = {kCard, kPrimaryWash, QColor(0xd4, 0xe5, 0xf6)};
         const QColor border[3] = {QColor(0xb8, 0xcb, 0xde), kPrimaryLight, kPrimary};
-        return {fill[look], border[look], look == 0 ? kInk : kPrimaryDark};
+        return {fill[look], border[look], QColor::fromRgba(spritemap::captionRgb(tone, look))};
     }
     case Tone::Link: {
-        const QColor text[3] = {kPrimary, kPrimaryLight, kPrimaryDark};
         const QColor fill[3] = {Qt::transparent, QColor(0x2a, 0x78, 0xc2, 18),
                                 QColor(0x2a, 0x78, 0xc2, 36)};
-        return {fill[look], Qt::transparent, text[look]};
+        return {fill[look], Qt::transparent, QColor::fromRgba(spritemap::captionRgb(tone, look))};
     }
     }
     return {};

@@ -68,7 +68,7 @@ class Glyphs {
 // A white card with a hairline border and a soft shadow.
 void drawCard(QPainter& p, const QRectF& r, qreal radius, const QColor& fill = colors::kCard);
 
-enum class Tone { Primary, Outline, Link };
+using spritemap::Tone;
 
 struct ButtonDesign {
     QString text;

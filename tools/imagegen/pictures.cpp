@@ -29,13 +29,8 @@ QImage drawWindowBackground(const Glyphs& glyphs) {
     header.setColorAt(0, colors::kHeader);
     header.setColorAt(1, colors::kHeaderEnd);
     p.fillRect(QRect(0, 0, 1000, 52), header);
+    // The program's name and its line beside the mark are live text.
     drawMark(p, QRectF(16, 8, 36, 36), glyphs);
-    p.setPen(Qt::white);
-    p.setFont(lato(20, true));
-    p.drawText(QPointF(64, 33), QStringLiteral("Kestrova"));
-    p.setPen(QColor(0x9f, 0xb7, 0xcf));
-    p.setFont(lato(13));
-    p.drawText(QPointF(162, 33), QStringLiteral("Phone to phone transfer"));
 
     drawCard(p, kSourceCard, 14);
     drawCard(p, kDestinationCard, 14);
@@ -113,44 +108,17 @@ QImage drawConnectedMark() {
     p.setPen(Qt::NoPen);
     p.setBrush(colors::kSuccess);
     p.drawEllipse(QPointF(17, 10.5), 3.5, 3.5);
-    p.setPen(colors::kSuccess.darker(120));
-    p.setFont(lato(12, true));
-    p.drawText(QRectF(26, 0, 74, 21), Qt::AlignVCenter | Qt::AlignLeft,
-               QStringLiteral("Connected"));
+    // The word beside the dot is live text.
     p.end();
     return image;
 }
 
-struct Step {
-    QString title;
-    QString text;
-};
-
-// A guidance page placed at windowY in the window: a card with a heading,
-// numbered steps on the left and a phone on the right; below the card the
-// window's own background, where the page's buttons sit.
-void drawGuidance(QPainter& p, qreal windowY, const QString& title, const QString& lead,
-                  const QList<Step>& steps) {
+// A guidance page placed at windowY in the window: a card (its words are
+// live text laid over it) and, below the card, the window's own background,
+// where the page's buttons sit.
+void drawGuidance(QPainter& p, qreal windowY) {
     p.fillRect(QRect(0, 0, 929, 490), windowPageGradient(windowY));
     drawCard(p, QRectF(8, 6, 913, 424), 14);
-    p.setPen(colors::kInk);
-    p.setFont(lato(26, true));
-    p.drawText(QPointF(48, 66), title);
-    drawParagraph(p, QRectF(48, 82, 500, 60), lead, lato(15), colors::kText);
-    qreal y = 150;
-    for (int i = 0; i < steps.size(); ++i) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(colors::kPrimaryWash);
-        p.drawEllipse(QRectF(48, y, 34, 34));
-        p.setPen(colors::kPrimary);
-        p.setFont(lato(16, true));
-        p.drawText(QRectF(48, y, 34, 34), Qt::AlignCenter, QString::number(i + 1));
-        p.setPen(colors::kInk);
-        p.setFont(lato(17, true));
-        p.drawText(QPointF(100, y + 16), steps[i].title);
-        drawParagraph(p, QRectF(100, y + 24, 440, 50), steps[i].text, lato(14), colors::kText);
-        y += 88;
-    }
 }
 
 // The phone of a guidance page with a screen drawn by `screen`.
@@ -168,12 +136,10 @@ template <typename ScreenFn> void drawGuidancePhone(QPainter& p, ScreenFn screen
     p.restore();
 }
 
-void drawToggleRow(QPainter& p, const QRectF& row, const QString& label, bool on, bool focus) {
+// A settings row whose label is live text.
+void drawToggleRow(QPainter& p, const QRectF& row, bool on, bool focus) {
     if (focus)
         p.fillRect(row, colors::kPrimaryWash);
-    p.setPen(colors::kInk);
-    p.setFont(lato(12, focus));
-    p.drawText(row.adjusted(12, 0, -50, 0), Qt::AlignVCenter | Qt::AlignLeft, label);
     const QRectF track(row.right() - 44, row.center().y() - 8, 32, 16);
     p.setPen(Qt::NoPen);
     p.setBrush(on ? colors::kPrimary : colors::kDisabled);
@@ -189,27 +155,12 @@ QImage drawDebuggingPage() {
     QPainter p;
     beginPainter(p, image);
     // The window centres the page 25 px below its middle: (650 - 490) / 2 + 25.
-    drawGuidance(p, 105, QStringLiteral("Turn on USB debugging"),
-                 QStringLiteral("Kestrova talks to an Android phone over USB debugging. "
-                                "It is off on new phones; switching it on takes a minute."),
-                 {{QStringLiteral("Show the developer options"),
-                   QStringLiteral("Open Settings \u203a About phone and tap Build number seven "
-                                  "times.")},
-                  {QStringLiteral("Open the developer options"),
-                   QStringLiteral("Go back to Settings \u203a System \u203a Developer options.")},
-                  {QStringLiteral("Switch on USB debugging"),
-                   QStringLiteral("Turn on USB debugging, then press Next below.")}});
+    drawGuidance(p, 105);
     drawGuidancePhone(p, [&p](const QRectF& glass) {
         p.fillRect(QRectF(glass.x(), glass.y(), glass.width(), 44), colors::kHeaderEnd);
-        p.setPen(Qt::white);
-        p.setFont(lato(13, true));
-        p.drawText(QRectF(glass.x() + 12, glass.y(), glass.width(), 44),
-                   Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Developer options"));
-        const QString rows[4] = {QStringLiteral("Stay awake"), QStringLiteral("USB debugging"),
-                                 QStringLiteral("Wireless debugging"), QStringLiteral("Show taps")};
         for (int i = 0; i < 4; ++i)
-            drawToggleRow(p, QRectF(glass.x(), glass.y() + 60 + i * 46, glass.width(), 46), rows[i],
-                          i == 1, i == 1);
+            drawToggleRow(p, QRectF(glass.x(), glass.y() + 60 + i * 46, glass.width(), 46), i == 1,
+                          i == 1);
     });
     p.end();
     return image;
@@ -219,28 +170,13 @@ QImage drawAuthorisationPage() {
     QImage image = canvas(929, 490);
     QPainter p;
     beginPainter(p, image);
-    drawGuidance(p, (650 - 490) / 2, QStringLiteral("Allow this computer"),
-                 QStringLiteral("Your phone is asking whether it may be used from this "
-                                "computer. The question is on the phone's screen."),
-                 {{QStringLiteral("Unlock your phone"),
-                   QStringLiteral("Wake the phone and unlock it so you can see the question.")},
-                  {QStringLiteral("Tick \u201cAlways allow\u201d"),
-                   QStringLiteral("Tick Always allow from this computer, so it is not asked "
-                                  "again.")},
-                  {QStringLiteral("Tap Allow"), QStringLiteral("Then press Retry below.")}});
+    drawGuidance(p, (650 - 490) / 2);
     drawGuidancePhone(p, [&p](const QRectF& glass) {
         p.fillRect(glass, QColor(0x5b, 0x6f, 0x84));
         const QRectF box(glass.x() + 10, glass.y() + 80, glass.width() - 20, 170);
         p.setPen(Qt::NoPen);
         p.setBrush(Qt::white);
         p.drawRoundedRect(box, 10, 10);
-        p.setPen(colors::kInk);
-        p.setFont(lato(13, true));
-        p.drawText(QRectF(box.x() + 12, box.y() + 12, box.width() - 24, 20),
-                   QStringLiteral("Allow USB debugging?"));
-        drawParagraph(p, QRectF(box.x() + 12, box.y() + 38, box.width() - 24, 40),
-                      QStringLiteral("The computer's key fingerprint is shown here."), lato(10.5),
-                      colors::kText);
         p.setPen(QPen(colors::kPrimary, 1.2));
         p.setBrush(colors::kPrimary);
         const QRectF tickBox(box.x() + 12, box.y() + 86, 12, 12);
@@ -249,17 +185,6 @@ QImage drawAuthorisationPage() {
         p.drawPolyline(
             QPolygonF({tickBox.topLeft() + QPointF(2.5, 6.2), tickBox.topLeft() + QPointF(5, 8.7),
                        tickBox.topLeft() + QPointF(9.5, 3.5)}));
-        p.setPen(colors::kInk);
-        p.setFont(lato(10.5));
-        p.drawText(QPointF(box.x() + 30, box.y() + 96), QStringLiteral("Always allow from this"));
-        p.drawText(QPointF(box.x() + 30, box.y() + 109), QStringLiteral("computer"));
-        p.setFont(lato(12, true));
-        p.setPen(colors::kMuted);
-        p.drawText(QRectF(box.x(), box.bottom() - 40, box.width() / 2, 40), Qt::AlignCenter,
-                   QStringLiteral("Cancel"));
-        p.setPen(colors::kPrimary);
-        p.drawText(QRectF(box.center().x(), box.bottom() - 40, box.width() / 2, 40),
-                   Qt::AlignCenter, QStringLiteral("Allow"));
     });
     p.end();
     return image;
@@ -291,18 +216,10 @@ QImage drawProgressBackground() {
     return image;
 }
 
+// The link's ground, under its live words: clear, or a faint wash while the
+// pointer is on it.
 QImage drawLink(bool highlighted) {
-    QImage image = canvas(160, 20);
-    QPainter p;
-    beginPainter(p, image);
-    QFont font = lato(13);
-    font.setUnderline(highlighted);
-    p.setFont(font);
-    p.setPen(highlighted ? colors::kPrimaryDark : colors::kPrimary);
-    p.drawText(QRectF(0, 0, 160, 20), Qt::AlignVCenter | Qt::AlignLeft,
-               QStringLiteral("Can't find USB debugging?"));
-    p.end();
-    return image;
+    return canvas(160, 20, highlighted ? colors::kPrimaryWash : QColor(Qt::transparent));
 }
 
 QImage drawArrowDown() {

@@ -78,21 +78,12 @@ QImage drawMainSheet(const Glyphs& glyphs) {
     QImage image = canvas(m::kWidth, m::kHeight);
     QPainter p;
     beginPainter(p, image);
-    drawButtonStrip(p, m::kBackupToItunes,
-                    {QStringLiteral("Copy from an iTunes backup instead"), QStringLiteral("backup"),
-                     Tone::Link, 15},
-                    glyphs);
-    drawButtonStrip(
-        p, m::kBackupToPhone,
-        {QStringLiteral("Copy from a phone instead"), QStringLiteral("phone"), Tone::Link, 15},
-        glyphs);
-    drawButtonStrip(p, m::kStartCopy, {QStringLiteral("Start copy"), {}, Tone::Primary, 17},
-                    glyphs);
-    drawButtonStrip(p, m::kFlip,
-                    {QStringLiteral("Flip"), QStringLiteral("flip"), Tone::Outline, 14}, glyphs);
-    drawButtonStrip(p, m::kItunesSelect,
-                    {QStringLiteral("Browse"), QStringLiteral("folder"), Tone::Outline, 14},
-                    glyphs);
+    // Shapes only: the program writes the words and glyphs on them.
+    drawButtonStrip(p, m::kBackupToItunes, {{}, {}, Tone::Link, 15}, glyphs);
+    drawButtonStrip(p, m::kBackupToPhone, {{}, {}, Tone::Link, 15}, glyphs);
+    drawButtonStrip(p, m::kStartCopy, {{}, {}, Tone::Primary, 17}, glyphs);
+    drawButtonStrip(p, m::kFlip, {{}, {}, Tone::Outline, 14}, glyphs);
+    drawButtonStrip(p, m::kItunesSelect, {{}, {}, Tone::Outline, 14}, glyphs);
     drawMark(p, m::kTitleLogo, glyphs);
     for (int category = 0; category < 8; ++category)
         for (int look = 0; look < 4; ++look)
@@ -108,8 +99,8 @@ QImage drawPublicSheet(const Glyphs& glyphs) {
     beginPainter(p, image);
     for (int look = 0; look < 4; ++look)
         drawCloseLook(p, pub::kClose.look(look), look, glyphs);
-    drawButtonStrip(p, pub::kCancel, {QStringLiteral("Cancel"), {}, Tone::Outline, 14}, glyphs);
-    drawButtonStrip(p, pub::kOk, {QStringLiteral("OK"), {}, Tone::Primary, 14}, glyphs);
+    drawButtonStrip(p, pub::kCancel, {{}, {}, Tone::Outline, 14}, glyphs);
+    drawButtonStrip(p, pub::kOk, {{}, {}, Tone::Primary, 14}, glyphs);
     drawIconTile(p, pub::kProgressIcon, QStringLiteral("transfer"), glyphs);
     drawIconTile(p, pub::kDialogIcon, QStringLiteral("phone"), glyphs);
     p.end();
@@ -122,6 +113,17 @@ QImage drawStripPicture(const Strip& s, const ButtonDesign& design, const Glyphs
     QPainter p;
     beginPainter(p, image);
     drawButtonStrip(p, s, design, glyphs);
+    p.end();
+    return image;
+}
+
+// A button's glyph in white on transparent, which the program tints to the
+// colour of the button's words.
+QImage drawGlyphMask(const QString& name, const Glyphs& glyphs) {
+    QImage image = canvas(24, 24);
+    QPainter p;
+    beginPainter(p, image);
+    glyphs.draw(p, name, QRectF(0, 0, 24, 24), Qt::white);
     p.end();
     return image;
 }
@@ -146,12 +148,14 @@ QList<Picture> drawSheets(const Glyphs& glyphs) {
         {QStringLiteral("main.png"), drawMainSheet(glyphs)},
         {QStringLiteral("publicImage.png"), drawPublicSheet(glyphs)},
         {QStringLiteral("retry.png"),
-         drawStripPicture(spritemap::kRetry,
-                          {QStringLiteral("Retry"), QStringLiteral("retry"), Tone::Primary, 15},
-                          glyphs)},
+         drawStripPicture(spritemap::kRetry, {{}, {}, Tone::Primary, 15}, glyphs)},
         {QStringLiteral("opened.png"),
-         drawStripPicture(spritemap::kOpenedNext, {QStringLiteral("Next"), {}, Tone::Primary, 15},
-                          glyphs)},
+         drawStripPicture(spritemap::kOpenedNext, {{}, {}, Tone::Primary, 15}, glyphs)},
+        {QStringLiteral("glyph/backup.png"), drawGlyphMask(QStringLiteral("backup"), glyphs)},
+        {QStringLiteral("glyph/phone.png"), drawGlyphMask(QStringLiteral("phone"), glyphs)},
+        {QStringLiteral("glyph/flip.png"), drawGlyphMask(QStringLiteral("flip"), glyphs)},
+        {QStringLiteral("glyph/folder.png"), drawGlyphMask(QStringLiteral("folder"), glyphs)},
+        {QStringLiteral("glyph/retry.png"), drawGlyphMask(QStringLiteral("retry"), glyphs)},
     };
 }
 

@@ -62,4 +62,27 @@ constexpr QRect kDialogIcon{290, 66, 63, 58};
 constexpr Strip kRetry{0, 5, 150, 39, 40};
 constexpr Strip kOpenedNext{0, 5, 180, 39, 40};
 
+// The pictures carry a button's shape only; its words (and its glyph, from
+// ":/images/glyph/<name>.png", white on transparent) are drawn live in the
+// colour of the look, so they can be translated.
+enum class Tone { Primary, Outline, Link };
+
+// 0xAARRGGBB of a caption in a tone and look.
+constexpr unsigned captionRgb(Tone tone, int look) {
+    if (look == Disabled)
+        return 0xff8a9aab;
+    switch (tone) {
+    case Tone::Primary:
+        return 0xffffffff;
+    case Tone::Outline:
+        return look == Normal ? 0xff1d3b57 : 0xff1f5f9c;
+    case Tone::Link:
+        return look == Normal ? 0xff2a78c2 : look == Highlight ? 0xff3f8ed8 : 0xff1f5f9c;
+    }
+    return 0xff1d3b57;
+}
+
+// The colour of the keyboard focus ring drawn around a skinned control.
+constexpr unsigned kFocusRgb = 0xff1f5f9c;
+
 } // namespace spritemap
