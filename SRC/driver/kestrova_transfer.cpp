@@ -140,7 +140,6 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrova-transfer"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTROVA_VERSION));
-    kestrova::installProgramLog();
     kestrova::TransferRequest request;
     std::string error;
     if (!kestrova::parseTransferArgs(app.arguments().mid(1), &request, &error))
@@ -153,6 +152,7 @@ int main(int argc, char** argv) {
         std::printf("kestrova-transfer %s\n", KESTROVA_VERSION);
         return 0;
     }
+    kestrova::installProgramLog();
     if (request.action == kestrova::CliAction::List)
         return list(request);
     if (!kestrova::loadBackupPassword(&request, &error))
@@ -164,6 +164,7 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, requestCancel);
     TransferDoingThread job;
     job.prepareJob(request);
+    kestrova::ProgressPrinter progress(stdout);
     // The report ends every run, as its last line.
     auto report = [&](bool letGoOfPhones, int status, const std::string& why = {}) {
         if (letGoOfPhones)
@@ -244,8 +245,13 @@ int main(int argc, char** argv) {
          !destinationLock.acquire(kestrova::androidSerial(request.destinationIndex))))
         return failOrCancel("a phone is in use by another copy", kestrova::Reason::PhoneBusy);
     request.lockPhones = false;
+    // Preparing a phone (its agent installed and started) takes seconds.
+    if (androidSource)
+        progress.line("Preparing the source phone");
     if (androidSource && !prepareAndroid(request.sourceIndex))
         return failOrCancel("the source Android phone is not ready");
+    if (androidDestination)
+        progress.line("Preparing the destination phone");
     if (androidDestination && !prepareAndroid(request.destinationIndex))
         return failOrCancel("the destination Android phone is not ready",
                             kestrova::Reason::DestinationUnavailable);
@@ -273,7 +279,6 @@ int main(int argc, char** argv) {
 
     QElapsedTimer clock;
     clock.start();
-    kestrova::ProgressPrinter progress(stdout);
     job.start();
     bool cancelled = false;
     kestrova::Stage shownStage = kestrova::Stage::None;
