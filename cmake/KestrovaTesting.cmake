@@ -7,7 +7,9 @@ include(GoogleTest)
 # Added to every test's environment. Under ThreadSanitizer: the reports that
 # come from inside uninstrumented system libraries are suppressed (each entry
 # of tsan.supp says why); options the caller set in TSAN_OPTIONS still apply.
-set(KESTROVA_TEST_ENVIRONMENT)
+# The log every program and library writes ($XDG_STATE_HOME/kestrova/) stays
+# in the build folder, never in the home folder of whoever runs the tests.
+set(KESTROVA_TEST_ENVIRONMENT "XDG_STATE_HOME=set:${CMAKE_BINARY_DIR}/tests/state")
 if(KESTROVA_SANITIZE_THREAD)
   list(APPEND KESTROVA_TEST_ENVIRONMENT
     "TSAN_OPTIONS=string_append: suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp")

@@ -6,7 +6,12 @@
 //   kestrova-backup extract BACKUP OUT
 //
 // The password is read from a file (or KESTROVA_BACKUP_PASSWORD), never
-// taken as an argument: other users can read the process list.
+// taken as an argument: other users can read the process list. The backup
+// reader's log lines go into the log file and, for the person at the
+// terminal, to standard error as well.
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +24,7 @@
 #include <openssl/crypto.h>
 
 #include "jukelink.h"
+#include "kestrova_log.h"
 #include "kestrova_version.h"
 
 namespace {
@@ -43,6 +49,35 @@ const char kUsage[] =
     "\n"
     "OUT must be empty or missing. Exit status: 0 every file written, 1 some could not\n"
     "be, 2 usage, 3 nothing could begin (no backup, wrong password, OUT not empty).\n";
+
+// The command line: a command, its operands, and the options.
+struct CommandLine {
+    QCommandLineOption help{{"h", "help"}, QStringLiteral("Show this help and exit.")};
+    QCommandLineOption version{{"v", "version"}, QStringLiteral("Show the version and exit.")};
+    QCommandLineOption json{"json", QStringLiteral("list: as JSON.")};
+    QCommandLineOption backupDir{"backup-dir", QStringLiteral("list: look in this folder too."),
+                                 QStringLiteral("DIR")};
+    QCommandLineOption passwordFile{
+        "password-file", QStringLiteral("decrypt: the password is the first line of FILE."),
+        QStringLiteral("FILE")};
+    QCommandLineOption password{"password", QString(), QStringLiteral("password")};
+    QCommandLineParser parser;
+
+    CommandLine() {
+        password.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOptions({help, version, json, backupDir, passwordFile, password});
+        parser.addPositionalArgument(QStringLiteral("command"),
+                                     QStringLiteral("list, decrypt or extract"),
+                                     QStringLiteral("list|decrypt|extract [BACKUP OUT]"));
+    }
+    std::string helpText() {
+        QString text = parser.helpText();
+        text.replace(QStringLiteral("<executable_name>"), QStringLiteral("kestrova-backup"));
+        char log[4096];
+        KestrovaLog_GetPath(log, sizeof log);
+        return std::string(kUsage) + "\n" + text.toStdString() + "\nLog: " + log + "\n";
+    }
+};
 
 int usage() {
     fputs(kUsage, stderr);
@@ -74,17 +109,7 @@ std::string json(const std::string& s) {
     return out + "\"";
 }
 
-int list(const std::vector<std::string>& args) {
-    bool asJson = false;
-    std::string dir;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--json")
-            asJson = true;
-        else if (args[i] == "--backup-dir" && i + 1 < args.size())
-            dir = args[++i];
-        else
-            return usage();
-    }
+int list(bool asJson, std::string dir) {
     if (!dir.empty() && iTunesTSF_SetOtherBackupPath(dir.data()) != 0) {
         fprintf(stderr, "kestrova-backup: %s\n", lastError().c_str());
         return kExitUsage;
@@ -142,17 +167,8 @@ bool readPasswordFile(const std::string& path, std::string* out) {
     return ok && !out->empty();
 }
 
-int exportFiles(const std::vector<std::string>& args, bool decrypt) {
-    std::string passwordFile;
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (decrypt && args[i] == "--password-file" && i + 1 < args.size())
-            passwordFile = args[++i];
-        else if (args[i].rfind("--", 0) == 0)
-            return usage();
-        else
-            positional.push_back(args[i]);
-    }
+int exportFiles(const std::vector<std::string>& positional, bool decrypt,
+                const std::string& passwordFile) {
     if (positional.size() != 2)
         return usage();
     std::string password;
@@ -198,24 +214,40 @@ int exportFiles(const std::vector<std::string>& args, bool decrypt) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    QCoreApplication app(argc, argv);
+    KestrovaLog_SetEchoToStderr(1);
+    CommandLine cl;
+    if (!cl.parser.parse(app.arguments())) {
+        fprintf(stderr, "kestrova-backup: %s\n", qPrintable(cl.parser.errorText()));
+        return usage();
+    }
+    if (cl.parser.isSet(cl.help)) {
+        fputs(cl.helpText().c_str(), stdout);
+        return kExitOk;
+    }
+    if (cl.parser.isSet(cl.version)) {
+        printf("kestrova-backup %s\n", KESTROVA_VERSION);
+        return kExitOk;
+    }
+    if (cl.parser.isSet(cl.password)) {
+        fprintf(stderr, "kestrova-backup: a password is never taken as an argument (other "
+                        "users can read the process list): use --password-file FILE\n");
+        return kExitUsage;
+    }
+    std::vector<std::string> args;
+    for (const QString& a : cl.parser.positionalArguments())
+        args.push_back(a.toLocal8Bit().toStdString());
     if (args.empty())
         return usage();
     const std::string cmd = args.front();
     args.erase(args.begin());
-    if (cmd == "--help" || cmd == "-h") {
-        fputs(kUsage, stdout);
-        return kExitOk;
-    }
-    if (cmd == "--version") {
-        printf("kestrova-backup %s\n", KESTROVA_VERSION);
-        return kExitOk;
-    }
-    if (cmd == "list")
-        return list(args);
-    if (cmd == "decrypt")
-        return exportFiles(args, true);
-    if (cmd == "extract")
-        return exportFiles(args, false);
+    const bool listOptions = cl.parser.isSet(cl.json) || cl.parser.isSet(cl.backupDir);
+    const bool decryptOptions = cl.parser.isSet(cl.passwordFile);
+    if (cmd == "list" && args.empty() && !decryptOptions)
+        return list(cl.parser.isSet(cl.json), cl.parser.value(cl.backupDir).toStdString());
+    if (cmd == "decrypt" && !listOptions)
+        return exportFiles(args, true, cl.parser.value(cl.passwordFile).toStdString());
+    if (cmd == "extract" && !listOptions && !decryptOptions)
+        return exportFiles(args, false, {});
     return usage();
 }

@@ -1,22 +1,17 @@
 // kestrova-transfer: runs one transfer job without windows, against whatever
 // phones the environment gives (the virtual lab's exports, or real phones),
-// prints progress while it runs and ends with one JSON object describing the
-// outcome of every kind. Exit status 0 only when every chosen kind succeeded.
+// prints progress lines while it runs and ends with one JSON object
+// describing the outcome of every kind, also when the job could not begin.
+// Nothing else reaches standard output: the libraries log into the log file
+// (kestrova_log.h), and messages for people go to standard error.
+// `kestrova-transfer --help` says what it takes and the exit status;
+// `--list [--json]` lists the phones and backups as --from and --to take them.
 //
-//   kestrova-transfer --from android:0|android:SERIAL|iphone:N|iphone:UDID|backup:N
-//                     --to android:1|folder:DIR
-//                     [--kinds contacts,sms,calllogs,calendar,photos,videos,music,apps | --all]
-//                     [--work DIR] [--backup-dir DIR] [--wait SECONDS] [--fast-sms-countdown]
-//                     [--summary] [--duplicates skip|keep] [--dry-run] [--password-file FILE]
-// An iPhone of iOS 8 or later is read through a backup it takes into the standard backup
-// folder (or into --backup-dir); the report then names the backup's folder.
-//
-// Items the destination already holds are skipped and counted as "already"
-// (--duplicates keep copies everything again). --dry-run counts per kind
-// what would be copied and writes nothing.
-//
-// An encrypted backup's password comes from --password-file (its first line)
-// or the variable KESTROVA_BACKUP_PASSWORD, never from an argument.
+// An iPhone of iOS 8 or later is read through a backup it takes into the
+// standard backup folder (or into --backup-dir); the report then names the
+// backup's folder. An encrypted backup's password comes from --password-file
+// (its first line) or the variable KESTROVA_BACKUP_PASSWORD, never from an
+// argument.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -29,9 +24,12 @@
 
 #include "QtMyThread.h"
 #include "android_destination.h"
+#include "device_listing.h"
 #include "fruitlink.h"
 #include "greenlink.h"
 #include "jukelink.h"
+#include "kestrova_version.h"
+#include "program_log.h"
 #include "transfer_cli.h"
 #include "work_folder.h"
 
@@ -114,23 +112,51 @@ bool prepareAndroid(int index) {
     return false;
 }
 
-int usage(const char* message) {
-    std::fprintf(stderr, "kestrova-transfer: %s\n", message);
-    return 2;
+// A command line that cannot be used still ends with a report, so a script
+// reading standard output always finds one.
+int usage(const std::string& message) {
+    std::fprintf(stderr, "kestrova-transfer: %s (see --help)\n", message.c_str());
+    std::printf("%s\n", kestrova::usageJson(message).c_str());
+    std::fflush(stdout);
+    return kestrova::kExitUsage;
 }
 
-// Exit status when a source or destination was not found or not ready.
-constexpr int kNotFound = 3;
+int list(const kestrova::TransferRequest& request) {
+    AndroidTSF_Init();
+    IphoneTSF_Init();
+    const kestrova::DeviceListing listing = kestrova::listDevices(request.backupDir, 1500);
+    const std::string text =
+        request.json ? kestrova::listingJson(listing) : kestrova::listingText(listing);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    AndroidTSF_UnInit();
+    IphoneTSF_UnInit();
+    return 0;
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrova-transfer"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTROVA_VERSION));
     kestrova::TransferRequest request;
     std::string error;
-    if (!kestrova::parseTransferArgs(argc, argv, &request, &error) ||
-        !kestrova::loadBackupPassword(&request, &error))
-        return usage(error.c_str());
+    if (!kestrova::parseTransferArgs(app.arguments().mid(1), &request, &error))
+        return usage(error);
+    if (request.action == kestrova::CliAction::Help) {
+        std::fputs(kestrova::transferHelpText().c_str(), stdout);
+        return 0;
+    }
+    if (request.action == kestrova::CliAction::Version) {
+        std::printf("kestrova-transfer %s\n", KESTROVA_VERSION);
+        return 0;
+    }
+    kestrova::installProgramLog();
+    if (request.action == kestrova::CliAction::List)
+        return list(request);
+    if (!kestrova::loadBackupPassword(&request, &error))
+        return usage(error);
 
     // A cancel while the phones are still being prepared ends the run with a
     // report in which nothing was started.
@@ -138,21 +164,22 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, requestCancel);
     TransferDoingThread job;
     job.prepareJob(request);
-    // The report ends every run. The libraries echo their log to standard
-    // output: finish with them first, so the report is the last line.
-    auto report = [&](bool letGoOfPhones, int status) {
+    kestrova::ProgressPrinter progress(stdout);
+    // The report ends every run, as its last line.
+    auto report = [&](bool letGoOfPhones, int status, const std::string& why = {}) {
         if (letGoOfPhones)
             AndroidTSF_UnInit();
-        std::fflush(stdout);
-        if (request.summary)
-            kestrova::printSummary(job, stdout);
-        std::printf("%s\n", kestrova::outcomeJson(job, request).c_str());
+        if (request.summary) {
+            kestrova::printSummary(job, stderr);
+            std::fflush(stderr);
+        }
+        std::printf("%s\n", kestrova::outcomeJson(job, request, why).c_str());
         std::fflush(stdout);
         return status;
     };
     auto cancelledBeforeStart = [&] {
         job.cancelBeforeStart();
-        return report(true, 1);
+        return report(true, kestrova::kExitNotAll, "cancelled before the copy began");
     };
     // A preparation step that gave up because of the cancel is no failure;
     // any other ends with the report too, every kind saying why.
@@ -163,7 +190,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestrova-transfer: %s\n", message);
         job.failBeforeStart(why);
         // A phone another copy is using keeps its agent.
-        return report(why != kestrova::Reason::PhoneBusy, kNotFound);
+        return report(why != kestrova::Reason::PhoneBusy, kestrova::kExitNotFound, message);
     };
 
     kestrova::removeLeftovers();
@@ -218,8 +245,13 @@ int main(int argc, char** argv) {
          !destinationLock.acquire(kestrova::androidSerial(request.destinationIndex))))
         return failOrCancel("a phone is in use by another copy", kestrova::Reason::PhoneBusy);
     request.lockPhones = false;
+    // Preparing a phone (its agent installed and started) takes seconds.
+    if (androidSource)
+        progress.line("Preparing the source phone");
     if (androidSource && !prepareAndroid(request.sourceIndex))
         return failOrCancel("the source Android phone is not ready");
+    if (androidDestination)
+        progress.line("Preparing the destination phone");
     if (androidDestination && !prepareAndroid(request.destinationIndex))
         return failOrCancel("the destination Android phone is not ready",
                             kestrova::Reason::DestinationUnavailable);
@@ -239,25 +271,31 @@ int main(int argc, char** argv) {
         job.setCountdownSleeper([] {});
     QObject::connect(
         &job, &TransferDoingThread::changeSMSShow, &job,
-        [] { std::printf("sms: waiting for the destination's user\n"); }, Qt::DirectConnection);
+        [] {
+            std::printf("progress sms: waiting for the destination's user\n");
+            std::fflush(stdout);
+        },
+        Qt::DirectConnection);
 
+    QElapsedTimer clock;
+    clock.start();
     job.start();
     bool cancelled = false;
     kestrova::Stage shownStage = kestrova::Stage::None;
     while (!job.wait(200)) {
-        const kestrova::Stage stage = job.snapshot().stage;
-        if (stage != shownStage && stage != kestrova::Stage::None) {
-            std::printf("%s\n", kestrova::stageText(stage));
-            std::fflush(stdout);
-        }
-        shownStage = stage;
+        const kestrova::ProgressSnapshot snapshot = job.snapshot();
+        if (snapshot.stage != shownStage && snapshot.stage != kestrova::Stage::None)
+            progress.line(kestrova::stageText(snapshot.stage));
+        shownStage = snapshot.stage;
         if (g_cancelRequested && !cancelled) {
             cancelled = true;
-            std::printf("cancel: stopping after the record or file in hand\n");
+            std::fprintf(stderr, "kestrova-transfer: cancel: stopping after the record or file "
+                                 "in hand\n");
+            progress.line("cancelling");
             job.cancel();
         }
-        kestrova::printProgress(job, stdout);
+        progress.update(snapshot, clock.elapsed());
     }
-    kestrova::printProgress(job, stdout);
-    return report(true, job.allSucceeded() ? 0 : 1);
+    progress.update(job.snapshot(), clock.elapsed());
+    return report(true, job.allSucceeded() ? kestrova::kExitArrived : kestrova::kExitNotAll);
 }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QtDebug>
 
 #include <cerrno>
@@ -68,18 +69,12 @@ QString GetDefaultPath() {
     const QString stored = GetUserUsedPath();
     if (!stored.isEmpty())
         return stored;
-
-    const QString home = QDir::homePath();
-    QString base;
-    if (QFileInfo(home + QStringLiteral("/Documents")).isDir()) {
-        base = home + QStringLiteral("/Documents/");
-    } else if (QFileInfo(home + QStringLiteral("/My Documents")).isDir()) {
-        base = home + QStringLiteral("/My Documents/");
-    } else {
-        makeFolder(home + QStringLiteral("/Documents"));
-        base = home + QStringLiteral("/Documents/");
-    }
-    const QString result = base + QStringLiteral("Tarnwick");
+    // The user's documents folder as the desktop names it (XDG_DOCUMENTS_DIR
+    // of user-dirs.dirs: "~/Dokumente" on a German desktop), else ~/Documents.
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty())
+        documents = QDir::homePath() + QStringLiteral("/Documents");
+    const QString result = documents + QStringLiteral("/Tarnwick");
     makeFolder(result);
     return result;
 }

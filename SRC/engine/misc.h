@@ -13,8 +13,10 @@
 void setLocaleLang();
 
 // The folder a folder dialog opens at: the folder the user picked last when
-// it still exists, otherwise home/Documents/Tarnwick (home/My Documents/
-// Tarnwick where only that exists), created when missing. Never empty.
+// it still exists, otherwise "Tarnwick" in the user's documents folder
+// (QStandardPaths: XDG_DOCUMENTS_DIR, by default ~/Documents), created when
+// missing. Never empty. The picked folder is kept with QSettings in the
+// user's config folder ($XDG_CONFIG_HOME/Brisvane/).
 QString GetDefaultPath();
 
 // The folder the user picked last, when it is stored and still exists;

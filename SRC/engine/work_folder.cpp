@@ -13,23 +13,11 @@
 #include <unistd.h>
 
 #include "misc.h"
+#include "user_folder.h"
 
 namespace kestrova {
 
 namespace {
-
-bool ownPrivateFolder(const QByteArray& path) {
-    struct stat st {};
-    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
-           (st.st_mode & 077) == 0;
-}
-
-QString base() {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && ownPrivateFolder(runtime))
-        return QString::fromLocal8Bit(runtime);
-    return QDir::tempPath();
-}
 
 // A lock file's name from a phone's serial or UDID: nothing but letters,
 // digits and a few marks, so no identity can name a path.
@@ -42,19 +30,7 @@ std::string fileNameFor(const std::string& identity) {
 
 } // namespace
 
-QString userFolder() {
-    const QString wanted = base() + QStringLiteral("/kestrova-%1").arg(::getuid());
-    const QByteArray path = QFile::encodeName(wanted);
-    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        return {};
-    if (ownPrivateFolder(path))
-        return wanted;
-    // Taken by someone else: a folder of our own with a name nobody can guess.
-    QByteArray fresh = QFile::encodeName(base() + QStringLiteral("/kestrova-XXXXXX"));
-    if (!::mkdtemp(fresh.data()))
-        return {};
-    return QFile::decodeName(fresh);
-}
+QString userFolder() { return QFile::decodeName(kestrova_common::privateUserFolder().c_str()); }
 
 QString defaultWorkFolder() {
     const QString user = userFolder();

@@ -1,5 +1,6 @@
-/* The Android library's log, "/tmp/kestrova.log", replaced at every start and
- * echoed to standard output, and small file helpers. */
+/* The Android library's log entries, written into the process's one log
+ * (kestrova_log.h: $XDG_STATE_HOME/kestrova/kestrova.log, never standard
+ * output), and small file helpers. */
 #ifndef KESTROVA_GREENLINK_LOG_H
 #define KESTROVA_GREENLINK_LOG_H
 
@@ -14,18 +15,20 @@
 #define GREENLINK_PRINTF(fmt, first)
 #endif
 
-/* Opens the log (once per process): any old file or link at the path is
- * removed and a new file created exclusively, mode 0600, with a date header. */
+/* Opens the log (once per process; KestrovaLog_Open): the file is appended
+ * to, mode 0600, never through a link, and a header with the date begins
+ * this process's entries. */
 TSF_API void CreateLogFile(void);
-/* One log entry (at most 4095 bytes), written with one write() and echoed to
- * standard output. The writers add no line end of their own. */
+/* One log entry (at most 4095 bytes), written with one write(). The writers
+ * add no line end of their own. */
 TSF_API void WriteLog(const char* format, ...) GREENLINK_PRINTF(1, 2);
 TSF_API void WriteLog1(int level, const char* format, ...) GREENLINK_PRINTF(2, 3);
 /* Preceded by the location line "file:<unit>, line:<line>\n". */
 TSF_API void WriteLog2(const char* unit, int line, int level, const char* format, ...)
     GREENLINK_PRINTF(4, 5);
 TSF_API int GetLogFileHandle(void);
-/* Directs the log to a descriptor of the caller's. */
+/* Directs the log to a descriptor of the caller's; a negative one directs
+ * it back to the file. */
 TSF_API void SetLogHandle(int fd);
 
 /* Creates a folder (mode 0777 before the umask); failure ignored. Returns 1. */

@@ -49,12 +49,16 @@ TEST_F(DefaultPathTest, WithoutStoredFolderUsesDocumentsAndCreatesTarnwick) {
     EXPECT_EQ(GetDefaultPath(), expected);
 }
 
-TEST_F(DefaultPathTest, FallsBackToMyDocumentsThenCreatesDocuments) {
-    fs::create_directory(m_home / "My Documents");
-    EXPECT_EQ(GetDefaultPath(), home() + "/My Documents/Tarnwick");
-    EXPECT_TRUE(fs::is_directory(m_home / "My Documents" / "Tarnwick"));
+TEST_F(DefaultPathTest, FollowsTheDesktopsDocumentsFolderElseCreatesDocuments) {
+    // A German desktop names it in user-dirs.dirs.
+    const fs::path config = qgetenv("XDG_CONFIG_HOME").toStdString();
+    fs::create_directories(config);
+    const fs::path dirs = config / "user-dirs.dirs";
+    std::ofstream(dirs) << "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n";
+    EXPECT_EQ(GetDefaultPath(), home() + "/Dokumente/Tarnwick");
+    EXPECT_TRUE(fs::is_directory(m_home / "Dokumente" / "Tarnwick"));
 
-    fs::remove_all(m_home / "My Documents");
+    fs::remove(dirs);
     EXPECT_EQ(GetDefaultPath(), home() + "/Documents/Tarnwick");
     EXPECT_TRUE(fs::is_directory(m_home / "Documents" / "Tarnwick"));
 }

@@ -1,5 +1,6 @@
-// The library log: header, entry forms, the refusal of planted links, and
-// entries kept whole when several threads write.
+// The process's one log, as the Android library writes into it: where it
+// lives, who may read it, planted links and other files refused, rotation,
+// and entries kept whole when several threads write.
 #include "runner_fixture.h"
 
 #include <cctype>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include "greenlink_log.h"
+#include "kestrova_log.h"
 
 namespace greenlink_test {
 namespace {
@@ -19,15 +21,18 @@ class LogTest : public ::testing::Test {
         path_ = scratch_ / "kestrova.log";
         greenlink::setLogPathForTests(path_);
     }
-    void TearDown() override { greenlink::setLogPathForTests(scratch_ / "late.log"); }
+    void TearDown() override {
+        KestrovaLog_SetRotateBytes(0);
+        greenlink::setLogPathForTests(scratch_ / "late.log");
+    }
 
     ScratchDir scratch_;
     std::string path_;
 };
 
 // Length of the header at the start of `text`, 0 when there is none: a rule
-// of 44 "=", "Y/M/D h:m:s" (four-digit year, other fields unpadded), a rule
-// and an empty line.
+// of 44 "=", "Y/M/D h:m:s" (four-digit year, other fields unpadded), a rule,
+// "<program>, pid <pid>" and an empty line.
 size_t headerLength(const std::string& text) {
     const std::string rule(44, '=');
     if (text.rfind(rule + "\n", 0) != 0)
@@ -45,68 +50,98 @@ size_t headerLength(const std::string& text) {
     for (size_t i = 0; i + 2 < date.size(); ++i)
         if (std::strchr("/ :", date[i]) && date[i + 1] == '0' && std::isdigit(date[i + 2]))
             return 0; // zero-padded field
-
-    if (text.compare(dateEnd + 1, rule.size() + 2, rule + "\n\n") != 0)
+    if (text.compare(dateEnd + 1, rule.size() + 1, rule + "\n") != 0)
         return 0;
-    return dateEnd + 1 + rule.size() + 2;
+    const std::string program = "greenlink_runner_test, pid " + std::to_string(getpid()) + "\n\n";
+    const size_t at = dateEnd + 1 + rule.size() + 1;
+    if (text.compare(at, program.size(), program) != 0)
+        return 0;
+    return at + program.size();
 }
 
-TEST_F(LogTest, EachRunStartsAFreshFileWithItsHeader) {
+TEST_F(LogTest, EachRunAppendsItsHeaderAndEntriesToAPrivateFile) {
     writeFile(path_, "entries of an earlier run\n");
+    chmod(path_.c_str(), 0644);
     WriteLog("Call Function: %s\n", "AndroidTSF_Init");
     WriteLog1(3, "level %d ignored\n", 3);
+    WriteLog2("myutils", 132, 0, "fork error,fork function return value %d \n", -1);
     std::string text = readFile(path_);
+    const std::string earlier = "entries of an earlier run\n";
+    ASSERT_EQ(text.rfind(earlier, 0), 0u) << "an earlier run's entries are kept";
+    text = text.substr(earlier.size());
     const size_t header = headerLength(text);
     ASSERT_GT(header, 0u) << text;
-    EXPECT_EQ(text.substr(header), "Call Function: AndroidTSF_Init\nlevel 3 ignored\n");
+    EXPECT_EQ(text.substr(header), "Call Function: AndroidTSF_Init\nlevel 3 ignored\n"
+                                   "file:myutils, line:132\n"
+                                   "fork error,fork function return value -1 \n");
     struct stat st = {};
     ASSERT_EQ(lstat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "closed to others whatever it was";
+}
+
+TEST_F(LogTest, TheStandardPlaceIsAPrivateFolderInTheStateHome) {
+    const std::string state = scratch_ / "state";
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    KestrovaLog_SetPath(nullptr);
+    EXPECT_EQ(greenlink::logPath(), state + "/kestrova/kestrova.log");
+    WriteLog("entry\n");
+    struct stat st = {};
+    ASSERT_EQ(lstat((state + "/kestrova").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(lstat((state + "/kestrova/kestrova.log").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_NE(readFile(state + "/kestrova/kestrova.log").find("entry\n"), std::string::npos);
 
-    greenlink::setLogPathForTests(path_); // as a new process would
-    WriteLog("second run\n");
-    text = readFile(path_);
-    ASSERT_GT(headerLength(text), 0u) << text;
-    EXPECT_EQ(text.substr(headerLength(text)), "second run\n");
+    // Without XDG_STATE_HOME (or with a relative one): below the home folder.
+    const std::string home = getenv("HOME") ? getenv("HOME") : "";
+    setenv("XDG_STATE_HOME", "relative/state", 1);
+    setenv("HOME", (scratch_ / "home").c_str(), 1);
+    KestrovaLog_SetPath(nullptr);
+    EXPECT_EQ(greenlink::logPath(), scratch_ / "home/.local/state/kestrova/kestrova.log");
+    unsetenv("XDG_STATE_HOME");
+    setenv("HOME", home.c_str(), 1);
 }
 
-TEST_F(LogTest, LocationLinePrecedesAWriteLog2Entry) {
-    WriteLog2("myutils", 132, 0, "fork error,fork function return value %d \n", -1);
-    const std::string text = readFile(path_);
-    EXPECT_NE(text.find("\n\nfile:myutils, line:132\nfork error,fork function return value -1 \n"),
-              std::string::npos)
-        << text;
-}
-
-TEST_F(LogTest, PlantedLinkIsReplacedAndItsTargetLeftAlone) {
+TEST_F(LogTest, APlantedLinkOrFifoIsRefusedAndNothingIsWrittenThroughIt) {
     const std::string victim = scratch_ / "victim";
     writeFile(victim, "precious");
-    chmod(victim.c_str(), 0644);
     ASSERT_EQ(symlink(victim.c_str(), path_.c_str()), 0);
-    const std::string dangling = scratch_ / "dangling";
-    WriteLog("entry\n");
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    WriteLog("entry through the link\n");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "never on standard output";
     EXPECT_EQ(readFile(victim), "precious");
-    struct stat st = {};
-    ASSERT_EQ(lstat(path_.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_NE(readFile(path_).find("entry\n"), std::string::npos);
+    EXPECT_EQ(GetLogFileHandle(), -1);
+    EXPECT_NE(err.find("is a link"), std::string::npos) << err;
+    EXPECT_NE(err.find("entry through the link\n"), std::string::npos) << "kept on stderr";
 
-    // A link to a file that does not exist yet must not create it either.
-    const std::string second = scratch_ / "second.log";
-    ASSERT_EQ(symlink(dangling.c_str(), second.c_str()), 0);
-    greenlink::setLogPathForTests(second);
+    // A FIFO would block an ordinary open, and is no log either.
+    const std::string fifo = scratch_ / "fifo.log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    greenlink::setLogPathForTests(fifo);
+    testing::internal::CaptureStderr();
     WriteLog("entry\n");
-    EXPECT_FALSE(exists(dangling));
-    EXPECT_NE(readFile(second).find("entry\n"), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("not a plain file"), std::string::npos);
+    EXPECT_EQ(GetLogFileHandle(), -1);
 }
 
-TEST_F(LogTest, UnwritableLogStillEchoesAndNeverCrashes) {
-    greenlink::setLogPathForTests(scratch_ / "missing/folder/kestrova.log");
-    testing::internal::CaptureStdout();
-    WriteLog("to stdout %s\n", "only");
-    WriteLog(nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "to stdout only\n");
-    EXPECT_EQ(GetLogFileHandle(), -1);
+TEST_F(LogTest, ABigFileIsRotatedKeepingOneOldOne) {
+    KestrovaLog_SetRotateBytes(1000);
+    const std::string line = std::string(99, 'a') + "\n";
+    for (int i = 0; i < 25; ++i)
+        WriteLog("%s", line.c_str());
+    const std::string current = readFile(path_);
+    const std::string old = readFile(path_ + ".1");
+    EXPECT_LE(current.size(), 1000u);
+    EXPECT_LE(old.size(), 1000u);
+    EXPECT_GT(old.size(), 0u);
+    EXPECT_GT(headerLength(current), 0u) << "a new file begins with a header";
+    EXPECT_FALSE(exists(path_ + ".2")) << "only one old file is kept";
+    struct stat st = {};
+    ASSERT_EQ(lstat((path_ + ".1").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST_F(LogTest, OverlongEntryIsCutAndSetLogHandleRedirects) {
@@ -115,22 +150,22 @@ TEST_F(LogTest, OverlongEntryIsCutAndSetLogHandleRedirects) {
     ASSERT_GE(fd, 0);
     CreateLogFile();
     const int original = GetLogFileHandle();
+    EXPECT_GT(original, 2);
     SetLogHandle(fd);
     EXPECT_EQ(GetLogFileHandle(), fd);
-    testing::internal::CaptureStdout();
     WriteLog2("u", 1, 0, "%s", std::string(10000, 'x').c_str());
-    EXPECT_EQ(testing::internal::GetCapturedStdout().size(), 4095u);
-    SetLogHandle(original);
+    SetLogHandle(-1);
+    EXPECT_EQ(GetLogFileHandle(), original);
     close(fd);
     const std::string text = readFile(other);
     EXPECT_EQ(text.size(), 4095u);
     EXPECT_EQ(text.rfind("file:u, line:1\nxxx", 0), 0u);
 }
 
-TEST_F(LogTest, EntriesFromSeveralThreadsStayWhole) {
+TEST_F(LogTest, EntriesFromSeveralThreadsStayWholeAcrossRotations) {
     constexpr int kThreads = 4;
     constexpr int kEntries = 300;
-    testing::internal::CaptureStdout();
+    KestrovaLog_SetRotateBytes(200000); // room for every entry in the file and its ".1"
     std::vector<std::thread> writers;
     for (int t = 0; t < kThreads; ++t)
         writers.emplace_back([t] {
@@ -140,17 +175,18 @@ TEST_F(LogTest, EntriesFromSeveralThreadsStayWhole) {
         });
     for (auto& writer : writers)
         writer.join();
-    testing::internal::GetCapturedStdout();
-    std::string text = readFile(path_);
-    text = text.substr(headerLength(text));
     // Every entry must be one whole location line and body of one thread.
     int count = 0;
-    for (size_t pos = 0; pos < text.size(); pos += 223, ++count) {
-        const std::string entry = text.substr(pos, 223);
-        const int t = entry.size() > 18 ? entry[18] - '0' : -1;
-        ASSERT_TRUE(t >= 0 && t < kThreads) << entry;
-        ASSERT_EQ(entry, "file:thread, line:" + std::to_string(t) + "\n<" +
-                             std::string(200, static_cast<char>('a' + t)) + ">\n");
+    for (const std::string& file : {path_ + ".1", path_}) {
+        std::string text = readFile(file);
+        text = text.substr(headerLength(text));
+        for (size_t pos = 0; pos < text.size(); pos += 223, ++count) {
+            const std::string entry = text.substr(pos, 223);
+            const int t = entry.size() > 18 ? entry[18] - '0' : -1;
+            ASSERT_TRUE(t >= 0 && t < kThreads) << entry;
+            ASSERT_EQ(entry, "file:thread, line:" + std::to_string(t) + "\n<" +
+                                 std::string(200, static_cast<char>('a' + t)) + ">\n");
+        }
     }
     EXPECT_EQ(count, kThreads * kEntries);
 }

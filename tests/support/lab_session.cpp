@@ -47,8 +47,9 @@ LabSession::LabSession(const QStringList& arguments) {
     const QString shared = m_env.value(QStringLiteral("KESTROVA_SHARED_LAB"));
     if (!(shared.isEmpty() ? up(arguments) : join(shared, arguments)))
         return;
-    // The libraries' log and temporary files stay inside the lab's folder.
+    // The programs' log and temporary files stay inside the lab's folder.
     m_env.insert("TMPDIR", dir());
+    m_env.insert("XDG_STATE_HOME", dir() + "/state");
     m_ready = true;
 }
 

@@ -319,12 +319,12 @@ TEST(CancelWhilePreparing, EveryKindIsReportedAsNotStarted) {
     LabSession lab({"--android", "2", "--seed", "33"});
     ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
     ASSERT_EQ(lab.lab("fill", {"--phone", QString::number(kSource), "--records", "3"}).exitCode, 0);
-    // The library logs each preparation as it begins it.
+    // The driver says when it begins to prepare a phone.
     const CancelledRun run =
         cancelWhen(lab,
                    {"--from", lab.androidPhone(kSource), "--to", lab.androidPhone(kDestination),
                     "--kinds", "contacts,sms", "--work", lab.dir() + "/work"},
-                   "ReadyTodoing");
+                   "progress Preparing the source phone");
     ASSERT_FALSE(run.report.isEmpty()) << run.output.toStdString();
     for (const char* kind : {"contacts", "sms"}) {
         EXPECT_EQ(kindReport(run.report, kind).value("outcome").toString(), "cancelled") << kind;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "kestrova_log.h"
+
 namespace dbsifter {
 
 void logLine(const char* format, ...) {
@@ -12,9 +14,8 @@ void logLine(const char* format, ...) {
     va_start(ap, format);
     std::vsnprintf(buf, sizeof buf, format, ap);
     va_end(ap);
-    // One write per line so lines from several threads do not interleave.
-    std::string line = std::string("libdbsifter: ") + buf + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    const std::string line = std::string("libdbsifter: ") + buf + "\n";
+    KestrovaLog_Write(line.data(), line.size());
 }
 
 } // namespace dbsifter

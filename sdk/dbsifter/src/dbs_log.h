@@ -1,4 +1,5 @@
-// One line per event on standard error, prefixed with the library's name.
+// One line per event in the process's one log (kestrova_log.h), prefixed
+// with the library's name.
 #ifndef KESTROVA_DBSIFTER_LOG_H
 #define KESTROVA_DBSIFTER_LOG_H
 

@@ -2,9 +2,9 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <fcntl.h>
 #include <mutex>
-#include <unistd.h>
+
+#include "kestrova_log.h"
 
 namespace fruitlink {
 namespace {
@@ -12,19 +12,6 @@ namespace {
 std::mutex g_traceMutex;
 std::string g_lastError;
 ErrorCategory g_lastCategory = IPHONE_ERROR_NONE;
-std::string g_logPath = "/tmp/tavrelin.log";
-bool g_logOpened = false;
-
-// The file is created empty at first use. O_NOFOLLOW: a link planted at the
-// fixed path in a shared /tmp is refused, not followed.
-void openLogFileOnce() {
-    if (g_logOpened)
-        return;
-    g_logOpened = true;
-    int fd = ::open(g_logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
-}
 
 const char* prefix(int level) {
     switch (level) {
@@ -39,14 +26,13 @@ const char* prefix(int level) {
 
 void vlog(int level, const char* format, va_list ap) {
     char buf[4096];
-    std::vsnprintf(buf, sizeof buf, format, ap);
-    std::lock_guard<std::mutex> lock(g_traceMutex);
-    openLogFileOnce();
-    std::fprintf(stdout, "%s%s", prefix(level), buf);
-    size_t n = std::char_traits<char>::length(buf);
-    if (n == 0 || buf[n - 1] != '\n')
-        std::fputc('\n', stdout);
-    std::fflush(stdout);
+    const int n = std::vsnprintf(buf, sizeof buf, format, ap);
+    if (n < 0)
+        return;
+    std::string entry = std::string("fruitlink:") + prefix(level) + buf;
+    if (entry.back() != '\n')
+        entry += '\n';
+    KestrovaLog_Write(entry.data(), entry.size());
 }
 
 } // namespace
@@ -82,10 +68,6 @@ ErrorCategory lastErrorCategory() {
     return g_lastCategory;
 }
 
-void setLogPathForTesting(const std::string& path) {
-    std::lock_guard<std::mutex> lock(g_traceMutex);
-    g_logPath = path;
-    g_logOpened = false;
-}
+void setLogPathForTesting(const std::string& path) { KestrovaLog_SetPath(path.c_str()); }
 
 } // namespace fruitlink

@@ -1,5 +1,6 @@
-// The iPhone library's trace: lines on standard output behind a level
-// prefix, and the latest failure reason for IphoneTSF_GetLastError.
+// The iPhone library's trace: lines in the process's one log
+// (kestrova_log.h) behind the library's name and a level prefix, and the
+// latest failure reason for IphoneTSF_GetLastError.
 #pragma once
 
 #include "error_category.h"
@@ -22,7 +23,7 @@ void fail(ErrorCategory category, const char* format, ...) FRUITLINK_PRINTF(2, 3
 std::string lastError();
 ErrorCategory lastErrorCategory();
 
-// The log file's fixed path; a test may move it (never needed in production).
+// Points the process's log at another file (its folder must exist).
 void setLogPathForTesting(const std::string& path);
 
 } // namespace fruitlink

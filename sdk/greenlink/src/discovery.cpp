@@ -173,9 +173,9 @@ int AndroidTSF_GetSimCountry(char* out, int size, int deviceindex) {
 int AndroidTSF_CheckOpenDebugType(int) { return 0; }
 
 int AndroidTSF_Init(void) {
-    // The runners keep a private, fresh folder per process below this base,
-    // so nothing another program instance uses is ever cleared here.
-    setTempFolderBase("/tmp/.Temp_kestrova/");
+    // The runners keep a private, fresh folder per process in this user's
+    // private folder, so nothing another program instance uses is ever
+    // cleared here.
     tempFolder();
     checktempbuffer();
     return 0;

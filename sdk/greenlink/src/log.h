@@ -7,9 +7,8 @@
 
 namespace greenlink {
 
-// Points the log at another file and forgets the open one (closing it when
-// the log opened it). The next entry creates the file anew. Production keeps
-// the fixed path.
+// Points the process's log at another file (its folder must exist) and
+// closes the open one; the next entry opens the new file.
 void setLogPathForTests(const std::string& path);
 std::string logPath();
 

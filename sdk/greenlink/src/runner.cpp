@@ -67,8 +67,10 @@ class SpawnSetup {
     void prepare(int captureFd, bool captureStderr, const std::string& workFolder) {
         // No terminal input for tools; output to the capture file if any.
         posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0);
-        if (captureFd >= 0)
-            posix_spawn_file_actions_adddup2(&actions_, captureFd, 1);
+        // Without a capture file, what a tool prints ("List of devices
+        // attached", "Success") goes to our standard error: standard output
+        // belongs to the program's own output (the driver's report).
+        posix_spawn_file_actions_adddup2(&actions_, captureFd >= 0 ? captureFd : 2, 1);
         if (captureFd >= 0 && captureStderr)
             posix_spawn_file_actions_adddup2(&actions_, captureFd, 2);
         // Nothing else of the program's leaks into the tool: an adb server

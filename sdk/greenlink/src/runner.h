@@ -86,8 +86,8 @@ std::string newTempFile();
 // The private temporary folder with a trailing "/" (made on first use).
 std::string tempFolder();
 
-// Chooses the parent of the private temporary folder (default
-// "/tmp/.Temp_androidrc/"). Takes effect only before the first temporary file
+// Chooses the parent of the private temporary folder (default "android/" in
+// this user's private folder, kestrova_common::privateUserFolder). Takes effect only before the first temporary file
 // of the process; returns false when the folder is already in use. The
 // private folder is made fresh and empty for each process.
 bool setTempFolderBase(const std::string& base);

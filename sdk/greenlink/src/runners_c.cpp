@@ -39,8 +39,7 @@ bool missingText(const char* name, const char* value) {
 int adbFromShellText(const char* command, int bound) {
     if (missingText("runProcessToEndFunction", command))
         return -1;
-    std::printf("runProcessToEndFunction:%s\n", text(command).c_str());
-    std::fflush(stdout);
+    WriteLog("runProcessToEndFunction:%s\n", text(command).c_str());
     const std::vector<std::string> args = greenlink::splitShellWords(text(command));
     if (tooMany(args))
         return -1;
@@ -102,15 +101,13 @@ int runProcessToEndFunction3(const char* program, const char* args) {
 int runProcessToEndFunction4(const char* args, const char* outfile) {
     if (missingText("runProcessToEndFunction4", args))
         return -1;
-    std::printf("runProcessToEndFunction4:%s\n", text(args).c_str());
-    std::fflush(stdout);
+    WriteLog("runProcessToEndFunction4:%s\n", text(args).c_str());
     const std::vector<std::string> argv = greenlink::splitAtSpacesOutsideQuotes(text(args));
     if (tooMany(argv))
         return -1;
     const RunResult result = greenlink::runAdb(argv, capturing(outfile, kKillingBound, true));
     if (result.status == RunStatus::Killed) {
-        std::printf("kill -9 %d...............\n", result.pid);
-        std::fflush(stdout);
+        WriteLog("kill -9 %d...............\n", result.pid);
     }
     return result.started() ? 0 : -1;
 }

@@ -1,15 +1,17 @@
 // The process's private temporary folder and its numbered file names.
 //
-// The folder is made fresh for every process inside a base folder
-// ("/tmp/.Temp_androidrc/" by default): "run-<pid>-XXXXXX", mode 0700. Two
-// program instances, or parallel tests, therefore never hand out the same
-// name, and nobody else can plant or swap files in it. The base must be a real
-// folder owned by us; it is closed to others (0700) so our private folder
-// cannot be renamed away under us. A base we cannot trust is skipped for a
-// fresh mkdtemp folder in /tmp.
+// The folder is made fresh for every process inside a base folder (by
+// default "android/" in this user's private folder, user_folder.h: below
+// $XDG_RUNTIME_DIR or $TMPDIR): "run-<pid>-XXXXXX", mode 0700, removed at a
+// normal exit. Two program instances, or parallel tests, therefore never hand
+// out the same name, and nobody else can plant or swap files in it. The base
+// must be a real folder owned by us; it is closed to others (0700) so our
+// private folder cannot be renamed away under us. A base we cannot trust is
+// skipped for a fresh mkdtemp folder in the temporary folder.
 #include "greenlink_log.h"
 #include "greenlink_runner.h"
 #include "runner.h"
+#include "user_folder.h"
 
 #include <atomic>
 #include <cerrno>
@@ -26,13 +28,11 @@
 
 namespace {
 
-constexpr const char* kDefaultBase = "/tmp/.Temp_androidrc/";
-constexpr const char* kFallbackTemplate = "/tmp/.Temp_androidrc-XXXXXX";
 constexpr const char* kLogUnit = "myutils";
 
 struct TempState {
     std::mutex lock;
-    std::string base = kDefaultBase;
+    std::string base;   // empty: the default
     std::string folder; // private folder with trailing "/", "" until made
     pid_t owner = 0;    // the process that made it (a forked child must not reuse it)
     ~TempState() {
@@ -107,14 +107,19 @@ void removeStaleRuns(const std::string& base) {
     closedir(dir);
 }
 
+std::string defaultBase() {
+    const std::string user = kestrova_common::privateUserFolder();
+    return user.empty() ? std::string() : user + "/android";
+}
+
 std::string makePrivateFolder(const std::string& requestedBase) {
-    const std::string base = withoutSlash(requestedBase);
+    const std::string base = withoutSlash(requestedBase.empty() ? defaultBase() : requestedBase);
     std::string name;
-    if (trustBase(base)) {
+    if (!base.empty() && trustBase(base)) {
         removeStaleRuns(base);
         name = base + "/run-" + std::to_string(getpid()) + "-XXXXXX";
     } else {
-        name = kFallbackTemplate;
+        name = kestrova_common::temporaryBase() + "/kestrova-android-XXXXXX";
     }
     if (!mkdtemp(name.data())) {
         WriteLog2(kLogUnit, __LINE__, 0, "no private temporary folder (%s): %s\n", name.c_str(),
@@ -155,7 +160,7 @@ void resetTempFolderForTests() {
         std::filesystem::remove_all(st.folder, ec);
     }
     st.folder.clear();
-    st.base = kDefaultBase;
+    st.base.clear();
     tempindex.store(0);
 }
 

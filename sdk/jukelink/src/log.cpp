@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "kestrova_log.h"
+
 namespace jukelink {
 
 namespace {
@@ -17,8 +19,8 @@ void logLine(const char* fmt, ...) {
     vsnprintf(buf, sizeof buf, fmt, ap);
     va_end(ap);
     t_lastLine = buf;
-    // One fprintf per line so lines of two threads do not interleave.
-    fprintf(stderr, "jukelink: %s\n", buf);
+    const std::string entry = std::string("jukelink: ") + buf + "\n";
+    KestrovaLog_Write(entry.data(), entry.size());
 }
 
 std::string lastLogLine() { return t_lastLine; }

@@ -1,6 +1,6 @@
-// Diagnostics of the backup reader: one line per failure, with the reason, on
-// standard error, and the latest failure of each thread with its category for
-// callers that decide by it.
+// Diagnostics of the backup reader: one line per failure, with the reason, in
+// the process's one log (kestrova_log.h), and the latest failure of each thread with its category
+// for callers that decide by it.
 #pragma once
 
 #include <string>
