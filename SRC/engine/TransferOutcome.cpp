@@ -156,6 +156,7 @@ void KindCounters::reset() {
     reason = 0;
     elapsedMs = 0;
     renamed = 0;
+    changed = 0;
     started = false;
     finished = false;
     cancelled = false;
@@ -206,10 +207,15 @@ std::string alreadyText(const KindCounters& c) {
 }
 
 std::string shortenedText(const KindCounters& c) {
-    if (c.renamed.load() <= 0)
-        return "";
-    return " (" + std::to_string(c.renamed.load()) +
-           " names too long for the phone were shortened)";
+    std::string text;
+    if (c.renamed.load() > 0)
+        text += " (" + std::to_string(c.renamed.load()) +
+                " names too long for the phone were shortened)";
+    if (c.changed.load() == 1)
+        text += " (1 text held a NUL byte, replaced)";
+    else if (c.changed.load() > 1)
+        text += " (" + std::to_string(c.changed.load()) + " texts held a NUL byte, replaced)";
+    return text;
 }
 
 } // namespace

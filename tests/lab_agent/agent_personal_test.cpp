@@ -120,9 +120,32 @@ TEST(LabAgentPersonal, ContactsByAddAndUpdateAndByOneCommand) {
     for (const auto& [key, value] : byPosition)
         EXPECT_EQ(page[1][key], value) << key;
     EXPECT_EQ(page[1]["NAME"], "王伟");
+    EXPECT_EQ(page[1].count("FAMILYNAME"), 0u); // a name kept whole
     EXPECT_EQ(page[1]["CONTACTID"], std::to_string(id3));
+
+    // Given and family name after the blank are kept apart and listed apart.
+    cmd = "AddPerson3:" + hex("Ada Lovelace") + std::string(18, '-') + "-" + hex(" ") + "-" +
+          hex("Ada") + "-" + hex("Lovelace") + ";";
+    ASSERT_GT(c.int64Reply(cmd), id3);
+    page = AgentConnection::records(c.reply("getcontactpart10:2;"));
+    ASSERT_EQ(page.size(), 1u);
+    EXPECT_EQ(page[0]["NAME"], "Ada Lovelace");
+    EXPECT_EQ(page[0]["GIVENNAME"], "Ada");
+    EXPECT_EQ(page[0]["FAMILYNAME"], "Lovelace");
     EXPECT_EQ(c.intReply("ClearPerson;"), 1);
     EXPECT_EQ(c.intReply("getcontactCount;"), 0);
+}
+
+TEST(LabAgentPersonal, ACallKeepsTheNameSentWithIt) {
+    AgentConnection c(labtest::phoneConfig("callname"));
+    std::string withName = callCommand(1);
+    withName.insert(withName.size() - 1, "-" + hex("Bo Ek"));
+    ASSERT_EQ(c.intReply(withName), 1);
+    ASSERT_EQ(c.intReply(callCommand(2)), 1);
+    auto page = AgentConnection::records(c.reply("getcalllogpart10:0;"));
+    ASSERT_EQ(page.size(), 2u);
+    EXPECT_EQ(page[0]["NAME"], "Bo Ek");
+    EXPECT_EQ(page[1].count("NAME"), 0u);
 }
 
 TEST(LabAgentPersonal, CalendarKeepsZoneRuleAndAlarm) {

@@ -146,6 +146,12 @@ std::string buildAddPerson3Command(const ABPerson* person) {
     for (int position = ABPERSON_FIRST_SENT_FIELD; position <= ABPERSON_LAST_SENT_FIELD; ++position)
         appendField(command, personField(person, position));
     appendField(command, " ");
+    // Given and family name apart, after the closing blank, so that an agent
+    // that knows only the display name still reads the command as before.
+    if (person->lastName && *person->lastName) {
+        appendField(command, person->firstName);
+        appendField(command, person->lastName);
+    }
     command += ';';
     return command;
 }
@@ -156,6 +162,9 @@ std::string buildAddCallHistoryCommand(const CallHistory* e) {
     appendField(command, e->date);
     appendField(command, e->type);
     appendField(command, e->duration);
+    // The name the phone showed for the call; older agents ignore it.
+    if (e->name && *e->name)
+        appendField(command, e->name);
     command += ';';
     return command;
 }

@@ -125,7 +125,30 @@ class PersonalCommandsTest {
             assertEquals(1, phone.integer("UpdatePerson:" + id + ":" + hex("Lovelace") + ":LASTNAME;"));
             Map<String, String> c = records(phone.send("getcontactpart10:0;")).get(0);
             assertEquals("Ada Lovelace", c.get("NAME"));
+            assertEquals("Ada", c.get("GIVENNAME"));
+            assertEquals("Lovelace", c.get("FAMILYNAME"));
             assertTrue(!c.containsKey("PHONE_PHONE"), "an empty mobile is left out");
+        }
+    }
+
+    @Test
+    void namePartsAfterTheClosingBlankAreKeptApart() throws IOException {
+        try (TestPhone phone = new TestPhone()) {
+            String fields = "-".repeat(18) + "-" + hex(" ");
+            // display name only (an older desktop), both parts, a family name alone
+            phone.integer64("AddPerson3:" + hex("Grace Hopper") + fields + ";");
+            phone.integer64("AddPerson3:" + hex("Ada Lovelace") + fields + "-" + hex("Ada") + "-" + hex("Lovelace") + ";");
+            phone.integer64("AddPerson3:" + hex("Curie") + fields + "--" + hex("Curie") + ";");
+            List<Map<String, String>> page = records(phone.send("getcontactpart10:0;"));
+            assertEquals(3, page.size());
+            assertEquals("Grace Hopper", page.get(0).get("NAME"));
+            assertTrue(!page.get(0).containsKey("FAMILYNAME"), "a name kept whole is not split");
+            assertEquals("Ada Lovelace", page.get(1).get("NAME"));
+            assertEquals("Ada", page.get(1).get("GIVENNAME"));
+            assertEquals("Lovelace", page.get(1).get("FAMILYNAME"));
+            assertEquals("Curie", page.get(2).get("NAME"));
+            assertTrue(!page.get(2).containsKey("GIVENNAME"));
+            assertEquals("Curie", page.get(2).get("FAMILYNAME"));
         }
     }
 
@@ -133,8 +156,9 @@ class PersonalCommandsTest {
     void callsAndEventsKeepEveryField() throws IOException {
         try (TestPhone phone = new TestPhone()) {
             assertEquals(1, phone.integer("AddCallHistory:" + hex("+1 555 0100") + "-" + hex("1700000000000") + "-"
-                    + hex("3") + "-" + hex("0") + ";"));
+                    + hex("3") + "-" + hex("0") + "-" + hex("Bo Ek") + ";"));
             Map<String, String> call = records(phone.send("getcalllogpart10:0;")).get(0);
+            assertEquals("Bo Ek", call.get("NAME"));
             assertEquals("+1 555 0100", call.get("NUMBER"));
             assertEquals("1700000000000", call.get("DATE"));
             assertEquals("3", call.get("TYPE"));
