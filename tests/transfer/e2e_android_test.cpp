@@ -80,6 +80,12 @@ TEST(AndroidToAndroid, NamePartsCallNamesAndATextWithANulArrive) {
     LabSession lab({"--android", "2", "--seed", "7"});
     ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
     const QString source = lab.phoneDir(0);
+    // An empty store with its tables; the records below are all it holds.
+    ASSERT_EQ(
+        lab.run("kestrova-android-fixture", {"fill", "--dir", source, "--records", "0", "--photos",
+                                             "0", "--videos", "0", "--music", "0", "--apps", "0"})
+            .exitCode,
+        0);
     ASSERT_TRUE(onStore(source, "INSERT INTO contacts(name, last_name, mobile) VALUES"
                                 "('Anna', 'Berg', '+49 30 1234567'), ('', 'Curie', '+33 1 2345'),"
                                 "('Grace Hopper', '', '+1 555 0100')"));

@@ -280,14 +280,24 @@ final class ProviderContacts implements ContactBook {
         if (!exists(id))
             return 0;
         touched();
-        if (field == ContactField.LAST_NAME) {
-            // The phone keeps one display name: the last name joins it.
-            String name = currentName(id);
-            field = ContactField.NAME;
-            value = name.isEmpty() ? value : name + " " + value;
-        }
         ArrayList<ContentProviderOperation> ops = new ArrayList<>();
         String idText = Long.toString(id);
+        if (field == ContactField.LAST_NAME) {
+            // The name so far is the given name: the last name becomes the
+            // family name beside it, and the display name joins the two.
+            String given = currentName(id);
+            ops.add(ContentProviderOperation.newDelete(Data.CONTENT_URI).withSelection(
+                    Data.RAW_CONTACT_ID + " = ? AND " + Data.MIMETYPE + " = ?",
+                    new String[] {idText, StructuredName.CONTENT_ITEM_TYPE}).build());
+            ContentValues v = row(ContactField.NAME, joinName(given, value));
+            if (!given.isEmpty())
+                v.put(StructuredName.GIVEN_NAME, given);
+            v.put(StructuredName.FAMILY_NAME, value);
+            v.put(Data.RAW_CONTACT_ID, Long.valueOf(id));
+            ops.add(ContentProviderOperation.newInsert(Data.CONTENT_URI).withValues(v).build());
+            apply(ops);
+            return 1;
+        }
         if (field == ContactField.GROUP) {
             ops.add(ContentProviderOperation.newDelete(Data.CONTENT_URI).withSelection(
                     Data.RAW_CONTACT_ID + " = ? AND " + Data.MIMETYPE + " = ?",
