@@ -201,17 +201,6 @@ TEST_F(ReplyParsers, ANulByteIsReplacedNotCutAndMarksTheRecord) {
                              "after\xEF\xBF\xBD");
     EXPECT_EQ(head->reserved2 & RECORD_TEXT_NUL_REPLACED, RECORD_TEXT_NUL_REPLACED);
     EXPECT_EQ(head->next->reserved2, 0); // the mark belongs to its own record only
-
-    // In any field of any kind, the given name included.
-    EXPECT_EQ(parse(android_contact_prase, item("CONTACTID", "1") + item("NAME", "A B") +
-                                               item("GIVENNAME", std::string("A\0", 2)) +
-                                               item("FAMILYNAME", "B") + "."),
-              1);
-    ABPerson* p = nullptr;
-    Get_AddressBook_NodeList(&p);
-    ASSERT_NE(p, nullptr);
-    EXPECT_STREQ(p->firstName, "A\xEF\xBF\xBD");
-    EXPECT_EQ(p->reserved2 & RECORD_TEXT_NUL_REPLACED, RECORD_TEXT_NUL_REPLACED);
 }
 
 TEST_F(ReplyParsers, GivenAndFamilyNameComeApartWhenTheAgentSendsThem) {

@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 using dbstest::sameText;
 
 namespace {
@@ -182,40 +180,6 @@ TEST(PartialSchemas, WhatTheTablesHoldIsRead) {
     EXPECT_TRUE(sameText(e->eventId, "9"));
     EXPECT_TRUE(sameText(e->title, "Talk"));
     EXPECT_TRUE(sameText(e->hasAlarm, "0"));
-}
-
-// A record text is a C string: a NUL byte inside a database text must neither
-// cut it nor pass unmarked.
-TEST(PartialSchemas, ANulInsideATextIsReplacedAndTheRecordMarked) {
-    dbstest::TempDir dir;
-    const std::string path = dir.file("nul.db");
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "CREATE TABLE message (ROWID INTEGER PRIMARY KEY, text TEXT);"
-                           "INSERT INTO message VALUES (1, 'clean');",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_stmt* insert = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO message VALUES (2, ?)", -1, &insert, nullptr),
-              SQLITE_OK);
-    const std::string body("before\0after\0", 13);
-    sqlite3_bind_text(insert, 1, body.data(), int(body.size()), SQLITE_TRANSIENT);
-    ASSERT_EQ(sqlite3_step(insert), SQLITE_DONE);
-    sqlite3_finalize(insert);
-    sqlite3_close(db);
-    std::string p = path;
-    ASSERT_EQ(DbsifterTSF_FlushSMS(p.data(), 0), 0);
-    SMessage* m = nullptr;
-    DbsifterTSF_GetSMS(&m);
-    std::map<std::string, std::pair<std::string, int>> byId;
-    for (; m; m = m->next)
-        byId[m->smsId] = {m->body ? m->body : "", m->reserved2};
-    ASSERT_EQ(byId.size(), 2u);
-    EXPECT_EQ(byId["1"], std::make_pair(std::string("clean"), 0));
-    EXPECT_EQ(byId["2"].first, "before\xEF\xBF\xBD"
-                               "after\xEF\xBF\xBD");
-    EXPECT_EQ(byId["2"].second & RECORD_TEXT_NUL_REPLACED, RECORD_TEXT_NUL_REPLACED);
 }
 
 } // namespace

@@ -221,23 +221,6 @@ TEST(JobLoop, RecordsArriveAcrossPagesAndTheReportMatches) {
     EXPECT_EQ(run.progress.kinds[Kind::Contacts].current, 5u);
 }
 
-TEST(JobLoop, ARecordWhoseTextHeldANulIsCountedAsChanged) {
-    Job run(3);
-    run.source.people[1].reserved2 = RECORD_TEXT_NUL_REPLACED;
-    run.loop.copyKind(Kind::Contacts);
-    EXPECT_EQ(run.outcomes[Kind::Contacts].changed, 1);
-    EXPECT_EQ(run.text(Kind::Contacts), "Success (1 text held a NUL byte, replaced)");
-
-    // Counted when it arrives only: found on the destination, it was not written.
-    Job again(3);
-    again.source.people[1].reserved2 = RECORD_TEXT_NUL_REPLACED;
-    again.destination.stored = {"2"};
-    again.destination.storedNames = {"Person 2"};
-    again.loop.copyKind(Kind::Contacts);
-    EXPECT_EQ(again.outcomes[Kind::Contacts].changed, 0);
-    EXPECT_EQ(again.text(Kind::Contacts), "Success: 2 copied, 1 already there");
-}
-
 TEST(JobLoop, APageThatDoesNotComeCountsTheRestAsFailedAndAGoneSourceEndsLaterKinds) {
     Job run(6);
     run.source.failPageAt = 2;

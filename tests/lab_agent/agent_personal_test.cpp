@@ -136,18 +136,6 @@ TEST(LabAgentPersonal, ContactsByAddAndUpdateAndByOneCommand) {
     EXPECT_EQ(c.intReply("getcontactCount;"), 0);
 }
 
-TEST(LabAgentPersonal, ACallKeepsTheNameSentWithIt) {
-    AgentConnection c(labtest::phoneConfig("callname"));
-    std::string withName = callCommand(1);
-    withName.insert(withName.size() - 1, "-" + hex("Bo Ek"));
-    ASSERT_EQ(c.intReply(withName), 1);
-    ASSERT_EQ(c.intReply(callCommand(2)), 1);
-    auto page = AgentConnection::records(c.reply("getcalllogpart10:0;"));
-    ASSERT_EQ(page.size(), 2u);
-    EXPECT_EQ(page[0]["NAME"], "Bo Ek");
-    EXPECT_EQ(page[1].count("NAME"), 0u);
-}
-
 TEST(LabAgentPersonal, CalendarKeepsZoneRuleAndAlarm) {
     AgentConnection c(labtest::phoneConfig("calendar"));
     auto add = [&](const std::string& rrule) {
