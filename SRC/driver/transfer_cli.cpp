@@ -437,6 +437,7 @@ std::string outcomeJson(const TransferDoingThread& job, const TransferRequest& r
              << ",\"already\":" << c.already.load()
              << ",\"reason\":" << jsonString(reasonKey(c.firstReason()))
              << ",\"text\":" << jsonString(describe(c, true)) << ",\"renamed\":" << c.renamed.load()
+             << ",\"changed\":" << c.changed.load()
              << ",\"seconds\":" << seconds(c.elapsedMs.load());
         if (request.dryRun)
             json << ",\"to_copy\":" << c.planned.load() << ",\"bytes\":" << c.plannedBytes.load();

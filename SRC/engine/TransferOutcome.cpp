@@ -160,6 +160,7 @@ void KindCounters::reset() {
     reason = 0;
     elapsedMs = 0;
     renamed = 0;
+    changed = 0;
     started = false;
     finished = false;
     cancelled = false;
@@ -230,12 +231,20 @@ QString describeText(const KindCounters& c, bool selected, const Words& words) {
         already > 0
             ? words("Outcome", QT_TRANSLATE_NOOP("Outcome", ", %1 already there")).arg(already)
             : QString();
-    const QString shortened =
+    QString shortened =
         c.renamed.load() > 0
             ? words("Outcome", QT_TRANSLATE_NOOP(
                                    "Outcome", " (%1 names too long for the phone were shortened)"))
                   .arg(c.renamed.load())
             : QString();
+    // Texts that held a NUL byte arrive whole, each NUL replaced.
+    if (c.changed.load() == 1)
+        shortened +=
+            words("Outcome", QT_TRANSLATE_NOOP("Outcome", " (1 text held a NUL byte, replaced)"));
+    else if (c.changed.load() > 1)
+        shortened +=
+            words("Outcome", QT_TRANSLATE_NOOP("Outcome", " (%1 texts held a NUL byte, replaced)"))
+                .arg(c.changed.load());
     // Neither copied nor already there: failed, skipped or cut short.
     const qint64 missing = c.offered.load() - copied - already;
     const auto failedOf = [&] {

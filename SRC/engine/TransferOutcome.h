@@ -79,6 +79,7 @@ struct KindCounters {
     std::atomic<int> reason{0};
     std::atomic<int64_t> elapsedMs{0}; // time the kind took, set when it ends
     std::atomic<int64_t> renamed{0};   // files stored under a shortened name
+    std::atomic<int64_t> changed{0};   // records stored with a NUL byte of a text replaced
     std::atomic<bool> started{false};
     std::atomic<bool> finished{false};
     std::atomic<bool> cancelled{false};

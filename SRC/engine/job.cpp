@@ -293,6 +293,8 @@ bool JobLoop::walkPages(Kind kind, int64_t total, Pass pass) {
                 out.planned++;
             } else if (m_destination.addRecord(record)) {
                 copied(kind);
+                if (nulReplaced(record))
+                    out.changed++;
             } else if (m_stopped()) {
                 return false; // the cancel cut the write short: it counts as cancelled
             } else {

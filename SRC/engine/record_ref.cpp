@@ -45,4 +45,15 @@ bool transferable(const RecordRef& record) {
         record);
 }
 
+bool nulReplaced(const RecordRef& record) {
+    return std::visit(
+        [](const auto& r) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(r)>, std::monostate>)
+                return false;
+            else
+                return r && (r->reserved2 & RECORD_TEXT_NUL_REPLACED) != 0;
+        },
+        record);
+}
+
 } // namespace kestrova

@@ -22,4 +22,7 @@ RecordRef nextRecord(const RecordRef& record);
 // conversation, a number.
 bool transferable(const RecordRef& record);
 
+// Whether a text of the record held a NUL byte that its producer replaced.
+bool nulReplaced(const RecordRef& record);
+
 } // namespace kestrova

@@ -19,6 +19,12 @@
 
 TSF_BEGIN_DECLS
 
+/* A bit of reserved2 that the producer of a record sets when a text of the
+ * source held a NUL byte: a C string cannot carry it, so each NUL was
+ * replaced by U+FFFD and the rest of the text kept. Copies keep the bit, so
+ * whoever stores the record can say that it arrived changed. */
+#define RECORD_TEXT_NUL_REPLACED 0x1
+
 /* A contact. The add operations walk the eighteen texts from nickName to
  * workEmail by position (3 to 20, contactId being 0), so the order of the
  * fields is part of the contract. */

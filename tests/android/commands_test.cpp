@@ -43,6 +43,15 @@ TEST(WriteCommands, AddPerson3HasEighteenFieldsAndATrailingSpace) {
     std::string expected =
         "AddPerson3:41-" + std::string("-") + "31" + std::string(16, '-') + "77-20;";
     EXPECT_EQ(command, expected);
+
+    // A last name: the display name first as before, the two parts after the
+    // blank (the given name empty when there is none).
+    p.lastName = const_cast<char*>("B");
+    EXPECT_EQ(buildAddPerson3Command(&p), "AddPerson3:412042-" + std::string("-") + "31" +
+                                              std::string(16, '-') + "77-20-41-42;");
+    p.firstName = nullptr;
+    EXPECT_EQ(buildAddPerson3Command(&p),
+              "AddPerson3:42-" + std::string("-") + "31" + std::string(16, '-') + "77-20--42;");
 }
 
 TEST(WriteCommands, UpdatePersonSkipsWhatMustNotBeSent) {
@@ -64,6 +73,8 @@ TEST(WriteCommands, CalendarWithoutRuleSendsASpace) {
     c.number = const_cast<char*>("1");
     c.type = const_cast<char*>("3");
     EXPECT_EQ(buildAddCallHistoryCommand(&c), "AddCallHistory:31--33-;");
+    c.name = const_cast<char*>("Bo");
+    EXPECT_EQ(buildAddCallHistoryCommand(&c), "AddCallHistory:31--33--426F;");
 }
 
 TEST(CommandRetry, OnlyReadsAndClearsAreSentAgain) {

@@ -2,8 +2,10 @@
 // replies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "greenlink_records.h"
 #include "hexcodec.h"
@@ -184,6 +186,40 @@ TEST_F(ReplyParsers, ContactsCallsAndEventsMapTheirKeys) {
     EXPECT_STREQ(e->timeZone, "Europe/Berlin");
     EXPECT_STREQ(e->rrule, "FREQ=WEEKLY;BYDAY=MO");
     EXPECT_STREQ(e->alarmMinutes, "15");
+}
+
+TEST_F(ReplyParsers, ANulByteIsReplacedNotCutAndMarksTheRecord) {
+    const std::string body("before\0after\0", 13);
+    EXPECT_EQ(parse(android_sms_prase, item("ID", "1") + item("BODY", "clean") + "." +
+                                           item("ID", "2") + item("BODY", body) + "."),
+              2);
+    SMessage* head = nullptr;
+    Get_SMS_NodeList(&head);
+    ASSERT_NE(head, nullptr);
+    ASSERT_NE(head->next, nullptr);
+    EXPECT_STREQ(head->body, "before\xEF\xBF\xBD"
+                             "after\xEF\xBF\xBD");
+    EXPECT_EQ(head->reserved2 & RECORD_TEXT_NUL_REPLACED, RECORD_TEXT_NUL_REPLACED);
+    EXPECT_EQ(head->next->reserved2, 0); // the mark belongs to its own record only
+}
+
+TEST_F(ReplyParsers, GivenAndFamilyNameComeApartWhenTheAgentSendsThem) {
+    std::string reply = item("CONTACTID", "1") + item("NAME", "Anna Berg") +
+                        item("GIVENNAME", "Anna") + item("FAMILYNAME", "Berg") + "." +
+                        // only a family name: no first name, not the family name twice
+                        item("CONTACTID", "2") + item("NAME", "Berg") + item("FAMILYNAME", "Berg") +
+                        "." +
+                        // an agent that sends the display name alone
+                        item("CONTACTID", "3") + item("NAME", "Anna Maria Berg") + ".";
+    EXPECT_EQ(parse(android_contact_prase, reply), 3);
+    ABPerson* p = nullptr;
+    Get_AddressBook_NodeList(&p);
+    std::vector<std::string> names;
+    for (; p; p = p->next)
+        names.push_back(std::string(p->contactId) + "|" + (p->firstName ? p->firstName : "-") +
+                        "|" + (p->lastName ? p->lastName : "-"));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"1|Anna|Berg", "2|-|Berg", "3|Anna Maria Berg|-"}));
 }
 
 TEST(ItemParsers, MediaRecordsTakeTheFirstRecordAndCutTexts) {

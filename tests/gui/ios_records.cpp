@@ -27,7 +27,7 @@ QStringList contacts(const QString& addressBookDb) {
     ABPerson* p = nullptr;
     DbsifterTSF_GetContact(&p);
     for (; p; p = p->next)
-        keys << (text(p->firstName) + " " + text(p->lastName)).trimmed() + "|" + text(p->mobile);
+        keys << text(p->firstName) + "|" + text(p->lastName) + "|" + text(p->mobile);
     keys.sort();
     return keys;
 }

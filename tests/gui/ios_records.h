@@ -10,8 +10,7 @@
 
 namespace iosrecords {
 
-// Contacts as "display name|mobile": an Android contact carries one display
-// name, the first and last names joined.
+// Contacts as "first name|last name|mobile", as an Android phone keeps them.
 QStringList contacts(const QString& addressBookDb);
 // Messages as "address|date|type|body".
 QStringList messages(const QString& smsDb);

@@ -195,7 +195,8 @@ TEST(BackupFolderPicker, TheEntryChosenFromAPickedFolderIsTheBackupCopied) {
     t.shot("2-copied");
     const int destination = t.labPhone(t.window()->destinationId());
     ASSERT_GE(destination, 0);
-    EXPECT_EQ(iosrecords::dumpKeys(t.lab().dump(destination), "contacts", {"firstName", "mobile"}),
+    EXPECT_EQ(iosrecords::dumpKeys(t.lab().dump(destination), "contacts",
+                                   {"firstName", "lastName", "mobile"}),
               wanted);
 }
 

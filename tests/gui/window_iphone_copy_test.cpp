@@ -94,7 +94,7 @@ TEST(MainWindowIphoneCopy, EverythingTheIphoneAllowsArrivesOnTheAndroidPhone) {
     const QStringList contacts =
         iosrecords::contacts(library + "/AddressBook/AddressBook.sqlitedb");
     EXPECT_FALSE(contacts.isEmpty());
-    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "mobile"}), contacts);
+    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "lastName", "mobile"}), contacts);
     const QStringList messages = iosrecords::messages(library + "/SMS/sms.db");
     EXPECT_FALSE(messages.isEmpty());
     EXPECT_EQ(iosrecords::dumpKeys(to, "messages", {"address", "date", "type", "body"}), messages);
@@ -144,7 +144,7 @@ TEST(MainWindowIphoneCopy, AModernIphoneIsReadThroughABackupWithItsProgressShown
     EXPECT_TRUE(completion.contains("Everything arrived")) << completion.toStdString();
     const QJsonObject to = t.lab().dump(destination);
     const QString library = t.iphoneRoot() + "/var/mobile/Library";
-    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "mobile"}),
+    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "lastName", "mobile"}),
               iosrecords::contacts(library + "/AddressBook/AddressBook.sqlitedb"));
     EXPECT_FALSE(to.value("calls").toArray().isEmpty());
 }

@@ -120,7 +120,18 @@ TEST(LabAgentPersonal, ContactsByAddAndUpdateAndByOneCommand) {
     for (const auto& [key, value] : byPosition)
         EXPECT_EQ(page[1][key], value) << key;
     EXPECT_EQ(page[1]["NAME"], "王伟");
+    EXPECT_EQ(page[1].count("FAMILYNAME"), 0u); // a name kept whole
     EXPECT_EQ(page[1]["CONTACTID"], std::to_string(id3));
+
+    // Given and family name after the blank are kept apart and listed apart.
+    cmd = "AddPerson3:" + hex("Ada Lovelace") + std::string(18, '-') + "-" + hex(" ") + "-" +
+          hex("Ada") + "-" + hex("Lovelace") + ";";
+    ASSERT_GT(c.int64Reply(cmd), id3);
+    page = AgentConnection::records(c.reply("getcontactpart10:2;"));
+    ASSERT_EQ(page.size(), 1u);
+    EXPECT_EQ(page[0]["NAME"], "Ada Lovelace");
+    EXPECT_EQ(page[0]["GIVENNAME"], "Ada");
+    EXPECT_EQ(page[0]["FAMILYNAME"], "Lovelace");
     EXPECT_EQ(c.intReply("ClearPerson;"), 1);
     EXPECT_EQ(c.intReply("getcontactCount;"), 0);
 }

@@ -243,8 +243,6 @@ QStringList projectedRecords(const QJsonObject& dump, const QString& kind) {
         QJsonObject record = v.toObject();
         if (kind == "messages")
             record.remove("person");
-        if (kind == "calls")
-            record.remove("name");
         if (kind == "calendar")
             record.remove("calendar_id");
         texts << QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact));

@@ -117,8 +117,9 @@ QStringList folderContents(const QString& root, const QStringList& nameFilters);
 // Records of one kind from a dump, as their JSON texts (the dump sorts them).
 QStringList recordTexts(const QJsonObject& dump, const QString& kind);
 // Records of one kind as their JSON texts, sorted, without the fields a phone
-// derives by itself (a cached caller name, the calendar a new event lands
-// in): what a copy carries, comparable between source and destination.
+// derives by itself (the contact a message belongs to, the calendar a new
+// event lands in): what a copy carries, comparable between source and
+// destination.
 QStringList projectedRecords(const QJsonObject& dump, const QString& kind);
 // Files of one media kind ("photo", "video", "music") as "name size sha256",
 // sorted: the destination chooses its own folders, so only content counts.

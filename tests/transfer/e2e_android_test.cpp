@@ -3,6 +3,9 @@
 // through the headless driver; the destination's store is then compared
 // with the source's, record by record and file by file.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QJsonArray>
 
 #include "lab_session.h"
 
@@ -49,6 +52,74 @@ TEST_P(AndroidToAndroid, EveryKindArrivesWhole) {
         {"--from", lab.androidPhone(source), "--to", lab.androidPhone(destination), "--all"}, &run);
     expectAllSucceeded(report, run);
     expectSameData(lab.dump(source), lab.dump(destination));
+}
+
+// Runs SQL on a virtual phone's store, with one text bound as given (it may
+// hold a NUL byte).
+bool onStore(const QString& phoneDir, const char* sql, const std::string& text = {}) {
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open((phoneDir + "/store.db").toUtf8().constData(), &db) == SQLITE_OK;
+    sqlite3_stmt* statement = nullptr;
+    ok = ok && sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK;
+    if (ok && sqlite3_bind_parameter_count(statement) > 0)
+        sqlite3_bind_text(statement, 1, text.data(), int(text.size()), SQLITE_TRANSIENT);
+    ok = ok && sqlite3_step(statement) == SQLITE_DONE;
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return ok;
+}
+
+QJsonObject kindReport(const QJsonObject& report, const char* kind) {
+    return report.value("kinds").toObject().value(kind).toObject();
+}
+
+// What a phone keeps apart arrives apart: given and family name, the name a
+// call was shown with; a text with a NUL byte arrives whole, the NUL replaced
+// and said so.
+TEST(AndroidToAndroid, NamePartsCallNamesAndATextWithANulArrive) {
+    LabSession lab({"--android", "2", "--seed", "7"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    const QString source = lab.phoneDir(0);
+    // An empty store with its tables; the records below are all it holds.
+    ASSERT_EQ(
+        lab.run("kestrova-android-fixture", {"fill", "--dir", source, "--records", "0", "--photos",
+                                             "0", "--videos", "0", "--music", "0", "--apps", "0"})
+            .exitCode,
+        0);
+    ASSERT_TRUE(onStore(source, "INSERT INTO contacts(name, last_name, mobile) VALUES"
+                                "('Anna', 'Berg', '+49 30 1234567'), ('', 'Curie', '+33 1 2345'),"
+                                "('Grace Hopper', '', '+1 555 0100')"));
+    ASSERT_TRUE(onStore(source, "INSERT INTO calls(name, number, date, type, duration) VALUES"
+                                "('Anna Berg', '+49 30 1234567', '1700000000000', '1', '42'),"
+                                "('', '+1 555 0199', '1700000100000', '3', '0')"));
+    ASSERT_TRUE(onStore(source, "INSERT INTO threads(address_key) VALUES('+4930999')"));
+    ASSERT_TRUE(onStore(source,
+                        "INSERT INTO messages(thread_id, address, person, body, date, type, read)"
+                        " VALUES((SELECT id FROM threads), '+49 30 999', '', ?, '1700000000000',"
+                        " '1', '1')",
+                        std::string("before\0after", 12)));
+
+    ProgramRun run;
+    const QJsonObject report =
+        lab.transfer({"--from", lab.androidPhone(0), "--to", lab.androidPhone(1), "--kinds",
+                      "contacts,sms,calllogs"},
+                     &run);
+    ASSERT_FALSE(report.isEmpty()) << run.out.toStdString() << run.err.toStdString();
+    for (const char* kind : {"contacts", "sms", "calllogs"})
+        EXPECT_EQ(kindReport(report, kind).value("outcome").toString(), "success") << kind;
+    EXPECT_EQ(kindReport(report, "sms").value("changed").toInt(), 1);
+    EXPECT_EQ(kindReport(report, "sms").value("text").toString(),
+              "Success (1 text held a NUL byte, replaced)");
+    EXPECT_EQ(kindReport(report, "contacts").value("changed").toInt(), 0);
+
+    const QJsonObject from = lab.dump(0), to = lab.dump(1);
+    EXPECT_EQ(projectedRecords(to, "contacts"), projectedRecords(from, "contacts"));
+    EXPECT_EQ(projectedRecords(to, "calls"), projectedRecords(from, "calls"));
+    const QJsonArray messages = to.value("messages").toArray();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.at(0).toObject().value("body").toString(),
+              QString::fromUtf8("before\xEF\xBF\xBD"
+                                "after"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Destinations, AndroidToAndroid,

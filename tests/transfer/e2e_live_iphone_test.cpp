@@ -120,7 +120,7 @@ TEST(LiveIphone, FourKindsAndMediaArriveAndTheSecondBackupIsIncremental) {
     const QStringList contacts =
         iosrecords::contacts(library + "/AddressBook/AddressBook.sqlitedb");
     EXPECT_FALSE(contacts.isEmpty());
-    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "mobile"}), contacts);
+    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "lastName", "mobile"}), contacts);
     const QStringList messages = iosrecords::messages(library + "/SMS/sms.db");
     EXPECT_FALSE(messages.isEmpty());
     EXPECT_EQ(iosrecords::dumpKeys(to, "messages", {"address", "date", "type", "body"}), messages);
@@ -347,7 +347,8 @@ TEST(LiveIphone, ARealIphonesAddressBookArrivesRecordForRecord) {
     const QStringList expected =
         iosrecords::contacts(content + "/Library/AddressBook/AddressBook.sqlitedb");
     EXPECT_GE(expected.size(), 9);
-    EXPECT_EQ(iosrecords::dumpKeys(lab.dump(1), "contacts", {"firstName", "mobile"}), expected);
+    EXPECT_EQ(iosrecords::dumpKeys(lab.dump(1), "contacts", {"firstName", "lastName", "mobile"}),
+              expected);
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 // jobs, end to end in the virtual lab with the headless driver. Each test
 // checks the driver's report against what the destination phone holds.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -85,6 +87,52 @@ INSTANTIATE_TEST_SUITE_P(Manifests, BackupToAndroid,
                              return param_info.param.at(1) == "db" ? std::string("ManifestDb")
                                                                    : std::string("ManifestMbdb");
                          });
+
+// A message whose text holds a NUL byte arrives whole from a backup, the NUL
+// replaced, and the report says so.
+TEST(BackupToAndroid, AMessageWithANulByteArrivesWholeAndIsCountedAsChanged) {
+    LabSession lab({"--android", "2", "--seed", "5"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_TRUE(lab.makeBackup({"--format", "db", "--ios", "14", "--seed", "9", "--count", "4"}));
+    const QString smsId = QString::fromLatin1(
+        QCryptographicHash::hash("HomeDomain-Library/SMS/sms.db", QCryptographicHash::Sha1)
+            .toHex());
+    QDirIterator it(lab.backupDir(), {smsId}, QDir::Files, QDirIterator::Subdirectories);
+    ASSERT_TRUE(it.hasNext());
+    const QByteArray smsDb = it.next().toUtf8();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(smsDb.constData(), &db), SQLITE_OK);
+    sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    sqlite3_stmt* update = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db,
+                                 "UPDATE message SET text = ? WHERE ROWID = (SELECT MIN(ROWID) "
+                                 "FROM message WHERE length(text) > 0)",
+                                 -1, &update, nullptr),
+              SQLITE_OK);
+    const std::string body("before\0after", 12);
+    sqlite3_bind_text(update, 1, body.data(), int(body.size()), SQLITE_TRANSIENT);
+    EXPECT_EQ(sqlite3_step(update), SQLITE_DONE);
+    EXPECT_EQ(sqlite3_changes(db), 1);
+    sqlite3_finalize(update);
+    sqlite3_close(db);
+
+    ProgramRun run;
+    const QJsonObject report = lab.transfer({"--from", "backup:0", "--to", lab.androidPhone(1),
+                                             "--backup-dir", lab.backupDir(), "--kinds", "sms"},
+                                            &run);
+    ASSERT_FALSE(report.isEmpty()) << run.out.toStdString() << run.err.toStdString();
+    const QJsonObject sms = kindReport(report, "sms");
+    EXPECT_EQ(sms.value("outcome").toString(), "success")
+        << sms.value("text").toString().toStdString();
+    EXPECT_EQ(sms.value("changed").toInt(), 1);
+    EXPECT_EQ(sms.value("text").toString(), "Success (1 text held a NUL byte, replaced)");
+    QStringList bodies;
+    for (const QJsonValue& m : lab.dump(1).value("messages").toArray())
+        bodies << m.toObject().value("body").toString();
+    EXPECT_TRUE(bodies.contains(QString::fromUtf8("before\xEF\xBF\xBD"
+                                                  "after")))
+        << bodies.join(" | ").toStdString();
+}
 
 // A backup is a folder anyone could have planted: a media file that is a
 // link to a private file of the user never reaches the phone.

@@ -159,6 +159,11 @@ std::string Session::page(Kind kind, std::string_view args) {
                 out.item("NAME", last.empty()            ? row.values[0]
                                  : row.values[0].empty() ? last
                                                          : row.values[0] + " " + last);
+                // The store keeps both parts: they go out apart as well.
+                if (!last.empty()) {
+                    out.item("GIVENNAME", row.values[0]);
+                    out.item("FAMILYNAME", last);
+                }
             } else if (c.replyKey) {
                 out.item(c.replyKey, row.values[i]);
             }
@@ -240,13 +245,18 @@ std::string Session::updatePerson(std::string_view args) {
 }
 
 std::string Session::addPerson3(std::string_view args) {
-    // name, eighteen fields by position, then a closing blank
+    // name, eighteen fields by position, a closing blank, then given and
+    // family name when the name has both parts
     auto f = hexFields(args, 19);
     if (!f || faults_.diskFull)
         return int64Reply(-1);
     const KindSpec& layout = kindSpec(Kind::Contacts);
     std::vector<std::string> values(layout.columns.size());
     values[0] = (*f)[0];
+    if (f->size() >= 22 && !(*f)[21].empty()) {
+        values[0] = (*f)[20];
+        values[1] = (*f)[21];
+    }
     for (int i = 0; i < 18; ++i)
         if (kAddPerson3Columns[i])
             values[static_cast<std::size_t>(layout.columnIndex(kAddPerson3Columns[i]))] =
@@ -256,10 +266,11 @@ std::string Session::addPerson3(std::string_view args) {
 }
 
 std::string Session::addCallHistory(std::string_view args) {
-    auto f = hexFields(args, 4); // number - date - type - duration
+    auto f = hexFields(args, 4); // number - date - type - duration [- name]
     if (!f || faults_.diskFull)
         return intReply(-1);
-    int64_t id = store_.insert(Kind::Calls, {"", (*f)[0], (*f)[1], (*f)[2], (*f)[3]});
+    const std::string name = f->size() > 4 ? (*f)[4] : std::string();
+    int64_t id = store_.insert(Kind::Calls, {name, (*f)[0], (*f)[1], (*f)[2], (*f)[3]});
     return intReply(id > 0 ? 1 : -1);
 }
 

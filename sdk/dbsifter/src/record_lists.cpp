@@ -1,5 +1,6 @@
 #include "record_lists.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,15 +11,32 @@ namespace {
 // frees them all.
 template <class Record> char** texts(Record* r) { return reinterpret_cast<char**>(r); }
 
-bool copyText(const Text& t, char** out) {
+// U+FFFD, which stands in for a NUL byte: a record's texts are C strings, and
+// a NUL would end the text there.
+constexpr char kReplacement[] = "\xEF\xBF\xBD";
+constexpr size_t kReplacementSize = sizeof kReplacement - 1;
+
+// A heap copy of the text with every NUL byte replaced; *replaced becomes
+// true when there was one.
+bool copyText(const Text& t, char** out, bool* replaced) {
     *out = nullptr;
     if (!t)
         return true;
-    char* p = static_cast<char*>(std::malloc(t->size() + 1));
+    const size_t nuls = size_t(std::count(t->begin(), t->end(), '\0'));
+    char* p = static_cast<char*>(std::malloc(t->size() + nuls * (kReplacementSize - 1) + 1));
     if (!p)
         return false;
-    std::memcpy(p, t->data(), t->size());
-    p[t->size()] = '\0';
+    char* at = p;
+    for (char c : *t) {
+        if (c == '\0') {
+            std::memcpy(at, kReplacement, kReplacementSize);
+            at += kReplacementSize;
+        } else {
+            *at++ = c;
+        }
+    }
+    *at = '\0';
+    *replaced = *replaced || nuls > 0;
     *out = p;
     return true;
 }
@@ -35,11 +53,14 @@ bool append(const Row& row, Text const Row::*const (&fields)[N], RecordList<Reco
     auto* r = static_cast<Record*>(std::calloc(1, sizeof(Record)));
     if (!r)
         return false;
+    bool replaced = false;
     for (size_t i = 0; i < N; ++i)
-        if (!copyText(row.*fields[i], &texts(r)[i])) {
+        if (!copyText(row.*fields[i], &texts(r)[i], &replaced)) {
             freeRecord(r, int(N));
             return false;
         }
+    if (replaced)
+        r->reserved2 |= RECORD_TEXT_NUL_REPLACED;
     *list->tail = r;
     list->tail = &r->next;
     ++list->count;

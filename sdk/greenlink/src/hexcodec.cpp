@@ -67,4 +67,23 @@ std::string DecryptionData(std::string_view hex, bool* ok) {
     return bytes;
 }
 
+bool ReplaceNulBytes(std::string& text) {
+    // U+FFFD marks a character that could not be carried, as readers of the
+    // text expect, and keeps the words on either side apart.
+    static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+    size_t at = text.find('\0');
+    if (at == std::string::npos)
+        return false;
+    for (; at != std::string::npos; at = text.find('\0', at + kReplacement.size()))
+        text.replace(at, 1, kReplacement);
+    return true;
+}
+
+std::string DecodeRecordText(std::string_view hex, bool* ok, bool* replaced) {
+    std::string bytes = HexToData(hex, ok);
+    if (ReplaceNulBytes(bytes) && replaced)
+        *replaced = true;
+    return bytes;
+}
+
 } // namespace greenlink

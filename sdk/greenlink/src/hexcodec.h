@@ -31,4 +31,12 @@ std::string HexToData(std::string_view hex, bool* ok = nullptr);
 // false for a bad value.
 std::string DecryptionData(std::string_view hex, bool* ok = nullptr);
 
+// The decoded value as a record text, which is a C string: every NUL byte
+// becomes U+FFFD, so nothing after it is lost, and *replaced becomes true
+// when there was one. Empty and *ok false for a bad value.
+std::string DecodeRecordText(std::string_view hex, bool* ok, bool* replaced);
+
+// Replaces every NUL byte of `text` with U+FFFD; true when there was one.
+bool ReplaceNulBytes(std::string& text);
+
 } // namespace greenlink

@@ -146,6 +146,12 @@ std::string buildAddPerson3Command(const ABPerson* person) {
     for (int position = ABPERSON_FIRST_SENT_FIELD; position <= ABPERSON_LAST_SENT_FIELD; ++position)
         appendField(command, personField(person, position));
     appendField(command, " ");
+    // Given and family name apart, after the closing blank, so that an agent
+    // that knows only the display name still reads the command as before.
+    if (person->lastName && *person->lastName) {
+        appendField(command, person->firstName);
+        appendField(command, person->lastName);
+    }
     command += ';';
     return command;
 }
@@ -156,6 +162,9 @@ std::string buildAddCallHistoryCommand(const CallHistory* e) {
     appendField(command, e->date);
     appendField(command, e->type);
     appendField(command, e->duration);
+    // The name the phone showed for the call; older agents ignore it.
+    if (e->name && *e->name)
+        appendField(command, e->name);
     command += ';';
     return command;
 }
@@ -273,7 +282,13 @@ int AndroidTSF_updatePerson(char* contactId, int field, char* value, int devicei
 int AndroidTSF_AddPerson2(ABPerson* person, int deviceindex) {
     if (!person)
         return -1;
-    std::string name = contactDisplayName(person);
+    // A last name follows as a field of its own after a contact made with the
+    // first name alone: a phone that keeps the two apart keeps them apart, one
+    // that keeps a single display name joins them again. (A last name that
+    // no update may carry stays in the joined name.)
+    const bool lastApart = !buildUpdatePersonCommand("0", 2, person->lastName).empty();
+    std::string name = lastApart ? std::string(person->firstName ? person->firstName : "")
+                                 : contactDisplayName(person);
     long long id = AndroidTSF_AddPerson(name.data(), person->mobile, deviceindex);
     if (id <= 0)
         return -1;
@@ -281,6 +296,8 @@ int AndroidTSF_AddPerson2(ABPerson* person, int deviceindex) {
     // back to back, which costs one round trip instead of sixteen.
     std::string idText = std::to_string(id);
     std::vector<std::string> updates;
+    if (lastApart)
+        updates.push_back(buildUpdatePersonCommand(idText.c_str(), 2, person->lastName));
     for (int position = ABPERSON_FIRST_SENT_FIELD; position <= ABPERSON_LAST_SENT_FIELD;
          ++position) {
         std::string command =

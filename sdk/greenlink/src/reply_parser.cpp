@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "greenlink_records.h"
@@ -19,13 +20,18 @@ struct KeyField {
     int field; // index into the record's text fields; -1 = known and ignored
 };
 
-// Reply keys of each kind and the text field (by position) they fill.
+// A contact's given name, taken apart from the field table (see parseRecords).
+constexpr int kGivenName = -2;
+
+// Reply keys of each kind and the text field (by position) they fill. An
+// agent that keeps given and family name apart sends them after NAME (the
+// display name); an older one sends NAME alone, which then is the first name.
 constexpr KeyField contactKeys[] = {
-    {"CONTACTID", 0},      {"NAME", 1},          {"NICKNAME", 3},      {"PHONE_PHONE", 4},
-    {"PHONE_HOME", 5},     {"PHONE_WORK", 6},    {"WEBSITE", 7},       {"EMAIL_HOME", 8},
-    {"BIRTHDAY", 9},       {"GROUP", 10},        {"NOTE", 11},         {"ORG_NAME", 12},
-    {"ORG_TITLE", 13},     {"ADDRESS_HOME", 16}, {"ADDRESS_WORK", 17}, {"PHONE_HOMEFAX", 18},
-    {"PHONE_WORKFAX", 19}, {"EMAIL_WORK", 20}};
+    {"CONTACTID", 0},     {"NAME", 1},           {"GIVENNAME", kGivenName}, {"FAMILYNAME", 2},
+    {"NICKNAME", 3},      {"PHONE_PHONE", 4},    {"PHONE_HOME", 5},         {"PHONE_WORK", 6},
+    {"WEBSITE", 7},       {"EMAIL_HOME", 8},     {"BIRTHDAY", 9},           {"GROUP", 10},
+    {"NOTE", 11},         {"ORG_NAME", 12},      {"ORG_TITLE", 13},         {"ADDRESS_HOME", 16},
+    {"ADDRESS_WORK", 17}, {"PHONE_HOMEFAX", 18}, {"PHONE_WORKFAX", 19},     {"EMAIL_WORK", 20}};
 constexpr KeyField smsKeys[] = {{"ID", 0},        {"PERSON", 1}, {"ADDRESS", 2}, {"BODY", 3},
                                 {"DATE", 4},      {"TYPE", 5},   {"READ", 6},    {"THREAD_ID", 7},
                                 {"PROTOCOL", -1}, {"STATUS", -1}};
@@ -43,6 +49,25 @@ template <size_t N> int findField(const KeyField (&table)[N], const char* key) {
     return -1;
 }
 
+// The decoded text of an item; a NUL byte in it is replaced and marks the
+// record as changed. False for a value that is not hexadecimal.
+template <typename R> bool decodeItem(R& record, const dataParserStruct& item, std::string* text) {
+    bool ok = true, replaced = false;
+    *text = DecodeRecordText(item.value, &ok, &replaced);
+    if (replaced)
+        record.reserved2 |= RECORD_TEXT_NUL_REPLACED;
+    return ok;
+}
+
+template <typename R> void setText(R& record, int field, const char* text) {
+    char* copy = text ? strdup(text) : nullptr;
+    if (text && !copy)
+        return;
+    char*& slot = record.*(RecordTexts<R>::fields[static_cast<size_t>(field)]);
+    std::free(slot);
+    slot = copy;
+}
+
 // Stores the decoded value of one item in the record's field for its key;
 // a later item with the same key replaces the earlier value. False for a
 // value that is not hexadecimal (a damaged reply).
@@ -51,18 +76,20 @@ bool storeItem(R& record, const KeyField (&table)[N], const dataParserStruct& it
     int field = findField(table, item.key);
     if (field < 0)
         return true;
-    bool ok = true;
-    std::string text = DecryptionData(item.value, &ok);
-    if (!ok)
+    std::string text;
+    if (!decodeItem(record, item, &text))
         return false;
-    char* copy = strdup(text.c_str());
-    if (!copy)
-        return true;
-    char*& slot = record.*(RecordTexts<R>::fields[static_cast<size_t>(field)]);
-    std::free(slot);
-    slot = copy;
+    setText(record, field, text.c_str());
     return true;
 }
+
+// Given and family name came apart: the first name is the given name alone
+// (none when the contact has only a family name), not the display name.
+void settleNames(ABPerson& person, const std::optional<std::string>& given) {
+    if (person.lastName && *person.lastName)
+        setText(person, 1, given ? given->c_str() : nullptr);
+}
+template <typename R> void settleNames(R&, const std::optional<std::string>&) {}
 
 template <typename R> void freeTexts(R& record) {
     for (auto member : RecordTexts<R>::fields) {
@@ -77,22 +104,32 @@ template <typename R> void freeTexts(R& record) {
 template <typename R, size_t N>
 int parseRecords(char* text, const KeyField (&table)[N], int (*add)(const R*)) {
     R work{};
+    std::optional<std::string> given;
     int count = 0;
     bool good = true;
     while (text && *text) {
         if (char* after = ParserCommand_checkisNext(text)) {
+            settleNames(work, given);
             work.reserved1 = 0;
             add(&work);
             freeTexts(work);
             work = R{};
+            given.reset();
             ++count;
             text = after;
             continue;
         }
         dataParserStruct* item = nullptr;
         text = ParserCommandAndData(&item, text);
-        if (text)
+        if (!text)
+            continue;
+        if (findField(table, item->key) == kGivenName) {
+            std::string value;
+            good = decodeItem(work, *item, &value) && good;
+            given = std::move(value);
+        } else {
             good = storeItem(work, table, *item) && good;
+        }
     }
     freeTexts(work);
     return good ? count : -1;

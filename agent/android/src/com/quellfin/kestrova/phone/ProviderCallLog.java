@@ -35,6 +35,9 @@ final class ProviderCallLog extends ProviderTable<CallField> {
     protected ContentValues values(Record<CallField> r) {
         ContentValues v = new ContentValues();
         v.put(CallLog.Calls.NUMBER, r.get(CallField.NUMBER));
+        // The name the old phone showed; the call log keeps it until it looks the number up itself.
+        if (!r.get(CallField.NAME).isEmpty())
+            v.put(CallLog.Calls.CACHED_NAME, r.get(CallField.NAME));
         putNumber(v, CallLog.Calls.DATE, r.get(CallField.DATE));
         putNumber(v, CallLog.Calls.TYPE, r.get(CallField.TYPE));
         putNumber(v, CallLog.Calls.DURATION, r.get(CallField.DURATION));

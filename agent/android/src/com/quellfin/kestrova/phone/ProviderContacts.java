@@ -142,9 +142,19 @@ final class ProviderContacts implements ContactBook {
                 r.set(ContactField.GROUP, title);
             return;
         }
-        if (mime.equals(StructuredName.CONTENT_ITEM_TYPE) && data1.isEmpty()) {
+        if (mime.equals(StructuredName.CONTENT_ITEM_TYPE)) {
             String given = Rows.text(c, StructuredName.GIVEN_NAME), family = Rows.text(c, StructuredName.FAMILY_NAME);
-            data1 = given.isEmpty() ? family : family.isEmpty() ? given : given + " " + family;
+            String joined = joinName(given, family);
+            if (data1.isEmpty())
+                data1 = joined;
+            // The parts go apart only when together they are the whole name:
+            // a prefix, a middle name or a display name of the user's own
+            // keeps the name whole.
+            if (!family.isEmpty() && data1.equals(joined) && r.get(ContactField.NAME).isEmpty()
+                    && r.get(ContactField.LAST_NAME).isEmpty()) {
+                r.set(ContactField.NAME, given).set(ContactField.LAST_NAME, family);
+                return;
+            }
         }
         if (mime.equals(Organization.CONTENT_ITEM_TYPE)) {
             fill(r, ContactField.ORGANIZATION, data1);
@@ -166,6 +176,10 @@ final class ProviderContacts implements ContactBook {
         }
         if (spare != null && !mime.equals(Event.CONTENT_ITEM_TYPE) && !mime.equals(Website.CONTENT_ITEM_TYPE))
             fill(r, spare, data1);
+    }
+
+    private static String joinName(String given, String family) {
+        return given.isEmpty() ? family : family.isEmpty() ? given : given + " " + family;
     }
 
     private static void fill(Record<ContactField> r, ContactField f, String value) {
@@ -232,15 +246,22 @@ final class ProviderContacts implements ContactBook {
                 .withValue(RawContacts.ACCOUNT_NAME, null)
                 .build());
         String name = record.get(ContactField.NAME), last = record.get(ContactField.LAST_NAME);
-        record.set(ContactField.NAME, last.isEmpty() ? name : name.isEmpty() ? last : name + " " + last);
+        record.set(ContactField.NAME, joinName(name, last));
         String company = record.get(ContactField.ORGANIZATION), department = record.get(ContactField.DEPARTMENT);
         for (Map.Entry<ContactField, String> e : record.values().entrySet()) {
             ContactField f = e.getKey();
             if (f == ContactField.LAST_NAME || f == ContactField.DEPARTMENT
                     || (f == ContactField.ORGANIZATION && !department.isEmpty()))
                 continue;
+            ContentValues v = row(f, e.getValue());
+            if (f == ContactField.NAME && !last.isEmpty()) {
+                // Given and family name as the phone keeps them, beside the display name.
+                if (!name.isEmpty())
+                    v.put(StructuredName.GIVEN_NAME, name);
+                v.put(StructuredName.FAMILY_NAME, last);
+            }
             ops.add(ContentProviderOperation.newInsert(Data.CONTENT_URI)
-                    .withValueBackReference(Data.RAW_CONTACT_ID, 0).withValues(row(f, e.getValue())).build());
+                    .withValueBackReference(Data.RAW_CONTACT_ID, 0).withValues(v).build());
         }
         if (!department.isEmpty()) {
             // Company and department are one organisation row.
@@ -259,14 +280,24 @@ final class ProviderContacts implements ContactBook {
         if (!exists(id))
             return 0;
         touched();
-        if (field == ContactField.LAST_NAME) {
-            // The phone keeps one display name: the last name joins it.
-            String name = currentName(id);
-            field = ContactField.NAME;
-            value = name.isEmpty() ? value : name + " " + value;
-        }
         ArrayList<ContentProviderOperation> ops = new ArrayList<>();
         String idText = Long.toString(id);
+        if (field == ContactField.LAST_NAME) {
+            // The name so far is the given name: the last name becomes the
+            // family name beside it, and the display name joins the two.
+            String given = currentName(id);
+            ops.add(ContentProviderOperation.newDelete(Data.CONTENT_URI).withSelection(
+                    Data.RAW_CONTACT_ID + " = ? AND " + Data.MIMETYPE + " = ?",
+                    new String[] {idText, StructuredName.CONTENT_ITEM_TYPE}).build());
+            ContentValues v = row(ContactField.NAME, joinName(given, value));
+            if (!given.isEmpty())
+                v.put(StructuredName.GIVEN_NAME, given);
+            v.put(StructuredName.FAMILY_NAME, value);
+            v.put(Data.RAW_CONTACT_ID, Long.valueOf(id));
+            ops.add(ContentProviderOperation.newInsert(Data.CONTENT_URI).withValues(v).build());
+            apply(ops);
+            return 1;
+        }
         if (field == ContactField.GROUP) {
             ops.add(ContentProviderOperation.newDelete(Data.CONTENT_URI).withSelection(
                     Data.RAW_CONTACT_ID + " = ? AND " + Data.MIMETYPE + " = ?",

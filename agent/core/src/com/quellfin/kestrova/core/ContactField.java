@@ -1,9 +1,10 @@
 package com.quellfin.kestrova.core;
 
 /**
- * A contact's fields. NAME is the display name as the phone shows it;
- * LAST_NAME exists only when the desktop sends it apart, and is listed
- * joined to NAME.
+ * A contact's fields. With LAST_NAME set, NAME is the given name and the
+ * display name joins the two; without it NAME is the whole display name.
+ * Listings send the display name as NAME and, when there is a last name,
+ * both parts apart as GIVENNAME and FAMILYNAME.
  */
 public enum ContactField implements Field {
     NAME("FIRSTNAME", "NAME"),

@@ -48,10 +48,15 @@ final class PersonalCommands {
         for (Record<F> r : store.page((int) (long) start, PAGE_SIZE)) {
             out.item(idKey, r.id);
             for (F field : fields.getEnumConstants()) {
-                if (field == ContactField.NAME)
-                    out.item("NAME", displayName(r.get(field), r.get(fields.cast(ContactField.LAST_NAME))));
-                else if (field.replyKey() != null)
+                if (field == ContactField.NAME) {
+                    String first = r.get(field), last = r.get(fields.cast(ContactField.LAST_NAME));
+                    out.item("NAME", displayName(first, last));
+                    // Both parts apart too, for a desktop that keeps them apart.
+                    if (!last.isEmpty())
+                        out.item("GIVENNAME", first).item("FAMILYNAME", last);
+                } else if (field.replyKey() != null) {
                     out.item(field.replyKey(), r.get(field));
+                }
             }
             out.endRecord();
         }
@@ -107,11 +112,14 @@ final class PersonalCommands {
     }
 
     private byte[] addPerson3(String args) throws IOException {
-        // name, eighteen fields by position, then a closing blank
+        // display name, eighteen fields by position, a closing blank, then
+        // given and family name when the name has both parts
         List<String> f = Args.hexFields(args, 19);
         if (f == null)
             return Replies.int64(-1);
         Record<ContactField> c = new Record<>(ContactField.class, 0).set(ContactField.NAME, f.get(0));
+        if (f.size() >= 22 && !f.get(21).isEmpty())
+            c.set(ContactField.NAME, f.get(20)).set(ContactField.LAST_NAME, f.get(21));
         for (int i = 0; i < ContactField.ONE_COMMAND_ORDER.length; i++)
             if (ContactField.ONE_COMMAND_ORDER[i] != null)
                 c.set(ContactField.ONE_COMMAND_ORDER[i], f.get(i + 1));
@@ -120,10 +128,11 @@ final class PersonalCommands {
     }
 
     private byte[] addCall(String args) throws IOException {
-        List<String> f = Args.hexFields(args, 4); // number - date - type - duration
+        List<String> f = Args.hexFields(args, 4); // number - date - type - duration [- name]
         if (f == null)
             return Replies.int32(-1);
         Record<CallField> c = new Record<>(CallField.class, 0)
+                .set(CallField.NAME, f.size() > 4 ? f.get(4) : "")
                 .set(CallField.NUMBER, f.get(0))
                 .set(CallField.DATE, f.get(1))
                 .set(CallField.TYPE, f.get(2))

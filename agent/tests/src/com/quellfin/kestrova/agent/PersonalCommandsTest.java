@@ -125,7 +125,21 @@ class PersonalCommandsTest {
             assertEquals(1, phone.integer("UpdatePerson:" + id + ":" + hex("Lovelace") + ":LASTNAME;"));
             Map<String, String> c = records(phone.send("getcontactpart10:0;")).get(0);
             assertEquals("Ada Lovelace", c.get("NAME"));
+            assertEquals("Ada", c.get("GIVENNAME"));
+            assertEquals("Lovelace", c.get("FAMILYNAME"));
             assertTrue(!c.containsKey("PHONE_PHONE"), "an empty mobile is left out");
+        }
+    }
+
+    @Test
+    void namePartsAfterTheClosingBlankAreKeptApart() throws IOException {
+        try (TestPhone phone = new TestPhone()) {
+            String fields = "-".repeat(18) + "-" + hex(" ");
+            phone.integer64("AddPerson3:" + hex("Curie") + fields + "--" + hex("Curie") + ";");
+            Map<String, String> c = records(phone.send("getcontactpart10:0;")).get(0);
+            assertEquals("Curie", c.get("NAME"));
+            assertTrue(!c.containsKey("GIVENNAME"), "a family name alone");
+            assertEquals("Curie", c.get("FAMILYNAME"));
         }
     }
 
@@ -133,8 +147,9 @@ class PersonalCommandsTest {
     void callsAndEventsKeepEveryField() throws IOException {
         try (TestPhone phone = new TestPhone()) {
             assertEquals(1, phone.integer("AddCallHistory:" + hex("+1 555 0100") + "-" + hex("1700000000000") + "-"
-                    + hex("3") + "-" + hex("0") + ";"));
+                    + hex("3") + "-" + hex("0") + "-" + hex("Bo Ek") + ";"));
             Map<String, String> call = records(phone.send("getcalllogpart10:0;")).get(0);
+            assertEquals("Bo Ek", call.get("NAME"));
             assertEquals("+1 555 0100", call.get("NUMBER"));
             assertEquals("1700000000000", call.get("DATE"));
             assertEquals("3", call.get("TYPE"));
