@@ -456,6 +456,14 @@ per USB an</translation>
         <source>Cancelled: %1 of %2 copied</source>
         <translation>Abgebrochen: %1 von %2 kopiert</translation>
     </message>
+    <message>
+        <source> (1 text held a NUL byte, replaced)</source>
+        <translation> (1 Text enthielt ein NUL-Byte, ersetzt)</translation>
+    </message>
+    <message>
+        <source> (%1 texts held a NUL byte, replaced)</source>
+        <translation> (%1 Texte enthielten ein NUL-Byte, ersetzt)</translation>
+    </message>
 </context>
 <context>
     <name>PasswordDialog</name>
@@ -488,6 +496,12 @@ Geben Sie das Passwort dafür ein:</translation>
     <message>
         <source>This backup cannot be unlocked: it is damaged.</source>
         <translation>Dieses Backup lässt sich nicht entsperren: Es ist beschädigt.</translation>
+    </message>
+    <message>
+        <source>The iPhone &quot;%1&quot; encrypts its backups.
+Enter its backup password to copy contacts, messages, calls and calendar:</source>
+        <translation>Das iPhone „%1“ verschlüsselt seine Backups.
+Geben Sie sein Backup-Passwort ein, um Kontakte, Nachrichten, Anrufe und Kalender zu kopieren:</translation>
     </message>
 </context>
 <context>
