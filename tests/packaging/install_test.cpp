@@ -157,6 +157,9 @@ TEST_F(Installed, InstalledDriverAndWindowRunAgainstTheLab) {
     const ProgramRun backup = lab.run(program("kestrova-backup"), {"--version"});
     EXPECT_EQ(backup.exitCode, 0) << backup.err.toStdString();
     EXPECT_EQ(backup.out.trimmed(), QStringLiteral("kestrova-backup " KESTROVA_VERSION));
+    const ProgramRun version = lab.run(program("kestrova-transfer"), {"--version"});
+    EXPECT_EQ(version.exitCode, 0) << version.err.toStdString();
+    EXPECT_EQ(version.out.trimmed(), QStringLiteral("kestrova-transfer " KESTROVA_VERSION));
 
     const ProgramRun run = lab.run(program("kestrova-transfer"),
                                    {"--from", lab.androidPhone(0), "--to", lab.androidPhone(1),
