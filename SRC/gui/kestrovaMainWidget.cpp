@@ -263,6 +263,7 @@ void KestrovaMainWidget::createButtons() {
         tr("Items the destination already holds are skipped unless this is ticked."));
     m_keepDuplicates->setStyleSheet(QStringLiteral("QCheckBox { color: #42586a;font: 12px;}"));
     m_survey = std::make_unique<kestrova::SourceSurvey>();
+    createFolderDestination();
 }
 
 void KestrovaMainWidget::setBackupButtonCaption(int mode) {
@@ -282,7 +283,8 @@ void KestrovaMainWidget::setTabOrderOfControls() {
                           m_selectButton};
     for (UserItemWidget* item : m_items)
         order << item->pictureButton();
-    order << m_right.retry << m_flipButton << m_keepDuplicates << m_startButton << m_backupButton;
+    order << m_right.retry << m_flipButton << m_keepDuplicates << m_startButton << m_backupButton
+          << m_folderButton;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -322,6 +324,8 @@ void KestrovaMainWidget::KestrovaMainWidgetLayout() {
     m_flipButton->setGeometry(450, 208, 95, 38);
     m_startButton->setGeometry(430, 290, 138, 45);
     m_backupButton->setGeometry(30, 515, 413, 35);
+    m_folderButton->setGeometry(557, 515, 413, 35);
+    m_folderPath->setGeometry(10, 90, 325, 200);
     m_usbDebugPage->setGeometry((width() - 929) / 2, (height() - 490) / 2 + 25, 929, 490);
     m_authorisationPage->setGeometry((width() - 929) / 2, (height() - 490) / 2, 929, 490);
     m_permissionPage->setGeometry((width() - 929) / 2, (height() - 490) / 2 + 10, 929, 490);
@@ -350,6 +354,7 @@ void KestrovaMainWidget::KestrovaMainWidgetDrSkin() {
     m_backupFace[1] = skinPiece(sheet, m::kBackupToPhone.whole());
     const spritemap::Strip face{0, 0, 413, 35, 35};
     setStrip(m_backupButton, m_backupFace[m_transferMode == 1 ? 1 : 0], face);
+    setStrip(m_folderButton, m_backupFace[0], face);
     for (kestrova::Kind kind : kestrova::kAllKinds) {
         const int i = kestrova::indexOf(kind); // the sprite sheet's column
         MyPushButton* b = m_items[kind]->pictureButton();
@@ -431,7 +436,7 @@ void KestrovaMainWidget::checkStartCopyEnableFlags() {
     // A backup source with no backup to read has nothing to copy.
     if (m_transferMode == 1 && m_backupCombo->count() == 0)
         m_startButton->setEnabled(false);
-    if (m_transferMode != 0)
+    if (m_transferMode != 0 || folderDestination())
         m_flipButton->setEnabled(false);
 }
 
@@ -467,6 +472,8 @@ void KestrovaMainWidget::applySupport(bool) {
                 allowed = IphoneTSF_CheckSupportEnabled(i) == 0;
             else if (type == kDeviceItunesBackup)
                 allowed = iTunesTSF_CheckSupportEnabled(i) == 0;
+            else if (type == kDeviceFolder) // apps are installed, never exported
+                allowed = kind != kestrova::Kind::Apps;
         }
         m_allowed[kind] = allowed;
         m_items[kind]->setMyEnabled(allowed);
@@ -476,6 +483,8 @@ void KestrovaMainWidget::applySupport(bool) {
 int KestrovaMainWidget::findSkinDeviceInfo(SkinDeviceInfo* out, const char* id) {
     if (!id || !*id)
         return -1;
+    if (folderSkin(out, id))
+        return 0;
     const int iphones = m_countThread->m_iphoneCount;
     for (int i = 0; i < iphones; ++i) {
         DeviceNode* node = nullptr;

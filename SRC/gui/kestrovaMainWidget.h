@@ -71,6 +71,7 @@ class KestrovaMainWidget : public QWidget {
     void FlipDevices_slots();
     void startcopyButton_slots();
     void backupButton_slots();
+    void folderDestination_slots();
     void leftRetryButton_slots();
     void rightRetryButton_slots();
     void iTunesSelect_subButton_slots();
@@ -121,6 +122,13 @@ class KestrovaMainWidget : public QWidget {
     void needsAttention();
     void leftNoDevices_skinshow(const QString& message);
     void rightNoDevices_skinshow();
+    // The folder destination (kestrovaMainWidget_folder.cpp).
+    void createFolderDestination();
+    void setFolderButtonCaption();
+    void showFolderDestination();
+    bool folderDestination() const { return !m_folderDestination.isEmpty(); }
+    // True, with *out filled, when id is the folder destination's.
+    bool folderSkin(SkinDeviceInfo* out, const char* id) const;
     void tooManyDevices_skinshow(bool tooMany);
     // Hands the folder to the backup reader; false when its path is too long.
     bool setOtherBackupFolder(const QString& folder);
@@ -153,6 +161,10 @@ class KestrovaMainWidget : public QWidget {
     MyPushButton* m_backupButton = nullptr;
     // Ticked: a copy writes again what the destination already holds.
     QCheckBox* m_keepDuplicates = nullptr;
+    // Chosen with "Copy to a folder instead": the copy goes there as files.
+    MyPushButton* m_folderButton = nullptr;
+    QLabel* m_folderPath = nullptr;
+    QString m_folderDestination;
     std::unique_ptr<kestrova::SourceSurvey> m_survey;
     OpenUsbDebugWidget* m_usbDebugPage = nullptr;
     DebugAuthorizationWidget* m_authorisationPage = nullptr;

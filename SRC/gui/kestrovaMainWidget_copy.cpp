@@ -46,7 +46,10 @@ void KestrovaMainWidget::startcopyButton_slots() {
     if (findSkinDeviceInfo(&destination, m_rightId) != 0)
         return void(startFailed(false));
     const int32_t code = windowtext::directionCode(source.type, destination.type);
-    if (code != kModeAndroid2Android && code != kModeIphone2Android && code != kModeItunes2Android)
+    if (destination.type == kDeviceFolder)
+        request.destinationFolder = m_folderDestination;
+    else if (code != kModeAndroid2Android && code != kModeIphone2Android &&
+             code != kModeItunes2Android)
         return void(startFailed(false));
     request.sourceType = source.type;
     request.sourceIndex = source.index;

@@ -85,14 +85,15 @@ void KestrovaMainWidget::deviceCountEquailtwo_timerRun() {
 void KestrovaMainWidget::deviceCountEquailone_timerRun() {
     const int iphones = m_countThread->m_iphoneCount;
     const int androids = m_countThread->m_androidCount;
-    if (!m_leftReady && !m_rightReady) {
+    // With a folder as the destination, the one phone is the source.
+    if (!m_leftReady && (!m_rightReady || folderDestination())) {
         if (androids == 1)
             androidCheckDeviceDetectedThread_start(m_probeIndex, 0);
         else if (iphones == 1)
             addIphoneDevicetoSkin(0);
         return;
     }
-    if (!(m_leftReady && m_rightReady))
+    if (!(m_leftReady && m_rightReady) || folderDestination())
         return;
     if (iphones == 1) {
         DeviceNode* node = nullptr;
@@ -353,6 +354,9 @@ void KestrovaMainWidget::tooManyDevices_skinshow(bool tooMany) {
 }
 
 void KestrovaMainWidget::rightNoDevices_skinshow() {
+    // A chosen folder stays the destination whatever the phones do.
+    if (folderDestination())
+        return showFolderDestination();
     m_preparationFailedSerial.clear();
     restoreWaitingMessage(m_right);
     m_rightId[0] = 0;

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QTest>
@@ -16,6 +19,7 @@
 #include "gui_support.h"
 #include "kestrovaMainWidget.h"
 #include "lab_window.h"
+#include "windowhooks.h"
 
 namespace {
 
@@ -213,4 +217,64 @@ TEST(MainWindowCopy, CancelAsksAndOnlyOkStops) {
     ASSERT_EQ(
         t.lab().lab("fault", {"--phone", QString::number(destination), "--kind", "clear"}).exitCode,
         0);
+}
+
+// One phone and a folder: "Copy to a folder instead" takes the destination
+// pane, the phone is the source, and the copy lands in the folder as files
+// (contacts as one vCard file, the photos byte for byte); going back to a
+// phone empties the destination pane again.
+TEST(MainWindowCopy, OnePhoneIntoAFolderChosenBesideTheDestination) {
+    LabWindow t({"--android", "1", "--seed", "13"}, "folder-destination");
+    ASSERT_TRUE(t.ready()) << t.error().toStdString();
+    ASSERT_EQ(t.lab().lab("fill", {"--phone", "0", "--records", "5", "--photos", "3"}).exitCode,
+              0);
+    const QString folder = t.lab().scratch("exported") + "/Zoë's old phone";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    windowhooks::setFolderChooser([&](QWidget*, const QString&, const QString&) { return folder; });
+    t.open();
+    guitest::click(t.widget("folderDestinationButton"));
+    EXPECT_TRUE(t.visible("destinationFolderPath"));
+    EXPECT_TRUE(t.text("destinationFolderPath").contains(folder));
+    ASSERT_TRUE(guitest::waitFor([&] { return t.enabled("startCopyButton"); }, kPhoneBoundMs));
+    EXPECT_EQ(t.labPhone(t.window()->sourceId()), 0);
+    EXPECT_FALSE(t.enabled("flipButton"));
+    EXPECT_FALSE(t.enabled("category7"));
+    t.tick({0, 4});
+    t.shot("1-folder-chosen");
+
+    QString completion;
+    t.answerModals([&](QDialog* d) {
+        d->show();
+        auto* dialog = qobject_cast<CompleteDialog*>(d);
+        if (!dialog || dialog->mode() != CompleteDialog::Completed)
+            return 0;
+        completion = dialog->text();
+        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
+        return dialog->result();
+    });
+    guitest::click(t.widget("startCopyButton"));
+    ASSERT_TRUE(guitest::waitFor([&] { return !completion.isEmpty(); }, kCopyBoundMs));
+    EXPECT_TRUE(completion.contains("Everything arrived")) << completion.toStdString();
+    QStringList cards;
+    for (const QFileInfo& f : QDir(folder).entryInfoList({"*.vcf"}, QDir::Files)) {
+        QFile file(f.filePath());
+        if (file.open(QIODevice::ReadOnly))
+            cards << QString::fromUtf8(file.readAll());
+    }
+    ASSERT_EQ(cards.size(), 1);
+    EXPECT_EQ(cards.first().count("BEGIN:VCARD"), 5);
+    const QJsonObject source = t.lab().dump(0);
+    int photos = 0;
+    for (const QJsonValue& v : source.value("files").toArray())
+        photos += v.toObject().value("kind").toString() == "photo" ? 1 : 0;
+    int exported = 0;
+    for (QDirIterator it(folder, {"*.jpg"}, QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext(); it.next())
+        ++exported;
+    EXPECT_EQ(exported, photos);
+
+    guitest::click(t.widget("folderDestinationButton"));
+    EXPECT_FALSE(t.visible("destinationFolderPath"));
+    EXPECT_TRUE(t.visible("destinationWaitingPane"));
+    EXPECT_FALSE(t.enabled("startCopyButton"));
 }

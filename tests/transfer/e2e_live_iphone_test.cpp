@@ -288,7 +288,7 @@ TEST(LiveIphone, AnEncryptingPhoneIsReadWithItsBackupPassword) {
             << kind << ": " << kindReport(report, kind).value("text").toString().toStdString();
     const QString library = lab.iphoneRoot() + "/var/mobile/Library";
     const QJsonObject to = lab.dump(1);
-    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "mobile"}),
+    EXPECT_EQ(iosrecords::dumpKeys(to, "contacts", {"firstName", "lastName", "mobile"}),
               iosrecords::contacts(library + "/AddressBook/AddressBook.sqlitedb"));
     EXPECT_EQ(iosrecords::dumpKeys(to, "messages", {"address", "date", "type", "body"}),
               iosrecords::messages(library + "/SMS/sms.db"));
