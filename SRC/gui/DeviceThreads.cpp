@@ -3,7 +3,17 @@
 #include "fruitlink.h"
 #include "greenlink.h"
 
-void GetDeviceCountThread::run() {
+void DeviceThread::run() {
+    work();
+    m_runs.fetch_add(1, std::memory_order_release);
+}
+
+void DeviceThread::waitEnded() {
+    wait();
+    (void)m_runs.load(std::memory_order_acquire);
+}
+
+void GetDeviceCountThread::work() {
     for (;;) {
         m_iphoneCount = IphoneTSF_ConnectDeviceCount();
         if (m_stopFlag)
@@ -31,15 +41,15 @@ bool GetDeviceCountThread::pause(int milliseconds) {
 
 void GetDeviceCountThread::stopAndWait() {
     m_stopFlag = 1;
-    wait();
+    waitEnded();
 }
 
-void CheckDeviceDetectedThread::run() {
+void CheckDeviceDetectedThread::work() {
     m_result = -1;
     m_result = AndroidTSF_CheckDeviceDetected(index);
 }
 
-void ReadyScanThread::run() {
+void ReadyScanThread::work() {
     m_result = -1;
     const int r = AndroidTSF_CheckDeviceDetected(index);
     m_result = r;

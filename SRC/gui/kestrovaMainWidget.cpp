@@ -92,8 +92,8 @@ KestrovaMainWidget::~KestrovaMainWidget() {
     m_survey.reset();
     // The threads hold no window state; wait for them so none outlives its object.
     m_countThread->stopAndWait();
-    m_checkThread->wait();
-    m_readyThread->wait();
+    m_checkThread->waitEnded();
+    m_readyThread->waitEnded();
     if (m_job->isRunning()) {
         m_job->cancel();
         m_job->wait();

@@ -58,7 +58,7 @@ int preparedPosition(const std::string& serial) {
 // takes the port over, with the token of the library's start, and closes the
 // library's own connection.
 bool openFloor(int position, FloorChannel* channel) {
-    greenlink::TCPConnect* library = greenlink::channelFor(position);
+    const std::shared_ptr<greenlink::TCPConnect> library = greenlink::channelFor(position);
     const uint16_t port = library ? library->localPort() : 0;
     greenlink::AndroidConnectUnInit(position);
     return port != 0 &&

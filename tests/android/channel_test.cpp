@@ -362,6 +362,41 @@ TEST_F(Channel, ExternalStoragePathIsKeptPerPhone) {
     clearDeviceSerials();
 }
 
+// Another thread replaces the position's channel (a preparation's retries do)
+// while a command is on its way: the exchange in hand keeps its channel until
+// it has its reply, and the next command gets a fresh channel.
+TEST_F(Channel, ChannelReplacedDuringAnExchangeOutlivesIt) {
+    setChannelTimeouts(5000ms, 2000ms);
+    FakeAgent agent([](const std::string& c, int) {
+        return Action{c == "slow;" ? Action::Stall : Action::Reply, intBody(42)};
+    });
+    {
+        std::lock_guard lock(deviceTableMutex());
+        std::strcpy(st_connectAndroidDeviceSTRArray[0].serial, "PHONE-A");
+    }
+    ASSERT_EQ(AndroidConnectInit(0), 0);
+    const std::shared_ptr<TCPConnect> before = channelFor(0);
+    before->setLocalPortForTests(agent.port());
+    std::atomic<int> received{0};
+    std::atomic<int32_t> value{0};
+    std::thread exchange([&] {
+        int n = 0;
+        value = sendIntCommand("slow;", 0, &n);
+        received = n;
+    });
+    for (int i = 0; i < 1000 && agent.seen("slow;") == 0; ++i)
+        std::this_thread::sleep_for(2ms);
+    AndroidConnectUnInit(0);
+    EXPECT_NE(channelFor(0), before);
+    exchange.join();
+    EXPECT_EQ(received, 4);
+    EXPECT_EQ(value, 42);
+    EXPECT_EQ(channelFor(0)->localPort(), 0) << "the next command starts afresh";
+    AndroidConnectUnInit(0);
+    std::lock_guard lock(deviceTableMutex());
+    clearDeviceSerials();
+}
+
 TEST_F(Channel, EveryConnectionOpensWithTheTokenOfTheAgentsStart) {
     const std::string token = makeAgentToken();
     ASSERT_EQ(token.size(), 2 * kAgentTokenBytes);

@@ -70,8 +70,8 @@ class BackupExchange {
     // The phone's progress, 0..100 (never going back).
     double progress() const { return progress_.load(); }
     const std::atomic<double>& progressValue() const { return progress_; }
-    uint64_t bytesReceived() const { return bytesIn_; }
-    uint64_t bytesSent() const { return bytesOut_; }
+    uint64_t bytesReceived() const { return bytesIn_.load(); }
+    uint64_t bytesSent() const { return bytesOut_.load(); }
     int phoneErrorCode() const { return phoneError_; }
     const std::string& error() const { return error_; }
     ErrorCategory category() const { return category_; }
@@ -110,8 +110,9 @@ class BackupExchange {
     std::string root_;
     std::string udid_;
     std::atomic<double> progress_{0};
-    uint64_t bytesIn_ = 0;
-    uint64_t bytesOut_ = 0;
+    // Counted by the exchange's thread, read by whoever shows the figures.
+    std::atomic<uint64_t> bytesIn_{0};
+    std::atomic<uint64_t> bytesOut_{0};
     bool finished_ = false;
     bool ended_ = false;
     int phoneError_ = 0;

@@ -103,8 +103,8 @@ void MobileDeviceAccess::stopWorker() {
     wake_.notify_all();
     // A phone that stopped answering is given up on after lockdownd's own
     // time-outs; exit waits no longer than this for it.
-    bool done =
-        workerEnded_.wait_for(lock, std::chrono::seconds(10), [this] { return workerDone_; });
+    bool done = workerEnded_.wait_for(lock, std::chrono::seconds(10),
+                                      [this] { return workerDone_.load(); });
     lock.unlock();
     if (done)
         worker_.join();

@@ -80,7 +80,9 @@ class MobileDeviceAccess {
     std::vector<Waiting> waiting_;
     std::chrono::milliseconds retryInterval_{2000};
     std::thread worker_;
-    bool stopping_ = false, workerDone_ = false;
+    // Written and read under mu_, and atomics as well: ThreadSanitizer does
+    // not record the lock that stopWorker() takes inside the exit handler.
+    std::atomic<bool> stopping_{false}, workerDone_{false};
     std::condition_variable workerEnded_;
     void* listener_ = nullptr;
 };

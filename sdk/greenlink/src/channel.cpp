@@ -510,52 +510,67 @@ std::vector<int32_t> TCPConnect::sendPipelined(const std::vector<std::string>& c
 
 namespace {
 
+// The positions' channels. A caller holds its own reference for the whole of
+// an exchange, so a channel replaced or let go meanwhile (UnInit, Release) is
+// closed only once that exchange has ended.
 std::mutex g_channelsMutex;
-std::unique_ptr<TCPConnect> st_androidTCPconn;
-std::unique_ptr<TCPConnect> st_2androidTCPconn;
+std::shared_ptr<TCPConnect> st_androidTCPconn;
+std::shared_ptr<TCPConnect> st_2androidTCPconn;
 
 constexpr uint16_t kChannelPorts[2] = {25531, 25532};
 
-} // namespace
-
-TCPConnect* channelFor(int deviceindex) {
-    if (deviceindex != 0 && deviceindex != 1)
-        return nullptr;
-    std::lock_guard lock(g_channelsMutex);
-    std::unique_ptr<TCPConnect>& slot = deviceindex == 0 ? st_androidTCPconn : st_2androidTCPconn;
-    if (!slot)
-        slot = std::make_unique<TCPConnect>();
-    return slot.get();
-}
-
-int AndroidConnectInit(int deviceindex) {
-    TCPConnect* channel = channelFor(deviceindex);
-    if (!channel)
-        return -1;
-    std::lock_guard lock(channel->m_lock);
-    if (channel->m_sockSrv > 0)
+// Points the channel at the phone now at its position; 0 or -1.
+int aimChannel(TCPConnect& channel, int deviceindex) {
+    std::lock_guard lock(channel.m_lock);
+    if (channel.m_sockSrv > 0)
         return 0;
     std::string serial = deviceSerial(deviceindex);
     if (serial.empty())
         return -1;
-    if (serial != channel->m_serial || channel->m_port == 0) {
-        channel->m_port = kChannelPorts[deviceindex];
-        std::snprintf(channel->m_serial, sizeof channel->m_serial, "%.254s", serial.c_str());
+    if (serial != channel.m_serial || channel.m_port == 0) {
+        channel.m_port = kChannelPorts[deviceindex];
+        std::snprintf(channel.m_serial, sizeof channel.m_serial, "%.254s", serial.c_str());
     }
     return 0; // the exchange connects (and forwards) on demand
 }
 
+// The position's channel aimed at its phone, or null.
+std::shared_ptr<TCPConnect> aimedChannel(int deviceindex) {
+    std::shared_ptr<TCPConnect> channel = channelFor(deviceindex);
+    if (!channel || aimChannel(*channel, deviceindex) != 0)
+        return nullptr;
+    return channel;
+}
+
+} // namespace
+
+std::shared_ptr<TCPConnect> channelFor(int deviceindex) {
+    if (deviceindex != 0 && deviceindex != 1)
+        return nullptr;
+    std::lock_guard lock(g_channelsMutex);
+    std::shared_ptr<TCPConnect>& slot = deviceindex == 0 ? st_androidTCPconn : st_2androidTCPconn;
+    if (!slot)
+        slot = std::make_shared<TCPConnect>();
+    return slot;
+}
+
+int AndroidConnectInit(int deviceindex) { return aimedChannel(deviceindex) ? 0 : -1; }
+
 void AndroidConnectUnInit(int deviceindex) {
     if (deviceindex != 0 && deviceindex != 1)
         return;
-    std::lock_guard lock(g_channelsMutex);
-    (deviceindex == 0 ? st_androidTCPconn : st_2androidTCPconn).reset();
+    std::shared_ptr<TCPConnect> gone;
+    {
+        std::lock_guard lock(g_channelsMutex);
+        gone = std::move(deviceindex == 0 ? st_androidTCPconn : st_2androidTCPconn);
+    }
+    // Closed here, or by the last exchange still holding it.
 }
 
 void AndroidConnectRelease(int deviceindex) {
     if (deviceindex != 0 && deviceindex != 1)
         return;
-    std::unique_ptr<TCPConnect> gone;
+    std::shared_ptr<TCPConnect> gone;
     {
         std::lock_guard lock(g_channelsMutex);
         gone = std::move(deviceindex == 0 ? st_androidTCPconn : st_2androidTCPconn);
@@ -569,14 +584,15 @@ void AndroidConnectRelease(int deviceindex) {
 
 int SendCommandToAndroidServices(const char* command, char* reply, int capacity,
                                  const char* payload, int payloadLength, int deviceindex) {
-    if (AndroidConnectInit(deviceindex) != 0) {
+    std::shared_ptr<TCPConnect> channel = aimedChannel(deviceindex);
+    if (!channel) {
         WriteLog("SendCommandToAndroidServices: no channel for position %d\n", deviceindex);
         if (reply && capacity > 0)
             std::memset(reply, 0, static_cast<size_t>(std::min(capacity, 8)));
         return -1;
     }
-    return channelFor(deviceindex)
-        ->SendCommandToAndroidServices(command, reply, capacity, payload, payloadLength, 0);
+    return channel->SendCommandToAndroidServices(command, reply, capacity, payload, payloadLength,
+                                                 0);
 }
 
 int32_t sendIntCommand(const std::string& command, int deviceindex, int* received) {
@@ -610,8 +626,8 @@ std::vector<int32_t> sendIntCommandsPipelined(const std::vector<std::string>& co
                                               int deviceindex, bool* complete) {
     bool done = false;
     std::vector<int32_t> values(commands.size(), 0);
-    if (AndroidConnectInit(deviceindex) == 0)
-        values = channelFor(deviceindex)->sendPipelined(commands, &done);
+    if (std::shared_ptr<TCPConnect> channel = aimedChannel(deviceindex))
+        values = channel->sendPipelined(commands, &done);
     if (complete)
         *complete = done;
     return values;
@@ -634,7 +650,7 @@ void interruptChannels(bool on) {
     if (!on)
         return;
     for (int device : {0, 1})
-        if (TCPConnect* channel = channelFor(device))
+        if (std::shared_ptr<TCPConnect> channel = channelFor(device))
             channel->interrupt();
     abortRunningChildren();
     abortAdbSocketExchanges();

@@ -23,6 +23,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -116,13 +117,15 @@ class TCPConnect {
 void setChannelTimeouts(std::chrono::milliseconds receive, std::chrono::milliseconds send);
 
 // The connection of phone position 0 or 1, created on first use (nullptr for
-// other positions).
-TCPConnect* channelFor(int deviceindex);
+// other positions). The caller's reference keeps it open through an exchange
+// even when the position lets go of it meanwhile.
+std::shared_ptr<TCPConnect> channelFor(int deviceindex);
 // Raised: every exchange in progress ends at once and none starts, and adb
 // children are killed; lowered: channels work again.
 void interruptChannels(bool on);
 int AndroidConnectInit(int deviceindex);
-// Closes the position's channel (its adb forward stays for the next one).
+// Closes the position's channel (its adb forward stays for the next one);
+// an exchange in progress on it ends first.
 void AndroidConnectUnInit(int deviceindex);
 // Closes the position's channel and removes its adb forward.
 void AndroidConnectRelease(int deviceindex);
