@@ -283,6 +283,28 @@ phone by USB</source>
         <translation>Bitte schließen Sie ein Zieltelefon 
 per USB an</translation>
     </message>
+    <message>
+        <source>Copy to a phone instead</source>
+        <translation>Stattdessen auf ein Telefon kopieren</translation>
+    </message>
+    <message>
+        <source>Copy to a folder instead</source>
+        <translation>Stattdessen in einen Ordner kopieren</translation>
+    </message>
+    <message>
+        <source>Select the folder for the copy</source>
+        <translation>Ordner für die Kopie wählen</translation>
+    </message>
+    <message>
+        <source>Destination: a folder</source>
+        <translation>Ziel: ein Ordner</translation>
+    </message>
+    <message>
+        <source>The copy is saved as files in
+%1</source>
+        <translation>Die Kopie wird als Dateien gespeichert in
+%1</translation>
+    </message>
 </context>
 <context>
     <name>Kind</name>
