@@ -16,6 +16,8 @@ bin="$build/bin"
 declare -A slow=([contacts]=AddPerson [sms]=SendSMS [calllogs]=AddCallHistory
   [calendar]=AddCalender [photos]=checkFileisExist [videos]=write_videofile
   [music]=checkMusicFileisExist [apps]=getappindexinfo)
+declare -A page=([contacts]=getcontactpart10 [sms]=getsmsPart10 [calllogs]=getcalllogpart10
+  [calendar]=getcalendarpart10)
 
 now() { date +%s.%N; }
 printf '%-16s %-12s %8s %s\n' kind unplugged seconds outcome
@@ -29,9 +31,15 @@ for kind in ${kinds//,/ }; do
     "$bin/kestrova-lab" fill --dir "$dir" --phone 0 --contacts 60 --messages 60 --calls 60 \
       --events 60 --photos 40 --photo-size 200000 --videos 6 --video-size 20000000 --music 40 \
       --apps 8 > /dev/null
-    slowphone=1
+    slowphone=1 slowcmd=${slow[$kind]}
     [ "$kind" = apps ] && slowphone=0
-    printf 'stall=1\nonly=%s\n' "${slow[$kind]}" > "$dir/phones/$slowphone/agent-faults"
+    # Pulling the source out of a records copy: its pages come slowly, so
+    # the pull lands while the job waits on the source (with the destination
+    # slow instead, the job first stores the page it already holds).
+    if [ "$side" = source ] && [ -n "${page[$kind]:-}" ]; then
+      slowphone=0 slowcmd=${page[$kind]}
+    fi
+    printf 'stall=1\nonly=%s\n' "$slowcmd" > "$dir/phones/$slowphone/agent-faults"
     "$bin/kestrova-transfer" --from "android:$KESTROVA_LAB_SERIAL_0" \
       --to "android:$KESTROVA_LAB_SERIAL_1" --kinds "$kind" > "$dir/out" 2> "$dir/err" &
     driver=$!

@@ -439,6 +439,10 @@ int TCPConnect::SendCommandToAndroidServices(const char* command, char* reply, i
         if (!ensureConnected()) {
             WriteLog("error SendCommandToAndroidServices cmd = %s: no connection to %s (try %d)\n",
                      logText(command).c_str(), m_serial, a);
+            // A phone adb no longer lists is gone: trying again only
+            // delays the report that it was unplugged.
+            if (!phoneStillListed(m_serial))
+                break;
             continue;
         }
         int received = 0;
