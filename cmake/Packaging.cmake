@@ -35,9 +35,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 string(REGEX REPLACE "^/" "" _kestrova_staged_prefix "${CPACK_PACKAGING_INSTALL_PREFIX}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${_kestrova_staged_prefix}/${KESTROVA_INSTALL_PROGRAM_DIR})
 # The window fits small screens through Qt's private scaling interface, so it
-# needs exactly the Qt it was built with (Debian's qt6-base-abi says which).
+# needs exactly the Qt it was built with: dpkg-shlibdeps adds qt6-base-abi
+# for the private symbols it uses.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "adb, usbmuxd, android-sdk-platform-tools-common, fonts-lato, qt6-base-abi (= ${Qt6_VERSION})")
+  "adb, usbmuxd, android-sdk-platform-tools-common, fonts-lato")
 # The Help and About pages open in the desktop's browser.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)
