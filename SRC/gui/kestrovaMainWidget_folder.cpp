@@ -59,8 +59,8 @@ void KestrovaMainWidget::folderDestination_slots() {
         checkStartCopyEnableFlags();
         return;
     }
-    const QString folder = windowhooks::chooseFolder(this, tr("Select the folder for the copy"),
-                                                     GetDefaultPath());
+    const QString folder =
+        windowhooks::chooseFolder(this, tr("Select the folder for the copy"), GetDefaultPath());
     if (folder.isEmpty())
         return;
     // A phone that was the destination becomes the source when the source

@@ -226,8 +226,7 @@ TEST(MainWindowCopy, CancelAsksAndOnlyOkStops) {
 TEST(MainWindowCopy, OnePhoneIntoAFolderChosenBesideTheDestination) {
     LabWindow t({"--android", "1", "--seed", "13"}, "folder-destination");
     ASSERT_TRUE(t.ready()) << t.error().toStdString();
-    ASSERT_EQ(t.lab().lab("fill", {"--phone", "0", "--records", "5", "--photos", "3"}).exitCode,
-              0);
+    ASSERT_EQ(t.lab().lab("fill", {"--phone", "0", "--records", "5", "--photos", "3"}).exitCode, 0);
     const QString folder = t.lab().scratch("exported") + "/Zoë's old phone";
     ASSERT_TRUE(QDir().mkpath(folder));
     windowhooks::setFolderChooser([&](QWidget*, const QString&, const QString&) { return folder; });

@@ -182,6 +182,7 @@ TEST(MainWindowIphoneCopy, AnEncryptingIphoneIsAskedForItsBackupPassword) {
     EXPECT_TRUE(question.contains("encrypts its backups")) << question.toStdString();
     EXPECT_TRUE(completion.contains("Everything arrived")) << completion.toStdString();
     const QString library = t.iphoneRoot() + "/var/mobile/Library";
-    EXPECT_EQ(iosrecords::dumpKeys(t.lab().dump(destination), "contacts", {"firstName", "lastName", "mobile"}),
+    EXPECT_EQ(iosrecords::dumpKeys(t.lab().dump(destination), "contacts",
+                                   {"firstName", "lastName", "mobile"}),
               iosrecords::contacts(library + "/AddressBook/AddressBook.sqlitedb"));
 }

@@ -87,9 +87,9 @@ std::string newTempFile();
 std::string tempFolder();
 
 // Chooses the parent of the private temporary folder (default "android/" in
-// this user's private folder, kestrova_common::privateUserFolder). Takes effect only before the first temporary file
-// of the process; returns false when the folder is already in use. The
-// private folder is made fresh and empty for each process.
+// this user's private folder, kestrova_common::privateUserFolder). Takes effect only before the
+// first temporary file of the process; returns false when the folder is already in use. The private
+// folder is made fresh and empty for each process.
 bool setTempFolderBase(const std::string& base);
 
 // Forgets (and removes) the private folder and restarts the serial at 0, so a
