@@ -186,12 +186,7 @@ TEST(BackupFolderPicker, TheEntryChosenFromAPickedFolderIsTheBackupCopied) {
     QString completion;
     t.answerModals([&](QDialog* d) {
         d->show();
-        auto* dialog = qobject_cast<CompleteDialog*>(d);
-        if (!dialog || dialog->mode() != CompleteDialog::Completed)
-            return 0;
-        completion = dialog->text();
-        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
-        return dialog->result();
+        return guitest::answerCompletion(d, &completion);
     });
     guitest::click(t.widget("startCopyButton"));
     EXPECT_EQ(t.window()->job()->request().mode(), kModeItunes2Android);

@@ -244,12 +244,7 @@ TEST(MainWindowCopy, OnePhoneIntoAFolderChosenBesideTheDestination) {
     QString completion;
     t.answerModals([&](QDialog* d) {
         d->show();
-        auto* dialog = qobject_cast<CompleteDialog*>(d);
-        if (!dialog || dialog->mode() != CompleteDialog::Completed)
-            return 0;
-        completion = dialog->text();
-        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
-        return dialog->result();
+        return guitest::answerCompletion(d, &completion);
     });
     guitest::click(t.widget("startCopyButton"));
     ASSERT_TRUE(guitest::waitFor([&] { return !completion.isEmpty(); }, kCopyBoundMs));

@@ -78,13 +78,7 @@ TEST(EncryptedBackupWindow, AsksForThePasswordAgainWhenWrongAndCopiesWithTheRigh
             EXPECT_TRUE(guitest::waitFor([&] { return d->isHidden(); }, 60000));
             return d->result();
         }
-        auto* dialog = qobject_cast<CompleteDialog*>(d);
-        if (!dialog || dialog->mode() != CompleteDialog::Completed)
-            return 0;
-        completion = dialog->text();
-        t.shot("2-copied", d);
-        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
-        return dialog->result();
+        return guitest::answerCompletion(d, &completion, [&] { t.shot("2-copied", d); });
     });
     guitest::click(t.widget("startCopyButton"));
     ASSERT_TRUE(guitest::waitFor([&] { return !completion.isEmpty(); }, 300000));
@@ -119,12 +113,7 @@ TEST(EncryptedBackupWindow, DecliningToGiveThePasswordSkipsEveryKind) {
             guitest::click(d->findChild<QWidget*>("passwordDialogCancel"));
             return d->result();
         }
-        auto* dialog = qobject_cast<CompleteDialog*>(d);
-        if (!dialog || dialog->mode() != CompleteDialog::Completed)
-            return 0;
-        completion = dialog->text();
-        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
-        return dialog->result();
+        return guitest::answerCompletion(d, &completion);
     });
     guitest::click(t.widget("startCopyButton"));
     ASSERT_TRUE(guitest::waitFor([&] { return !completion.isEmpty(); }, 120000));

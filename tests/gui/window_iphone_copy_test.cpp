@@ -52,13 +52,8 @@ TEST(MainWindowIphoneCopy, EverythingTheIphoneAllowsArrivesOnTheAndroidPhone) {
     QString completion;
     t.answerModals([&](QDialog* d) {
         d->show();
-        auto* dialog = qobject_cast<CompleteDialog*>(d);
-        if (!dialog || dialog->mode() != CompleteDialog::Completed)
-            return 0; // the progress window and the SMS prompt stay up
-        completion = dialog->text();
-        t.shot("4-completion", d);
-        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
-        return dialog->result();
+        // the progress window and the SMS prompt stay up
+        return guitest::answerCompletion(d, &completion, [&] { t.shot("4-completion", d); });
     });
     guitest::click(t.widget("startCopyButton"));
     TransferProgressWidget* progress = t.window()->progressWindow();
@@ -124,12 +119,7 @@ TEST(MainWindowIphoneCopy, AModernIphoneIsReadThroughABackupWithItsProgressShown
     QString completion;
     t.answerModals([&](QDialog* d) {
         d->show();
-        auto* dialog = qobject_cast<CompleteDialog*>(d);
-        if (!dialog || dialog->mode() != CompleteDialog::Completed)
-            return 0;
-        completion = dialog->text();
-        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
-        return dialog->result();
+        return guitest::answerCompletion(d, &completion);
     });
     ASSERT_TRUE(t.lab().iphoneCommand("stall 0 on"));
     guitest::click(t.widget("startCopyButton"));
@@ -170,12 +160,7 @@ TEST(MainWindowIphoneCopy, AnEncryptingIphoneIsAskedForItsBackupPassword) {
             guitest::click(d->findChild<QWidget*>("passwordDialogOk"));
             return d->result();
         }
-        auto* dialog = qobject_cast<CompleteDialog*>(d);
-        if (!dialog || dialog->mode() != CompleteDialog::Completed)
-            return 0;
-        completion = dialog->text();
-        guitest::click(d->findChild<QWidget*>("completeDialogOk"));
-        return dialog->result();
+        return guitest::answerCompletion(d, &completion);
     });
     guitest::click(t.widget("startCopyButton"));
     ASSERT_TRUE(guitest::waitFor([&] { return !completion.isEmpty(); }, kCopyBoundMs));

@@ -7,6 +7,7 @@
 
 #include "QtMyThread.h"
 #include "TransferOutcome.h"
+#include "companlateDialog.h"
 #include "startup.h"
 
 namespace guitest {
@@ -63,6 +64,17 @@ kestrova::JobRequest androidRequest(std::initializer_list<kestrova::Kind> kinds)
     for (kestrova::Kind kind : kinds)
         request.kinds[kind] = true;
     return request;
+}
+
+int answerCompletion(QDialog* d, QString* text, const std::function<void()>& before) {
+    auto* dialog = qobject_cast<CompleteDialog*>(d);
+    if (!dialog || dialog->mode() != CompleteDialog::Completed)
+        return 0;
+    *text = dialog->text();
+    if (before)
+        before();
+    click(d->findChild<QWidget*>("completeDialogOk"));
+    return dialog->result();
 }
 
 } // namespace guitest

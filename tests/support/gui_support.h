@@ -12,6 +12,7 @@
 #include "job_request.h"
 
 class QApplication;
+class QDialog;
 class TransferDoingThread;
 
 namespace kestrova {
@@ -38,6 +39,12 @@ QString screenshot(QWidget* widget, const QString& folder, const QString& name);
 
 // Clicks a widget in its middle (press and release).
 void click(QWidget* widget);
+
+// For answerModals: when d is the end-of-copy dialog saying the copy has
+// ended, keeps its text in *text, runs before (a screenshot, say), presses
+// OK and returns the dialog's result; any other dialog (the progress window,
+// the SMS prompt) is left up and 0 returned.
+int answerCompletion(QDialog* d, QString* text, const std::function<void()>& before = {});
 
 // Marks kind as finished in a job that never ran, with these counts and
 // reason, as the job's routines would have left it.
