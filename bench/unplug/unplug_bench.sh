@@ -20,6 +20,18 @@ declare -A page=([contacts]=getcontactpart10 [sms]=getsmsPart10 [calllogs]=getca
   [calendar]=getcalendarpart10)
 
 now() { date +%s.%N; }
+
+report() { # label side t0 t1 kind out
+  local took outcome mark=""
+  took=$(echo "$4 - $3" | bc)
+  outcome=$(tail -n 1 "$6" | python3 -c 'import json,sys
+try:
+  r = json.loads(sys.stdin.read()); k = r["kinds"]["'"$5"'"]; print(k["reason"] or k["outcome"])
+except Exception: print("no report")')
+  [ "$(echo "$took > 5" | bc)" = 1 ] && mark="  <-- above 5 s"
+  printf '%-16s %-12s %8.2f %s%s\n' "$1" "$2" "$took" "$outcome" "$mark"
+}
+
 printf '%-16s %-12s %8s %s\n' kind unplugged seconds outcome
 [[ $modes == *android* ]] || kinds=""
 for kind in ${kinds//,/ }; do
@@ -53,14 +65,7 @@ for kind in ${kinds//,/ }; do
     "$bin/kestrova-lab" unplug --dir "$dir" --phone "$phone" > /dev/null
     wait "$driver" || true
     t1=$(now)
-    took=$(echo "$t1 - $t0" | bc)
-    outcome=$(tail -n 1 "$dir/out" | python3 -c 'import json,sys
-try:
-  r = json.loads(sys.stdin.read()); k = r["kinds"]["'"$kind"'"]; print(k["reason"] or k["outcome"])
-except Exception: print("no report")')
-    mark=""
-    [ "$(echo "$took > 5" | bc)" = 1 ] && mark="  <-- above 5 s"
-    printf '%-16s %-12s %8.2f %s%s\n' "$kind" "$side" "$took" "$outcome" "$mark"
+    report "$kind" "$side" "$t0" "$t1" "$kind" "$dir/out"
     "$bin/kestrova-lab" down --dir "$dir" > /dev/null 2>&1 || true
     rm -rf "$dir"
   done
@@ -147,16 +152,6 @@ backup_case() { # kind: the destination is pulled out while a backup is copied
   rm -rf "$dir"
 }
 
-report() { # label side t0 t1 kind out
-  local took outcome mark=""
-  took=$(echo "$4 - $3" | bc)
-  outcome=$(tail -n 1 "$6" | python3 -c 'import json,sys
-try:
-  r = json.loads(sys.stdin.read()); k = r["kinds"]["'"$5"'"]; print(k["reason"] or k["outcome"])
-except Exception: print("no report")')
-  [ "$(echo "$took > 5" | bc)" = 1 ] && mark="  <-- above 5 s"
-  printf '%-16s %-12s %8.2f %s%s\n' "$1" "$2" "$took" "$outcome" "$mark"
-}
 
 if [[ $modes == *iphone* ]]; then
   for kind in contacts sms photos videos; do
