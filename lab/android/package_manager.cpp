@@ -20,6 +20,20 @@ namespace {
 
 constexpr long long kMaxPackageSize = 1LL << 30;
 
+// Copies up to size bytes of standard input into fd; the count written.
+long long receiveInto(int fd, long long size, const StdinReader& in) {
+    char buf[65536];
+    long long got = 0;
+    while (got < size) {
+        size_t want = static_cast<size_t>(std::min<long long>(sizeof buf, size - got));
+        size_t n = in(buf, want);
+        if (n == 0 || !writeAll(fd, buf, n))
+            break;
+        got += static_cast<long long>(n);
+    }
+    return got;
+}
+
 CommandResult ok(std::string out = "Success\n") { return {std::move(out), {}, 0}; }
 CommandResult failure(const std::string& why) { return {"Failure [" + why + "]\n", {}, 1}; }
 
@@ -123,15 +137,7 @@ CommandResult PackageManager::install(const std::vector<std::string>& opts, cons
         int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0)
             return failure("INSTALL_FAILED_INTERNAL_ERROR");
-        char buf[65536];
-        long long got = 0;
-        while (got < size) {
-            size_t want = static_cast<size_t>(std::min<long long>(sizeof buf, size - got));
-            size_t n = in(buf, want);
-            if (n == 0 || !writeAll(fd, buf, n))
-                break;
-            got += static_cast<long long>(n);
-        }
+        const long long got = receiveInto(fd, size, in);
         close(fd);
         CommandResult r = got == size ? installFile(tmp, replace, external)
                                       : failure("INSTALL_FAILED_INVALID_APK: short read");
@@ -203,15 +209,7 @@ CommandResult PackageManager::writeSession(const std::vector<std::string>& opts,
     int fd = open((dir + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return failure("INSTALL_FAILED_INTERNAL_ERROR");
-    char buf[65536];
-    long long got = 0;
-    while (got < size) {
-        size_t want = static_cast<size_t>(std::min<long long>(sizeof buf, size - got));
-        size_t n = in(buf, want);
-        if (n == 0 || !writeAll(fd, buf, n))
-            break;
-        got += static_cast<long long>(n);
-    }
+    const long long got = receiveInto(fd, size, in);
     close(fd);
     if (got != size)
         return failure("INSTALL_FAILED_INVALID_APK: short read");
