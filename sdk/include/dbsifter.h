@@ -1,8 +1,10 @@
 /* libdbsifter: reads an iPhone's message, contact, call-history and calendar
- * databases into record lists. The lists belong to the library; loading a
- * kind replaces its list, so a list stays valid until the next load of that
- * kind. Every load opens the database read-only and never changes the file
- * or the folder it lies in (a -wal beside it is read too).
+ * databases into record lists. The lists belong to the library, one set per
+ * calling thread: loading a kind replaces that thread's list, so a list stays
+ * valid until the same thread loads that kind again or ends, and threads
+ * never see each other's records. Every load opens the database read-only
+ * and never changes the file or the folder it lies in (a -wal beside it is
+ * read too).
  *
  * Records come in the database's order and carry the shared conventions
  * (instants in ms since 1970 UTC, Android's message and call types, birthdays

@@ -8,6 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 using dbstest::sameText;
@@ -180,6 +183,43 @@ TEST(PartialSchemas, WhatTheTablesHoldIsRead) {
     EXPECT_TRUE(sameText(e->eventId, "9"));
     EXPECT_TRUE(sameText(e->title, "Talk"));
     EXPECT_TRUE(sameText(e->hasAlarm, "0"));
+}
+
+// The window counts one source on its own thread while a copy reads another:
+// each thread loads into lists of its own, so neither sees the other's
+// records nor has them freed under it.
+TEST(ThreadLists, TwoThreadsLoadingAtOnceEachKeepTheirOwnRecords) {
+    dbstest::TempDir dir;
+    std::string paths[2] = {dir.file("a.db"), dir.file("b.db")};
+    const int counts[2] = {120, 30};
+    for (int i = 0; i < 2; ++i) {
+        iosfix::Options opt;
+        opt.count = counts[i];
+        opt.seed = uint32_t(i + 1);
+        ASSERT_TRUE(iosfix::writeSmsDb(paths[i], opt));
+    }
+    std::atomic<int> wrong{0};
+    auto loadOften = [&](int i) {
+        std::string p = paths[i];
+        for (int round = 0; round < 25; ++round) {
+            if (DbsifterTSF_FlushSMS(p.data(), 0) != 0 || DbsifterTSF_GetSMSCount() != counts[i]) {
+                ++wrong;
+                continue;
+            }
+            int walked = 0;
+            SMessage* m = nullptr;
+            DbsifterTSF_GetSMS(&m);
+            for (; m; m = m->next)
+                ++walked;
+            wrong += walked != counts[i];
+        }
+    };
+    std::thread other(loadOften, 1);
+    loadOften(0);
+    other.join();
+    EXPECT_EQ(wrong.load(), 0);
+    // The other thread's lists went with it; this thread's are still whole.
+    EXPECT_EQ(DbsifterTSF_GetSMSCount(), counts[0]);
 }
 
 } // namespace

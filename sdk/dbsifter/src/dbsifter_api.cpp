@@ -9,10 +9,29 @@
 namespace dbsifter {
 namespace {
 
-RecordList<ABPerson> st_contacts;
-RecordList<SMessage> st_messages;
-RecordList<CallHistory> st_calls;
-RecordList<Calendar> st_events;
+// Each thread has lists of its own: the window counts a source on one thread
+// while a copy reads another on its own, and a load on one must not free the
+// records the other is reading. A thread's records are freed when it ends.
+struct Lists {
+    RecordList<ABPerson> contacts;
+    RecordList<SMessage> messages;
+    RecordList<CallHistory> calls;
+    RecordList<Calendar> events;
+    Lists() = default;
+    Lists(const Lists&) = delete;
+    Lists& operator=(const Lists&) = delete;
+    ~Lists() {
+        clearList(&contacts);
+        clearList(&messages);
+        clearList(&calls);
+        clearList(&events);
+    }
+};
+
+Lists& lists() {
+    thread_local Lists own;
+    return own;
+}
 
 // Loads one kind: open the file without changing it, read the rows, and
 // replace the list. On any failure the list is left empty and the reason
@@ -57,24 +76,24 @@ template <class Record> int head(const RecordList<Record>& list, Record** out) {
 using namespace dbsifter;
 
 TSF_API int DbsifterTSF_FlushSMS(char* dbPath, int version) {
-    return flush<MessageRow>("DbsifterTSF_FlushSMS", dbPath, readMessages, &st_messages);
+    return flush<MessageRow>("DbsifterTSF_FlushSMS", dbPath, readMessages, &lists().messages);
 }
 TSF_API int DbsifterTSF_FlushContact(char* dbPath, int version) {
-    return flush<ContactRow>("DbsifterTSF_FlushContact", dbPath, readContacts, &st_contacts);
+    return flush<ContactRow>("DbsifterTSF_FlushContact", dbPath, readContacts, &lists().contacts);
 }
 TSF_API int DbsifterTSF_FlushCallLog(char* dbPath, int version) {
-    return flush<CallRow>("DbsifterTSF_FlushCallLog", dbPath, readCalls, &st_calls);
+    return flush<CallRow>("DbsifterTSF_FlushCallLog", dbPath, readCalls, &lists().calls);
 }
 TSF_API int DbsifterTSF_FlushCalendar(char* dbPath, int version) {
-    return flush<EventRow>("DbsifterTSF_FlushCalendar", dbPath, readEvents, &st_events);
+    return flush<EventRow>("DbsifterTSF_FlushCalendar", dbPath, readEvents, &lists().events);
 }
 
-TSF_API int DbsifterTSF_GetContactCount(void) { return st_contacts.count; }
-TSF_API int DbsifterTSF_GetSMSCount(void) { return st_messages.count; }
-TSF_API int DbsifterTSF_GetCallLogCount(void) { return st_calls.count; }
-TSF_API int DbsifterTSF_GetRemindersCount(void) { return st_events.count; }
+TSF_API int DbsifterTSF_GetContactCount(void) { return lists().contacts.count; }
+TSF_API int DbsifterTSF_GetSMSCount(void) { return lists().messages.count; }
+TSF_API int DbsifterTSF_GetCallLogCount(void) { return lists().calls.count; }
+TSF_API int DbsifterTSF_GetRemindersCount(void) { return lists().events.count; }
 
-TSF_API int DbsifterTSF_GetContact(ABPerson** out) { return head(st_contacts, out); }
-TSF_API int DbsifterTSF_GetSMS(SMessage** out) { return head(st_messages, out); }
-TSF_API int DbsifterTSF_GetCallLog(CallHistory** out) { return head(st_calls, out); }
-TSF_API int DbsifterTSF_GetReminders(Calendar** out) { return head(st_events, out); }
+TSF_API int DbsifterTSF_GetContact(ABPerson** out) { return head(lists().contacts, out); }
+TSF_API int DbsifterTSF_GetSMS(SMessage** out) { return head(lists().messages, out); }
+TSF_API int DbsifterTSF_GetCallLog(CallHistory** out) { return head(lists().calls, out); }
+TSF_API int DbsifterTSF_GetReminders(Calendar** out) { return head(lists().events, out); }
