@@ -601,8 +601,6 @@ void KestrovaMainWidget::mouseReleaseEvent(QMouseEvent*) { m_dragging = 0; }
 
 void KestrovaMainWidget::closeEvent(QCloseEvent* event) {
     m_survey->stop();
-    std::printf("close...\n");
-    std::fflush(stdout);
     AndroidTSF_UnInit();
     event->accept();
 }
