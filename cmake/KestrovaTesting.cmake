@@ -4,22 +4,12 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# Added to every test's environment. Under ThreadSanitizer: the reports that
-# come from inside uninstrumented system libraries are suppressed (each entry
-# of tsan.supp says why); options the caller set in TSAN_OPTIONS still apply.
-# The log every program and library writes ($XDG_STATE_HOME/kestrova/) stays
-# in the build folder, never in the home folder of whoever runs the tests.
+# Added to every test's environment: the log every program and library
+# writes ($XDG_STATE_HOME/kestrova/) stays in the build folder, never in the
+# home folder of whoever runs the tests. (The sanitizers' suppressions are
+# compiled into every program: cmake/SanitizerDefaults.cmake.) One entry
+# only: gtest_discover_tests splits a list given in its PROPERTIES.
 set(KESTROVA_TEST_ENVIRONMENT "XDG_STATE_HOME=set:${CMAKE_BINARY_DIR}/tests/state")
-if(KESTROVA_SANITIZE_THREAD)
-  list(APPEND KESTROVA_TEST_ENVIRONMENT
-    "TSAN_OPTIONS=string_append: suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp")
-endif()
-# Under AddressSanitizer: leaks inside system libraries the project cannot free
-# (each entry of lsan.supp says why).
-if(KESTROVA_SANITIZE_ADDRESS)
-  list(APPEND KESTROVA_TEST_ENVIRONMENT
-    "LSAN_OPTIONS=string_append: suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
-endif()
 
 # kestrova_lab_fixture(NAME name ARGS up-arguments...): a lab that CTest
 # starts once (the test lab_<name>_up) before the tests that share it and
