@@ -7,6 +7,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 #include "greenlink.h"
 #include "job.h"
 #include "sources.h"
@@ -15,8 +18,8 @@
 using kestrova::Kind;
 using kestrova::Reason;
 
-TransferDoingThread::TransferDoingThread() : QThread(nullptr) {
-    m_countdownSleep = [] { QThread::sleep(1); };
+TransferDoingThread::TransferDoingThread() {
+    m_countdownSleep = [] { std::this_thread::sleep_for(std::chrono::seconds(1)); };
     prepareJob(kestrova::JobRequest{});
 }
 
@@ -27,10 +30,6 @@ constexpr auto kCancelGrace = std::chrono::seconds(3);
 
 TransferDoingThread::~TransferDoingThread() {
     wait();
-    // The job notified m_ended under this lock: taking it orders the
-    // notification before the condition variable goes (QThread::wait's own
-    // ordering is invisible to ThreadSanitizer, Qt not being instrumented).
-    { std::lock_guard lock(m_endsLock); }
     if (m_cancelWatch.joinable())
         m_cancelWatch.join();
 }

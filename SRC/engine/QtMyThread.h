@@ -4,8 +4,6 @@
 // request; while it runs it only publishes counters, which they read.
 #pragma once
 
-#include <QThread>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -15,6 +13,7 @@
 
 #include "TransferOutcome.h"
 #include "job_request.h"
+#include "joinable_thread.h"
 #include "source.h"
 
 namespace kestrova {
@@ -23,7 +22,7 @@ class Source;
 class Destination;
 } // namespace kestrova
 
-class TransferDoingThread : public QThread {
+class TransferDoingThread : public kestrova::JoinableThread {
     Q_OBJECT
 
   public:

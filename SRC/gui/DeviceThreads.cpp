@@ -3,17 +3,10 @@
 #include "fruitlink.h"
 #include "greenlink.h"
 
-void DeviceThread::run() {
-    work();
-    m_runs.fetch_add(1, std::memory_order_release);
-}
+#include <chrono>
+#include <thread>
 
-void DeviceThread::waitEnded() {
-    wait();
-    (void)m_runs.load(std::memory_order_acquire);
-}
-
-void GetDeviceCountThread::work() {
+void GetDeviceCountThread::run() {
     for (;;) {
         m_iphoneCount = IphoneTSF_ConnectDeviceCount();
         if (m_stopFlag)
@@ -34,22 +27,22 @@ bool GetDeviceCountThread::pause(int milliseconds) {
     for (int waited = 0; waited < milliseconds; waited += 50) {
         if (m_stopFlag)
             return false;
-        QThread::msleep(50);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return !m_stopFlag;
 }
 
 void GetDeviceCountThread::stopAndWait() {
     m_stopFlag = 1;
-    waitEnded();
+    wait();
 }
 
-void CheckDeviceDetectedThread::work() {
+void CheckDeviceDetectedThread::run() {
     m_result = -1;
     m_result = AndroidTSF_CheckDeviceDetected(index);
 }
 
-void ReadyScanThread::work() {
+void ReadyScanThread::run() {
     m_result = -1;
     const int r = AndroidTSF_CheckDeviceDetected(index);
     m_result = r;
@@ -60,5 +53,5 @@ void ReadyScanThread::work() {
     // A phone that could not be made ready is tried again only after a
     // pause; a ready one is shown at once.
     if (m_result != 0)
-        QThread::sleep(1);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
 }

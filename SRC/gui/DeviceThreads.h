@@ -5,28 +5,14 @@
 // finished().
 #pragma once
 
-#include <QThread>
-
 #include <atomic>
 #include <cstdint>
 
-// QThread::wait() waits on Qt's own futex, which ThreadSanitizer does not
-// follow (the distribution's Qt is not built with it): the waiter's reads and
-// its delete would look unordered with the thread's last writes. The end of
-// run() is also published through a C++ atomic that waitEnded() reads, so the
-// order holds for the sanitizer as it does for the program.
-class DeviceThread : public QThread {
-  public:
-    // wait(), then everything the thread wrote is the caller's to read or free.
-    void waitEnded();
+#include "joinable_thread.h"
 
-  protected:
-    virtual void work() = 0;
-
-  private:
-    void run() final;
-    std::atomic<uint32_t> m_runs{0};
-};
+// Each one's run() is its whole work; the window waits for it (a join)
+// before it reads what the thread wrote last or deletes it.
+using DeviceThread = kestrova::JoinableThread;
 
 class GetDeviceCountThread : public DeviceThread {
     Q_OBJECT
@@ -37,11 +23,12 @@ class GetDeviceCountThread : public DeviceThread {
     std::atomic<int32_t> m_extraCount{0};
     std::atomic<int32_t> m_stopFlag{0};
 
+    ~GetDeviceCountThread() override { stopAndWait(); }
     // Ends the loop at its next step and waits for it.
     void stopAndWait();
 
   protected:
-    void work() override;
+    void run() override;
 
   private:
     // Sleeps in short steps so a stop request is seen quickly.
@@ -51,16 +38,18 @@ class GetDeviceCountThread : public DeviceThread {
 class CheckDeviceDetectedThread : public DeviceThread {
     Q_OBJECT
   public:
+    ~CheckDeviceDetectedThread() override { wait(); }
     std::atomic<int32_t> index{0};
     std::atomic<int32_t> m_result{-1};
 
   protected:
-    void work() override;
+    void run() override;
 };
 
 class ReadyScanThread : public DeviceThread {
     Q_OBJECT
   public:
+    ~ReadyScanThread() override { wait(); }
     std::atomic<int32_t> index{0};
     std::atomic<int32_t> m_result{-1};
 
@@ -68,5 +57,5 @@ class ReadyScanThread : public DeviceThread {
     void debugisOpened(int index);
 
   protected:
-    void work() override;
+    void run() override;
 };

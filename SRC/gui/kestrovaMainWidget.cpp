@@ -92,8 +92,8 @@ KestrovaMainWidget::~KestrovaMainWidget() {
     m_survey.reset();
     // The threads hold no window state; wait for them so none outlives its object.
     m_countThread->stopAndWait();
-    m_checkThread->waitEnded();
-    m_readyThread->waitEnded();
+    m_checkThread->wait();
+    m_readyThread->wait();
     if (m_job->isRunning()) {
         m_job->cancel();
         m_job->wait();
@@ -130,14 +130,15 @@ void KestrovaMainWidget::KestrovaMainWidgetCreate() {
     m_countThread->start();
     m_checkThread = new CheckDeviceDetectedThread;
     m_readyThread = new ReadyScanThread;
-    connect(m_checkThread, &QThread::finished, this,
+    connect(m_checkThread, &DeviceThread::finished, this,
             &KestrovaMainWidget::androidCheckDeviceDetectedThread_Finished);
-    connect(m_readyThread, &QThread::finished, this,
+    connect(m_readyThread, &DeviceThread::finished, this,
             &KestrovaMainWidget::androidReadyScanThread_Finished);
     connect(m_readyThread, &ReadyScanThread::debugisOpened, this,
             &KestrovaMainWidget::readyScanThread_DebugisOpened);
     m_job = new TransferDoingThread;
-    connect(m_job, &QThread::finished, this, &KestrovaMainWidget::transferDoingThread_Finished);
+    connect(m_job, &TransferDoingThread::finished, this,
+            &KestrovaMainWidget::transferDoingThread_Finished);
     connect(m_job, &TransferDoingThread::changeSMSShow, this,
             &KestrovaMainWidget::transferDoingThread_ChangeSMSShow);
     connect(m_job, &TransferDoingThread::changeSMSHide, this,
