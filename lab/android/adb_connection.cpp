@@ -12,6 +12,7 @@
 
 #include "android/adb_wire.h"
 #include "android/phone.h"
+#include "common/counted_threads.h"
 #include "common/net.h"
 
 namespace lab {
@@ -206,10 +207,10 @@ void AdbConnection::onOpen(uint32_t remoteId, const std::string& payload) {
     }
     send(adb::A_OKAY, s->localId(), remoteId);
     auto self = shared_from_this();
-    std::thread([self, s, runner] {
+    startCounted([self, s, runner] {
         runner(s);
         self->finishStream(s);
-    }).detach();
+    });
 }
 
 void AdbConnection::finishStream(const std::shared_ptr<AdbStream>& s) {

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "android/phone_server.h"
+#include "common/counted_threads.h"
 #include "common/files.h"
 #include "common/net.h"
 
@@ -124,6 +125,11 @@ int main(int argc, char** argv) {
     unlink((settings.dir + "/usb-present").c_str());
     unlink((settings.dir + "/phone.ports").c_str());
     unlink((settings.dir + "/phone.pid").c_str());
-    // Connections run on detached threads: leave without unwinding under them.
+    // Connections and their streams run on detached threads, each joining
+    // the helpers it started: drop them all and give them a moment to end,
+    // so none is cut off with a helper it has not joined yet. Then leave
+    // without unwinding under any that still runs.
+    server->stop();
+    lab::waitCountedEnded(2000);
     _exit(0);
 }

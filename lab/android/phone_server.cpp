@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "android/services.h"
+#include "common/counted_threads.h"
 #include "common/net.h"
 
 namespace lab {
@@ -89,7 +90,7 @@ void PhoneServer::acceptAdb() {
             std::erase_if(m_conns, [](const auto& w) { return w.expired(); });
             m_conns.push_back(conn);
         }
-        std::thread([conn] { conn->run(); }).detach();
+        startCounted([conn] { conn->run(); });
     }
 }
 
