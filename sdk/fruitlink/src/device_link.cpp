@@ -491,11 +491,18 @@ bool BackupExchange::receiveOneFile(const std::string& phonePath, bool*) {
             ok = fail(ch_.failure(), "the file stream broke off");
             break;
         }
-        // The file's bytes go from the stream to the file; anything else
-        // (the phone's reason it could not send the file) is only logged.
+        // The file's bytes go from the stream straight to the file. Any other
+        // code ends the file: success, or the phone's reason it could not
+        // send it (read, and only logged).
         const bool data = code == kCodeFileData;
-        if (data ? !ch_.readInto(fd, n - 1, &writeError)
-                 : (rest.resize(n - 1), !ch_.readExact(rest.data(), n - 1))) {
+        bool read = false;
+        if (data) {
+            read = ch_.readInto(fd, n - 1, &writeError);
+        } else {
+            rest.resize(n - 1);
+            read = ch_.readExact(rest.data(), n - 1);
+        }
+        if (!read) {
             ok = fail(ch_.failure(), "the file stream broke off");
             break;
         }
