@@ -12,10 +12,12 @@
 #include "plist_util.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -23,6 +25,7 @@
 #include <random>
 #include <set>
 #include <sqlite3.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <thread>
 #include <tuple>
@@ -93,6 +96,29 @@ bool readU32(Channel& ch, uint32_t* v) {
     if (!ch.readExact(b, 4))
         return false;
     *v = (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
+    return true;
+}
+
+// count bytes of the file in from *at onto the connection: straight from the
+// file (sendfile) on a plain connection, through buf[1..] under TLS.
+bool sendFilePiece(Channel& ch, int in, off_t* at, size_t count, std::string* buf) {
+    while (count > 0) {
+        ssize_t n;
+        if (ch.tlsActive()) {
+            n = ::pread(in, buf->data() + 1, std::min(count, buf->size() - 1), *at);
+            if (n > 0 && !ch.writeAll(buf->data() + 1, static_cast<size_t>(n)))
+                return false;
+            if (n > 0)
+                *at += n;
+        } else {
+            n = ::sendfile(ch.fd(), in, at, count);
+        }
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return false;
+        count -= static_cast<size_t>(n);
+    }
     return true;
 }
 
@@ -525,24 +551,33 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
                         countBackupBytes(index, count);
                 }
             } else {
-                std::ifstream in(u.localPath, std::ios::binary);
-                for (;;) {
-                    in.read(buf.data() + 1, static_cast<std::streamsize>(kPiece));
-                    size_t count = static_cast<size_t>(in.gcount());
-                    if (count == 0)
-                        break;
-                    if (!writeU32(ch, static_cast<uint32_t>(count + 1)) ||
-                        !ch.writeAll(buf.data(), count + 1))
-                        return false;
-                    sent += count;
-                    countBackupBytes(index, count);
-                }
-                if (!in.eof()) {
+                const int in = ::open(u.localPath.c_str(), O_RDONLY | O_CLOEXEC);
+                struct stat st;
+                if (in < 0 || ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+                    if (in >= 0)
+                        ::close(in);
                     const char err[] = "\x0bRead error";
                     if (!writeU32(ch, sizeof err - 1) || !ch.writeAll(err, sizeof err - 1))
                         return false;
                     continue;
                 }
+                // Each piece is announced with the size the file has now; a
+                // file cut short meanwhile breaks the stream off, as a phone
+                // that fails halfway through a piece does.
+                bool whole = true;
+                for (off_t at = 0; whole && at < st.st_size;) {
+                    const size_t count =
+                        static_cast<size_t>(std::min<off_t>(kPiece, st.st_size - at));
+                    whole = writeU32(ch, static_cast<uint32_t>(count + 1)) &&
+                            ch.writeAll(buf.data(), 1) && sendFilePiece(ch, in, &at, count, &buf);
+                    if (whole) {
+                        sent += count;
+                        countBackupBytes(index, count);
+                    }
+                }
+                ::close(in);
+                if (!whole)
+                    return false;
             }
             const char done = kCodeSuccess;
             if (!writeU32(ch, 1) || !ch.writeAll(&done, 1))

@@ -107,6 +107,34 @@ TEST(DeviceLinkExchange, AFileNamedOutsideTheBackupIsReadAndDropped) {
     EXPECT_EQ(ch.pos, ch.in.size()); // the stream stays in step after the refusal
 }
 
+TEST(DeviceLinkExchange, AFileSentInSeveralPiecesIsWrittenWhole) {
+    Folder f;
+    CannedChannel ch;
+    const std::string path = kUdid + "/cd/cdef01";
+    u32(&ch.in, 4);
+    ch.in += "name";
+    u32(&ch.in, static_cast<uint32_t>(path.size()));
+    ch.in += path;
+    std::string whole;
+    for (size_t size : {size_t(1), size_t(70001), size_t(0), size_t(3)}) {
+        const std::string piece(size, static_cast<char>('a' + whole.size() % 26));
+        u32(&ch.in, static_cast<uint32_t>(size + 1));
+        ch.in += '\x0c' + piece;
+        whole += piece;
+    }
+    u32(&ch.in, 1);
+    ch.in += '\0';
+    u32(&ch.in, 0);
+    fruitlink::BackupExchange x(ch, f.root.string(), kUdid);
+    ASSERT_TRUE(x.openFolder());
+    plist_t m = message("DLMessageUploadFiles", plist_new_dict());
+    EXPECT_TRUE(x.handle(m)) << x.error();
+    plist_free(m);
+    EXPECT_TRUE(readAll(f.root / kUdid / "cd/cdef01") == whole);
+    EXPECT_EQ(x.bytesReceived(), whole.size());
+    EXPECT_FALSE(fs::exists(f.root / kUdid / "cd/cdef01.part"));
+}
+
 TEST(DeviceLinkExchange, APlantedLinkInTheBackupIsNotWrittenThrough) {
     Folder f;
     fs::create_directories(f.root / kUdid);

@@ -180,14 +180,15 @@ bool AMDevice::startSession() {
     std::lock_guard<std::recursive_mutex> lock(mu_);
     if (insession_)
         return true;
-    if (!connected_) {
-        lasterror_ = "startSession: not connected";
-        category_ = IPHONE_ERROR_CONNECTION;
+    if (!connected_ && (forgotten_ || !device_)) {
+        lasterror_ = "startSession: the device has been detached";
+        category_ = IPHONE_ERROR_NO_DEVICE;
         return false;
     }
     // The handshake client reads the pair record (pairing if needed) and
     // starts the session, with TLS when the phone enables it.
-    lockdownd_client_free(lockdown_);
+    if (lockdown_)
+        lockdownd_client_free(lockdown_);
     lockdown_ = nullptr;
     int st = lockdownd_client_new_with_handshake(device_, &lockdown_, kLabel);
     if (!checkStatus(st, "lockdownd_client_new_with_handshake")) {
@@ -195,6 +196,7 @@ bool AMDevice::startSession() {
         connected_ = false;
         return false;
     }
+    connected_ = true;
     insession_ = true;
     return true;
 }
@@ -260,6 +262,7 @@ bool AMDevice::startService(const char* name, ServiceDescriptor* out) {
     bool connectedHere = !connected_;
     if (connectedHere && !deviceConnect())
         return false;
+    const bool sessionHere = !insession_;
     bool ok = false;
     if (startSession()) {
         int st = lockdownd_start_service(lockdown_, name, &out->desc);
@@ -273,11 +276,39 @@ bool AMDevice::startService(const char* name, ServiceDescriptor* out) {
     ErrorCategory keepCategory = category_;
     if (connectedHere)
         deviceDisconnect();
-    else
+    else if (sessionHere)
         stopSession();
     lasterror_ = keep;
     category_ = keepCategory;
     return ok;
+}
+
+SessionHold::SessionHold(std::shared_ptr<AMDevice> dev) : dev_(std::move(dev)) {
+    if (!dev_)
+        return;
+    std::lock_guard<std::recursive_mutex> lock(dev_->mu_);
+    if (dev_->insession_)
+        return; // someone else's: used, not ours to end
+    wasConnected_ = dev_->connected_;
+    const std::string keep = dev_->lasterror_;
+    const ErrorCategory keepCategory = dev_->category_;
+    // The handshake client connects by itself: no plain connection first.
+    opened_ = dev_->startSession();
+    if (!opened_) {
+        dev_->lasterror_ = keep;
+        dev_->category_ = keepCategory;
+    }
+}
+
+void SessionHold::release() {
+    if (!opened_)
+        return;
+    opened_ = false;
+    std::lock_guard<std::recursive_mutex> lock(dev_->mu_);
+    if (wasConnected_)
+        dev_->stopSession();
+    else
+        dev_->deviceDisconnect();
 }
 
 } // namespace fruitlink

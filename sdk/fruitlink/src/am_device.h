@@ -68,7 +68,8 @@ class AMDevice : public std::enable_shared_from_this<AMDevice> {
     std::string description() const { return "AMDevice('" + deviceName() + "')"; }
 
     // Connect, session, start the service, stop the session, disconnect. The
-    // service's connection outlives the session.
+    // service's connection outlives the session. A session held open (see
+    // SessionHold) is used and left open.
     bool startService(const char* name, ServiceDescriptor* out);
 
     std::unique_ptr<AFCMediaDirectory> newAFCMediaDirectory();
@@ -95,6 +96,7 @@ class AMDevice : public std::enable_shared_from_this<AMDevice> {
     void setTrust(ErrorCategory c) { trust_ = static_cast<int>(c); }
 
   private:
+    friend class SessionHold;
     AMDevice() = default;
     bool checkStatus(int status, const char* from);
     std::optional<std::string> copyValue(const char* key, const char* domain);
@@ -110,6 +112,25 @@ class AMDevice : public std::enable_shared_from_this<AMDevice> {
     std::string deviceName_;
     std::string udid_;
     std::atomic<int> trust_{IPHONE_ERROR_NONE};
+};
+
+// Keeps one lockdownd session open while it lives, so that the value reads
+// and service starts made meanwhile share it instead of each connecting
+// twice and shaking hands again. When no session can be had it holds
+// nothing, and each call opens its own as usual (and reports its own error).
+class SessionHold {
+  public:
+    explicit SessionHold(std::shared_ptr<AMDevice> dev);
+    ~SessionHold() { release(); }
+    SessionHold(const SessionHold&) = delete;
+    SessionHold& operator=(const SessionHold&) = delete;
+    void release();
+    bool held() const { return opened_; }
+
+  private:
+    std::shared_ptr<AMDevice> dev_;
+    bool opened_ = false;
+    bool wasConnected_ = false;
 };
 
 // The words for a lockdownd status, for logs and last-error texts.

@@ -16,8 +16,10 @@
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fruitlink.h>
 #include <mutex>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
@@ -101,55 +103,56 @@ uint64_t bytesBelow(const std::string& path, int depth = 0) {
 std::string megabytes(uint64_t bytes) { return std::to_string((bytes + 999999) / 1000000) + " MB"; }
 
 // The backup service's connection, read in one-second steps so a cancel or
-// a stall is noticed while the phone thinks.
+// a stall is noticed while the phone thinks. On a connection without TLS the
+// files' bytes go from the socket to their files through a pipe (splice),
+// never through this process's memory.
 class BackupChannel final : public AMService, public LinkChannel {
   public:
     static std::unique_ptr<BackupChannel> start(const std::shared_ptr<AMDevice>& dev) {
         std::unique_ptr<BackupChannel> c(new BackupChannel());
         c->udid_ = dev->udid();
-        if (!c->initWithName("com.apple.mobilebackup2", dev) || !c->ensureServiceClient())
-            return std::unique_ptr<BackupChannel>(c.release()); // the caller reads lasterror
-        return c;
+        if (c->initWithName("com.apple.mobilebackup2", dev))
+            c->connect();
+        return c; // the caller reads lasterror when it is not ready
     }
-    bool ready() const { return client_ != nullptr; }
+    ~BackupChannel() override {
+        if (conn_)
+            idevice_disconnect(conn_);
+        for (int fd : pipe_)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    bool ready() const { return conn_ != nullptr; }
 
     bool readExact(char* buf, uint32_t n) override {
         int idle = 0;
         while (n > 0) {
-            if (g_iphone_flush_abort.load()) {
-                failure_ = IPHONE_ERROR_ABORTED;
+            if (aborted())
                 return false;
-            }
             uint32_t got = 0;
-            service_error_t e = service_receive_with_timeout(client_, buf, n, &got, 1000);
+            idevice_error_t e = idevice_connection_receive_timeout(conn_, buf, n, &got, 1000);
             if (got > 0) {
                 buf += got;
                 n -= got;
                 idle = 0;
                 continue;
             }
-            if (e != SERVICE_E_SUCCESS && e != SERVICE_E_TIMEOUT) {
+            if (e != IDEVICE_E_SUCCESS && e != IDEVICE_E_TIMEOUT) {
                 failure_ = IPHONE_ERROR_CONNECTION;
                 return false;
             }
-            // A pulled cable does not always end the stream at once: ask
-            // usbmuxd whether the phone is still there.
-            if (++idle >= kStallSeconds || (idle % 2 == 0 && !stillAttached(udid_))) {
-                failure_ = IPHONE_ERROR_CONNECTION;
+            if (stalled(++idle))
                 return false;
-            }
         }
         return true;
     }
 
     bool writeAll(const char* buf, uint32_t n) override {
         while (n > 0) {
-            if (g_iphone_flush_abort.load()) {
-                failure_ = IPHONE_ERROR_ABORTED;
+            if (aborted())
                 return false;
-            }
             uint32_t sent = 0;
-            if (service_send(client_, buf, n, &sent) != SERVICE_E_SUCCESS || sent == 0) {
+            if (idevice_connection_send(conn_, buf, n, &sent) != IDEVICE_E_SUCCESS || sent == 0) {
                 failure_ = IPHONE_ERROR_CONNECTION;
                 return false;
             }
@@ -159,12 +162,143 @@ class BackupChannel final : public AMService, public LinkChannel {
         return true;
     }
 
+    bool readInto(int fd, uint32_t n, int* writeError) override {
+        if (socket_ < 0 || fd < 0 || !openPipe())
+            return LinkChannel::readInto(fd, n, writeError);
+        int idle = 0;
+        while (n > 0) {
+            if (aborted())
+                return false;
+            ssize_t got = ::splice(socket_, nullptr, pipe_[1], nullptr, std::min(n, pipeBytes_),
+                                   SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+            if (got > 0) {
+                n -= static_cast<uint32_t>(got);
+                idle = 0;
+                if (!drainPipe(fd, static_cast<size_t>(got), writeError))
+                    return false;
+                continue;
+            }
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got == 0 || errno != EAGAIN) {
+                failure_ = IPHONE_ERROR_CONNECTION;
+                return false;
+            }
+            pollfd p{socket_, POLLIN, 0};
+            const int r = ::poll(&p, 1, 1000);
+            if (r < 0 && errno != EINTR) {
+                failure_ = IPHONE_ERROR_CONNECTION;
+                return false;
+            }
+            if (r == 0 && stalled(++idle))
+                return false;
+        }
+        return true;
+    }
+
     ErrorCategory failure() const override { return failure_; }
 
   private:
     BackupChannel() = default;
+
+    void connect() {
+        if (idevice_connect(device_->handle(), service_.desc->port, &conn_) != IDEVICE_E_SUCCESS) {
+            conn_ = nullptr;
+            setLastError("the backup service's connection failed", IPHONE_ERROR_CONNECTION);
+            return;
+        }
+        if (service_.desc->ssl_enabled) {
+            if (idevice_connection_enable_ssl(conn_) != IDEVICE_E_SUCCESS) {
+                idevice_disconnect(conn_);
+                conn_ = nullptr;
+                setLastError("TLS with the backup service failed", IPHONE_ERROR_CONNECTION);
+            }
+            return; // bytes under TLS go through the library
+        }
+        if (idevice_connection_get_fd(conn_, &socket_) != IDEVICE_E_SUCCESS)
+            socket_ = -1;
+    }
+
+    bool aborted() {
+        if (!g_iphone_flush_abort.load())
+            return false;
+        failure_ = IPHONE_ERROR_ABORTED;
+        return true;
+    }
+
+    // After idle silent seconds: whether to give up. A pulled cable does not
+    // always end the stream at once, so usbmuxd is asked whether the phone is
+    // still there.
+    bool stalled(int idle) {
+        if (idle < kStallSeconds && (idle % 2 != 0 || stillAttached(udid_)))
+            return false;
+        failure_ = IPHONE_ERROR_CONNECTION;
+        return true;
+    }
+
+    bool openPipe() {
+        if (pipe_[0] >= 0)
+            return true;
+        if (pipeFailed_ || ::pipe2(pipe_, O_CLOEXEC) != 0) {
+            pipeFailed_ = true;
+            pipe_[0] = pipe_[1] = -1;
+            return false;
+        }
+        const int size = ::fcntl(pipe_[1], F_SETPIPE_SZ, 1 << 20);
+        const int have = size > 0 ? size : ::fcntl(pipe_[1], F_GETPIPE_SZ);
+        pipeBytes_ = have > 0 ? static_cast<uint32_t>(have) : 65536;
+        return true;
+    }
+
+    // Moves count bytes from the pipe to the file; after a write error, or
+    // on a file system that takes no splice, they are read and written (or
+    // dropped) instead. False only when the pipe itself fails.
+    bool drainPipe(int fd, size_t count, int* writeError) {
+        while (count > 0) {
+            if (*writeError == 0 && spliceWrites_) {
+                ssize_t w = ::splice(pipe_[0], nullptr, fd, nullptr, count, SPLICE_F_MOVE);
+                if (w > 0) {
+                    count -= static_cast<size_t>(w);
+                    continue;
+                }
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w < 0 && errno == EINVAL) {
+                    spliceWrites_ = false;
+                    continue;
+                }
+                *writeError = w < 0 ? errno : EIO;
+            }
+            char buf[65536];
+            ssize_t r = ::read(pipe_[0], buf, std::min(count, sizeof buf));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0) {
+                failure_ = IPHONE_ERROR_CONNECTION;
+                return false;
+            }
+            count -= static_cast<size_t>(r);
+            for (ssize_t at = 0; *writeError == 0 && at < r;) {
+                ssize_t w = ::write(fd, buf + at, static_cast<size_t>(r - at));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0)
+                    *writeError = w < 0 ? errno : EIO;
+                else
+                    at += w;
+            }
+        }
+        return true;
+    }
+
     ErrorCategory failure_ = IPHONE_ERROR_CONNECTION;
     std::string udid_;
+    idevice_connection_t conn_ = nullptr;
+    int socket_ = -1;
+    int pipe_[2] = {-1, -1};
+    uint32_t pipeBytes_ = 65536;
+    bool pipeFailed_ = false;
+    bool spliceWrites_ = true;
 };
 
 // The phone's sync lock, held through AFC for as long as this object lives,
@@ -304,6 +438,10 @@ int takeBackup(int index, int flags) {
         std::lock_guard<std::mutex> lock(g_backupMu);
         g_lastFolder = folder;
     }
+    // One session for everything asked of the phone around the backup (a
+    // handshake each would cost more than a small backup), held, as hosts
+    // do, until the sync lock is released.
+    SessionHold session(dev);
     const int encrypt = willEncrypt(dev);
     if (encrypt < 0) {
         fail(settle(dev, dev->lastCategory()), "the backup settings of %s cannot be read: %s",
@@ -343,8 +481,10 @@ int takeBackup(int index, int flags) {
         fail(category, "%s: %s", dev->udid().c_str(), why.c_str());
         return -1;
     }
+    plist_t info = infoPlist(dev);
     auto channel = BackupChannel::start(dev);
     if (!channel->ready()) {
+        plist_free(info);
         fail(settle(dev, channel->lastCategory()), "the backup service of %s cannot be started: %s",
              dev->udid().c_str(), channel->lasterror().c_str());
         return -1;
@@ -363,7 +503,6 @@ int takeBackup(int index, int flags) {
             mirrorWake.wait_for(hold, std::chrono::milliseconds(100));
         }
     });
-    plist_t info = infoPlist(dev);
     bool ok = exchange.openFolder() && exchange.writeInfoPlist(info) &&
               exchange.versionExchange() && exchange.requestBackup() && exchange.run();
     plist_free(info);
@@ -379,6 +518,7 @@ int takeBackup(int index, int flags) {
     g_bytes = static_cast<int64_t>(exchange.bytesReceived());
     channel.reset();
     lock.release();
+    session.release();
     if (!ok) {
         ErrorCategory c = exchange.category();
         if (c == IPHONE_ERROR_CONNECTION || c == IPHONE_ERROR_PROTOCOL)

@@ -4,6 +4,7 @@
 #include "plist_text.h"
 #include "trace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -91,6 +92,27 @@ bool removeBelow(int dirfd, const std::string& name) {
 }
 
 } // namespace
+
+bool LinkChannel::readInto(int fd, uint32_t n, int* writeError) {
+    scratch_.resize(std::min<uint32_t>(n, 1u << 20));
+    while (n > 0) {
+        const uint32_t step = std::min<uint32_t>(n, static_cast<uint32_t>(scratch_.size()));
+        if (!readExact(scratch_.data(), step))
+            return false;
+        n -= step;
+        for (uint32_t at = 0; fd >= 0 && *writeError == 0 && at < step;) {
+            ssize_t w = ::write(fd, scratch_.data() + at, step - at);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                *writeError = w < 0 ? errno : EIO;
+                break;
+            }
+            at += static_cast<uint32_t>(w);
+        }
+    }
+    return true;
+}
 
 bool safeBackupPath(const std::string& path, const std::string& udid) {
     if (path.empty() || udid.empty() || path.size() > BackupExchange::kMaxName ||
@@ -450,10 +472,13 @@ bool BackupExchange::receiveOneFile(const std::string& phonePath, bool*) {
     }
     if (!safe)
         WriteLog1(2, "backup: refused a file outside the backup: %s\n", phonePath.c_str());
-    bool ok = true, written = true;
-    std::string piece;
+    const int openError = fd < 0 ? errno : 0;
+    bool ok = true, sent = true;
+    int writeError = 0;
+    std::string rest;
     for (;;) {
         uint32_t n = 0;
+        char code = 0;
         if (!readU32(&n)) {
             ok = false;
             break;
@@ -462,33 +487,51 @@ bool BackupExchange::receiveOneFile(const std::string& phonePath, bool*) {
             ok = fail(IPHONE_ERROR_PROTOCOL, "a piece of a file from the phone is not acceptable");
             break;
         }
-        piece.resize(n);
-        if (!ch_.readExact(piece.data(), n)) {
+        if (!ch_.readExact(&code, 1)) {
+            ok = fail(ch_.failure(), "the file stream broke off");
+            break;
+        }
+        // The file's bytes go from the stream straight to the file. Any other
+        // code ends the file: success, or the phone's reason it could not
+        // send it (read, and only logged).
+        const bool data = code == kCodeFileData;
+        bool read = false;
+        if (data) {
+            read = ch_.readInto(fd, n - 1, &writeError);
+        } else {
+            rest.resize(n - 1);
+            read = ch_.readExact(rest.data(), n - 1);
+        }
+        if (!read) {
             ok = fail(ch_.failure(), "the file stream broke off");
             break;
         }
         bytesIn_ += n - 1;
-        if (piece[0] == kCodeFileData) {
-            if (fd >= 0 && ::write(fd, piece.data() + 1, n - 1) != static_cast<ssize_t>(n - 1))
-                written = false;
+        if (data)
             continue;
-        }
-        if (piece[0] != kCodeSuccess) {
+        if (code != kCodeSuccess) {
             WriteLog1(2, "backup: the phone could not send %s\n", phonePath.c_str());
-            written = false;
+            sent = false;
         }
         break;
     }
     if (fd >= 0)
         ::close(fd);
     if (dir >= 0) {
-        if (ok && written && fd >= 0 && ::renameat(dir, temp.c_str(), dir, target.c_str()) == 0) {
+        int why = fd < 0 ? openError : writeError;
+        bool placed = false;
+        if (ok && sent && fd >= 0 && writeError == 0) {
+            placed = ::renameat(dir, temp.c_str(), dir, target.c_str()) == 0;
+            if (!placed)
+                why = errno;
+        }
+        if (placed) {
             removals_.erase(phonePath);
         } else {
             ::unlinkat(dir, temp.c_str(), 0);
-            if (ok && safe && (fd < 0 || !written))
+            if (ok && safe)
                 ok = fail(IPHONE_ERROR_LOCAL,
-                          "cannot write " + phonePath + ": " + std::strerror(errno ? errno : EIO));
+                          "cannot write " + phonePath + ": " + std::strerror(why ? why : EIO));
         }
         ::close(dir);
     } else if (ok && safe) {

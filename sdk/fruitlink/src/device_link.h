@@ -25,6 +25,14 @@ class LinkChannel {
     virtual bool readExact(char* buf, uint32_t n) = 0;
     virtual bool writeAll(const char* buf, uint32_t n) = 0;
     virtual ErrorCategory failure() const { return IPHONE_ERROR_CONNECTION; }
+    // Exactly n bytes of the stream onto the file fd at its offset (dropped
+    // when fd < 0). False when the stream broke, as readExact. A file that
+    // cannot take them sets *writeError to the errno once; the rest is still
+    // read, so the stream stays in step.
+    virtual bool readInto(int fd, uint32_t n, int* writeError);
+
+  private:
+    std::vector<char> scratch_;
 };
 
 // Whether the phone's path names a plain entry inside the backup of udid:

@@ -166,7 +166,10 @@ AMNotificationProxy::create(const std::shared_ptr<AMDevice>& dev) {
         WriteLog1(3, "np_client_new returned %d\n", e);
         return nullptr;
     }
-    np_set_notify_callback(p->np_, &AMNotificationProxy::callback, p.get());
+    // The listening thread starts with the first observer: it waits up to
+    // 1.5 s between its reads, which a proxy that only posts would spend in
+    // its destructor joining it, and it reads from the same connection a
+    // post waits on for the phone's answer.
     return p;
 }
 
@@ -184,6 +187,14 @@ bool AMNotificationProxy::addObserver(const std::string& name,
     if (!observer) {
         WriteLog1(3, "addObserver for %s: no observer\n", name.c_str());
         return false;
+    }
+    if (!listening_) {
+        np_error_t e = np_set_notify_callback(np_, &AMNotificationProxy::callback, this);
+        if (e != NP_E_SUCCESS) {
+            WriteLog1(3, "np_set_notify_callback returned %d\n", e);
+            return false;
+        }
+        listening_ = true;
     }
     bool first = messages_[name].empty();
     messages_[name].push_back(std::move(observer));

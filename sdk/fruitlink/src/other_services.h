@@ -70,6 +70,7 @@ class AMNotificationProxy : public AMService {
     AMNotificationProxy() = default;
     static void callback(const char* name, void* self);
     np_client_t np_ = nullptr;
+    bool listening_ = false;
     std::map<std::string, std::vector<std::function<void(const std::string&)>>> messages_;
 };
 
