@@ -97,7 +97,9 @@ std::optional<std::string> Session::handle(const std::string& command, const Fau
     std::string_view verb = text.substr(0, colon);
     std::string_view args = colon == std::string_view::npos ? "" : text.substr(colon + 1);
     auto it = handlers_.find(verb);
-    if (it == handlers_.end()) {
+    const bool hidden =
+        faults.noRanges && verb.size() > 5 && verb.substr(verb.size() - 5) == "Range";
+    if (it == handlers_.end() || hidden) {
         std::fprintf(stderr, "agent: unknown command %.*s\n", static_cast<int>(verb.size()),
                      verb.data());
         return intReply(-1);
