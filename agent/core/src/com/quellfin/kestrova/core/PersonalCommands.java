@@ -7,8 +7,12 @@ import java.util.Map;
 /** Contacts, messages, call log, calendar and the default-SMS-app role. */
 final class PersonalCommands {
     static final int PAGE_SIZE = 5;
-    /** The most records one range reply holds, whatever the desktop asks for. */
-    static final int RANGE_LIMIT = 1000;
+    /**
+     * The most records one range reply holds, whatever the desktop asks for: a phone's provider
+     * query binds one argument per record, and SQLite before 3.32 (up to Android 11) takes at
+     * most 999.
+     */
+    static final int RANGE_LIMIT = 500;
 
     private final Phone phone;
 
