@@ -1,5 +1,6 @@
 #include "android_destination.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -93,39 +94,40 @@ bool listMedia(Kind kind, int index, int (*flush)(int), int (*count)(int),
 }
 
 template <typename Record, typename Load, typename Head>
-RecordRef loadPage(Load load, Head head, int index, int start, bool* failed) {
+RecordRef loadPage(Load load, Head head, int index, int start, bool* failed, int* loaded) {
     Record* record = nullptr;
-    const bool didNotLoad = load(index, start) != 0;
+    const int n = load(index, start, kAndroidPageRecords);
     if (failed)
-        *failed = didNotLoad;
-    const int loaded = didNotLoad ? 0 : head(&record);
-    if (!record || loaded <= 0)
+        *failed = n < 0;
+    if (loaded)
+        *loaded = std::max(n, 0);
+    if (n <= 0)
         return {};
+    head(&record);
+    if (!record) {
+        if (loaded)
+            *loaded = 0;
+        return {};
+    }
     return record;
 }
 
 } // namespace
 
-RecordRef androidRecordPage(Kind kind, int index, int start, bool* failed) {
+RecordRef androidRecordPage(Kind kind, int index, int start, bool* failed, int* loaded) {
     switch (kind) {
     case Kind::Contacts:
-        return loadPage<ABPerson>(AndroidTSF_FlushPerson, AndroidTSF_GetPerson, index, start,
-                                  failed);
+        return loadPage<ABPerson>(AndroidTSF_FlushPersonRange, AndroidTSF_GetPerson, index, start,
+                                  failed, loaded);
     case Kind::Sms:
-        return loadPage<SMessage>(AndroidTSF_FlushSMS, AndroidTSF_GetSMS, index, start, failed);
+        return loadPage<SMessage>(AndroidTSF_FlushSMSRange, AndroidTSF_GetSMS, index, start, failed,
+                                  loaded);
     case Kind::CallLogs:
-        return loadPage<CallHistory>(AndroidTSF_FlushCallHistory, AndroidTSF_GetCallHistory, index,
-                                     start, failed);
+        return loadPage<CallHistory>(AndroidTSF_FlushCallHistoryRange, AndroidTSF_GetCallHistory,
+                                     index, start, failed, loaded);
     case Kind::Calendar:
-        // The calendar list's get reports no count; its head says whether
-        // the page loaded.
-        return loadPage<Calendar>(
-            AndroidTSF_FlushCalender,
-            [](Calendar** out) {
-                AndroidTSF_GetCalender(out);
-                return *out ? 1 : 0;
-            },
-            index, start, failed);
+        return loadPage<Calendar>(AndroidTSF_FlushCalenderRange, AndroidTSF_GetCalender, index,
+                                  start, failed, loaded);
     default:
         return {};
     }
@@ -322,14 +324,15 @@ bool AndroidDestination::readRecords(Kind kind, const std::function<bool(const R
     if (total < 0)
         return false;
     for (int64_t start = 0; start < total;) {
-        const RecordRef head = androidRecordPage(kind, m_index, static_cast<int>(start));
+        int loaded = 0;
+        const RecordRef head =
+            androidRecordPage(kind, m_index, static_cast<int>(start), nullptr, &loaded);
         if (isEmpty(head))
             return false;
-        int64_t n = 0;
-        for (RecordRef record = head; !isEmpty(record); record = nextRecord(record), ++n)
+        for (RecordRef record = head; !isEmpty(record); record = nextRecord(record))
             if (!each(record))
                 return false;
-        start += n;
+        start += loaded;
     }
     return true;
 }

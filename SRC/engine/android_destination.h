@@ -9,10 +9,16 @@ namespace kestrova {
 // The serial of the Android phone at a position, or empty.
 std::string androidSerial(int index);
 
-// One page of a personal kind's records from the phone at a position (at
-// most five, from `start`), held in the Android library's list of the kind
-// until its next page; empty when the page did not come.
-RecordRef androidRecordPage(Kind kind, int index, int start, bool* failed = nullptr);
+// Records the job asks an Android phone for in one page.
+constexpr int kAndroidPageRecords = 500;
+
+// One page of a personal kind's records from the phone at a position, from
+// `start`: at most kAndroidPageRecords, fewer where the agent's reply must
+// stay short or the agent reads only pages of five. Held in the Android
+// library's list of the kind until its next page; empty when the page did
+// not come (*failed) or holds nothing. *loaded: how many records it holds.
+RecordRef androidRecordPage(Kind kind, int index, int start, bool* failed = nullptr,
+                            int* loaded = nullptr);
 
 class AndroidDestination final : public Destination {
   public:

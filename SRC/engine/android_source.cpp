@@ -18,7 +18,10 @@ namespace kestrova {
 
 namespace {
 
-constexpr int kPageSize = 5;
+// A page that failed covers the positions of a page of five, the least the
+// Android library reads in one exchange: its records fail and the job goes
+// on with the next page.
+constexpr int kFailedPageSpan = 5;
 constexpr int kAgentGreetings = 10;
 // The agent's own package, which the job never copies as the user's app.
 constexpr const char* kAgentPackageName = "com.quellfin.kestrova";
@@ -90,10 +93,9 @@ class AndroidSource final : public Source {
     RecordPage page(Kind kind, int64_t start) override {
         RecordPage page;
         bool failed = false;
-        page.head = androidRecordPage(kind, m_index, static_cast<int>(start), &failed);
-        // A page that failed still covers its positions: the loop counts its
-        // records as failed and goes on with the next one.
-        page.span = isEmpty(page.head) && !failed ? 0 : kPageSize;
+        int loaded = 0;
+        page.head = androidRecordPage(kind, m_index, static_cast<int>(start), &failed, &loaded);
+        page.span = failed ? kFailedPageSpan : loaded;
         if (failed)
             page.why = Reason::ReadFailed;
         return page;

@@ -21,8 +21,8 @@ bound=60 # seconds a job may take with a fault in it
 declare -A dumpkey=([contacts]=contacts [sms]=messages [calllogs]=calls [calendar]=calendar
   [photos]=photo [videos]=video [music]=music)
 # The agent command each kind spends most of its time in, per side.
-declare -A readcmd=([contacts]=getcontactpart10 [sms]=getsmsPart10 [calllogs]=getcalllogpart10
-  [calendar]=getcalendarpart10 [photos]=getdcimindexinfo [videos]=getvideoindexinfo
+declare -A readcmd=([contacts]=getcontactRange [sms]=getsmsRange [calllogs]=getcalllogRange
+  [calendar]=getcalendarRange [photos]=getdcimindexinfo [videos]=getvideoindexinfo
   [music]=getmusicindexinfo)
 declare -A writecmd=([contacts]=AddPerson [sms]=SendSMS [calllogs]=AddCallHistory
   [calendar]=AddCalender [photos]=checkFileisExist [videos]=checkVideoFileisExist

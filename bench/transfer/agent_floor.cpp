@@ -1,7 +1,7 @@
 // kestrova-agent-floor: the floor for the records kinds of the transfer
 // benchmark. It copies the contacts or the messages of one phone's agent to
-// another's with the agent commands a job sends for them (the count, pages
-// of five, "AddPerson:" with the field updates sent back to back, "SendSMS:",
+// another's with the agent commands a job sends for them (the count, ranges
+// of 500 records, "AddPerson:" with the field updates sent back to back, "SendSMS:",
 // the default-SMS-app handshake with its one-second polls), over sockets of
 // its own: no job, no library channel, no log. Commands are built and pages
 // parsed by the library's own pure functions, so the bytes are the same.
@@ -26,6 +26,7 @@
 #include "greenlink.h"
 #include "greenlink_records.h"
 #include "hexcodec.h"
+#include "page_buffer.h"
 #include "personal_commands.h"
 #include "record_ref.h"
 #include "record_traits.h"
@@ -34,7 +35,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kPage = 5;
+constexpr int kPage = greenlink::kRangeRecords;
 
 double since(Clock::time_point t0) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
@@ -65,24 +66,31 @@ bool openFloor(int position, FloorChannel* channel) {
            channel->open(port, greenlink::agentTokenFor(greenlink::deviceSerial(position)));
 }
 
-// Replaces the library's list of the kind with one page of the source.
+// The range command from a position, with the library's limits.
+std::string rangeCommand(const char* verb, int start) {
+    return std::string(verb) + ":" + std::to_string(start) + ":" + std::to_string(kPage) + ":" +
+           std::to_string(greenlink::kPageBufferSize - 1) + ";";
+}
+
+// Replaces the library's list of the kind with one range of the source: the
+// number of records it holds, or -1.
 template <typename Parse, typename Clear>
-bool loadPage(FloorChannel& src, const std::string& command, Parse parse, Clear clear) {
+int loadPage(FloorChannel& src, const std::string& command, Parse parse, Clear clear) {
     std::string reply;
     if (!src.exchange(command, &reply))
-        return false;
+        return -1;
     clear();
     reply.push_back('\0');
-    parse(reply.data());
-    return true;
+    return parse(reply.data());
 }
 
 int copyContacts(FloorChannel& src, FloorChannel& dst) {
     const int total = static_cast<int>(src.exchangeInt("getcontactCount;"));
     int written = 0;
-    for (int start = 0; start < total; start += kPage) {
-        if (!loadPage(src, "getcontactpart10:" + std::to_string(start) + ";",
-                      greenlink::android_contact_prase, Clear_AddressBook_NodeList))
+    for (int start = 0, n = 0; start < total; start += n) {
+        n = loadPage(src, rangeCommand("getcontactRange", start), greenlink::android_contact_prase,
+                     Clear_AddressBook_NodeList);
+        if (n <= 0)
             return -1;
         ABPerson* person = nullptr;
         Get_AddressBook_NodeList(&person);
@@ -129,9 +137,10 @@ bool becomeDefaultSmsApp(FloorChannel& dst) {
 int copyMessages(FloorChannel& src, FloorChannel& dst) {
     const int total = static_cast<int>(src.exchangeInt("getsmsCount;"));
     int written = 0;
-    for (int start = 0; start < total; start += kPage) {
-        if (!loadPage(src, "getsmsPart10:" + std::to_string(start) + ";",
-                      greenlink::android_sms_prase, Clear_SMS_NodeList))
+    for (int start = 0, n = 0; start < total; start += n) {
+        n = loadPage(src, rangeCommand("getsmsRange", start), greenlink::android_sms_prase,
+                     Clear_SMS_NodeList);
+        if (n <= 0)
             return -1;
         SMessage* sms = nullptr;
         Get_SMS_NodeList(&sms);

@@ -16,8 +16,8 @@ bin="$build/bin"
 declare -A slow=([contacts]=AddPerson [sms]=SendSMS [calllogs]=AddCallHistory
   [calendar]=AddCalender [photos]=checkFileisExist [videos]=write_videofile
   [music]=checkMusicFileisExist [apps]=getappindexinfo)
-declare -A page=([contacts]=getcontactpart10 [sms]=getsmsPart10 [calllogs]=getcalllogpart10
-  [calendar]=getcalendarpart10)
+declare -A page=([contacts]=getcontactRange [sms]=getsmsRange [calllogs]=getcalllogRange
+  [calendar]=getcalendarRange)
 
 now() { date +%s.%N; }
 
@@ -40,8 +40,9 @@ for kind in ${kinds//,/ }; do
     "$bin/kestrova-lab" up --dir "$dir" --android 2 --scenario modern > "$dir/env"
     set -a; . "$dir/env"; set +a
     export TMPDIR="$dir"
-    "$bin/kestrova-lab" fill --dir "$dir" --phone 0 --contacts 60 --messages 60 --calls 60 \
-      --events 60 --photos 40 --photo-size 200000 --videos 6 --video-size 20000000 --music 40 \
+    # Records enough for several of the job's pages (500 records each).
+    "$bin/kestrova-lab" fill --dir "$dir" --phone 0 --contacts 1200 --messages 1200 --calls 1200 \
+      --events 1200 --photos 40 --photo-size 200000 --videos 6 --video-size 20000000 --music 40 \
       --apps 8 > /dev/null
     slowphone=1 slowcmd=${slow[$kind]}
     [ "$kind" = apps ] && slowphone=0

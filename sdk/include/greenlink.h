@@ -90,6 +90,17 @@ TSF_API int AndroidTSF_FlushPerson(int deviceindex, int start);
 TSF_API int AndroidTSF_FlushCallHistory(int deviceindex, int start);
 TSF_API int AndroidTSF_FlushCalender(int deviceindex, int start);
 
+/* Up to `limit` records from `start` into the kind's list (cleared first) in
+ * one exchange: as many as fit in the library's page buffer, so fewer than
+ * `limit` where the records are long. An agent that does not know ranges
+ * gets a page of five instead (and so do the position's later reads until
+ * the agent is prepared again). The number of records loaded, 0 past the
+ * end; -1 as for a page: the list is then empty. */
+TSF_API int AndroidTSF_FlushSMSRange(int deviceindex, int start, int limit);
+TSF_API int AndroidTSF_FlushPersonRange(int deviceindex, int start, int limit);
+TSF_API int AndroidTSF_FlushCallHistoryRange(int deviceindex, int start, int limit);
+TSF_API int AndroidTSF_FlushCalenderRange(int deviceindex, int start, int limit);
+
 /* List heads, valid until the next page or clear of the kind. Result: the
  * list's count (0 for calendar). */
 TSF_API int AndroidTSF_GetSMS(SMessage** out);

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -20,7 +21,10 @@
 #include "agent_token.h"
 #include "channel.h"
 #include "device_table.h"
+#include "greenlink.h"
+#include "hexcodec.h"
 #include "media_family.h"
+#include "personal_commands.h"
 
 using namespace greenlink;
 using namespace std::chrono_literals;
@@ -429,6 +433,160 @@ TEST_F(Channel, EveryConnectionOpensWithTheTokenOfTheAgentsStart) {
     EXPECT_EQ(agent.seen("getsmsCount;"), 1) << "nothing was served without the token";
     forgetAgentToken("door-serial");
     EXPECT_EQ(agentTokenFor("door-serial"), "");
+}
+
+namespace {
+
+// `count` messages from position `first` (id = position), as the agent lists them.
+std::string messageRecords(int first, int count) {
+    std::string out;
+    for (int id = first; id < first + count; ++id)
+        out += "ID:" + EncryptionData(std::to_string(id).c_str()) +
+               ";BODY:" + EncryptionData(("message " + std::to_string(id)).c_str()) + ";.";
+    return out;
+}
+
+// An agent holding `total` messages that answers pages of five and, when
+// `rangeCap` is above 0, ranges of at most that many records.
+Action messagesAgent(const std::string& command, int total, int rangeCap) {
+    int start = 0, limit = 0;
+    long long bytes = 0;
+    if (command == "getsmsCount;")
+        return {Action::Reply, intBody(total)};
+    if (std::sscanf(command.c_str(), "getsmsPart10:%d;", &start) == 1)
+        return {Action::Reply, messageRecords(start, std::max(0, std::min(5, total - start)))};
+    if (std::sscanf(command.c_str(), "getsmsRange:%d:%d:%lld;", &start, &limit, &bytes) == 3) {
+        if (rangeCap <= 0)
+            return {Action::Reply, intBody(-1)}; // an unknown command
+        return {Action::Reply,
+                messageRecords(start, std::max(0, std::min({limit, rangeCap, total - start})))};
+    }
+    return {Action::Reply, intBody(-1)};
+}
+
+// The ids of the messages in the library's list, in ascending order (the
+// list keeps a page's messages newest first).
+std::vector<int> listedIds() {
+    std::vector<int> ids;
+    SMessage* m = nullptr;
+    AndroidTSF_GetSMS(&m);
+    for (; m; m = m->next)
+        ids.push_back(std::atoi(m->smsId));
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// Position 0's channel on a stand-in agent.
+class RangeReads : public Channel {
+  protected:
+    void SetUp() override {
+        Channel::SetUp();
+        std::lock_guard lock(deviceTableMutex());
+        std::strcpy(st_connectAndroidDeviceSTRArray[0].serial, "PHONE-R");
+    }
+    void TearDown() override {
+        AndroidConnectUnInit(0);
+        forgetAgentPages(0);
+        {
+            std::lock_guard lock(deviceTableMutex());
+            clearDeviceSerials();
+        }
+        Channel::TearDown();
+    }
+    void attach(const FakeAgent& agent) {
+        ASSERT_EQ(AndroidConnectInit(0), 0);
+        channelFor(0)->setLocalPortForTests(agent.port());
+    }
+};
+
+} // namespace
+
+// An agent that gives fewer records than asked (its own cap) is read on from
+// where its range ended: every record once, in order, the last range ending
+// exactly at the end.
+TEST_F(RangeReads, EveryRecordOnceAcrossRangeBoundaries) {
+    FakeAgent agent([](const std::string& c, int) { return messagesAgent(c, 23, 7); });
+    attach(agent);
+    std::vector<int> ids;
+    int start = 0;
+    for (int n; (n = AndroidTSF_FlushSMSRange(0, start, 10)) > 0; start += n) {
+        const std::vector<int> page = listedIds();
+        ASSERT_EQ(static_cast<int>(page.size()), n);
+        ids.insert(ids.end(), page.begin(), page.end());
+    }
+    EXPECT_EQ(start, 23);
+    ASSERT_EQ(ids.size(), 23u);
+    for (int i = 0; i < 23; ++i)
+        EXPECT_EQ(ids[static_cast<size_t>(i)], i);
+    EXPECT_EQ(agent.seen("getsmsRange:21:10:" + std::to_string(5 * 1024 * 1024 - 1) + ";"), 1)
+        << "the range asks for no more than the page buffer holds";
+    EXPECT_EQ(AndroidTSF_FlushSMSRange(0, 23, 10), 0) << "past the end";
+    // Read whole, the ranges add up in the list.
+    EXPECT_EQ(AndroidTSF_FlushSMSAll(0), 0);
+    EXPECT_EQ(listedIds().size(), 23u);
+}
+
+// An agent from before ranges answers them as unknown: the library reads
+// pages of five instead, asks it for a range only once, and asks again after
+// the agent is installed anew.
+TEST_F(RangeReads, AnAgentWithoutRangesIsReadInPagesOfFive) {
+    FakeAgent agent([](const std::string& c, int) { return messagesAgent(c, 12, 0); });
+    attach(agent);
+    std::vector<int> ids;
+    int start = 0;
+    for (int n; (n = AndroidTSF_FlushSMSRange(0, start, 500)) > 0; start += n) {
+        EXPECT_LE(n, 5);
+        for (int id : listedIds())
+            ids.push_back(id);
+    }
+    EXPECT_EQ(start, 12);
+    EXPECT_EQ(ids, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(agent.seen("getsmsPart10:10;"), 1);
+    int ranges = 0;
+    for (int at : {0, 5, 10, 12})
+        ranges += agent.seen("getsmsRange:" + std::to_string(at) +
+                             ":500:" + std::to_string(5 * 1024 * 1024 - 1) + ";");
+    EXPECT_EQ(ranges, 1);
+    forgetAgentPages(0);
+    EXPECT_EQ(AndroidTSF_FlushSMSRange(0, 0, 500), 5);
+    EXPECT_EQ(agent.seen("getsmsRange:0:500:" + std::to_string(5 * 1024 * 1024 - 1) + ";"), 2);
+}
+
+// A range that is not a whole answer fails and leaves the list empty; it
+// does not make the position fall back to pages of five.
+TEST_F(RangeReads, ARangeCutShortOrDamagedFailsWithoutARecord) {
+    std::atomic<int> mode{-1}; // -1: whole ranges
+    FakeAgent agent([&](const std::string& c, int) {
+        if (c.rfind("getsmsRange:", 0) != 0 || mode < 0)
+            return messagesAgent(c, 12, 10);
+        switch (mode.load()) {
+        case 0:
+            return Action{Action::CutShort, messageRecords(0, 10)};
+        case 1: // stops inside its first record
+            return Action{Action::Reply, messageRecords(0, 1).substr(0, 10)};
+        case 2: // more than asked for
+            return Action{Action::Reply, messageRecords(0, 11)};
+        default:
+            return Action{Action::Reply, messageRecords(0, 3) + "ID:zz;."};
+        }
+    });
+    attach(agent);
+    ASSERT_EQ(AndroidTSF_FlushSMSRange(0, 0, 10), 10);
+    for (int m = 0; m < 4; ++m) {
+        mode = m;
+        EXPECT_EQ(AndroidTSF_FlushSMSRange(0, 0, 10), -1) << "mode " << m;
+        EXPECT_TRUE(listedIds().empty()) << "mode " << m;
+    }
+    EXPECT_EQ(agent.seen("getsmsPart10:0;"), 0);
+    // A reply that ends inside a later record gives the whole ones before it;
+    // the reader moves on by those and reads the cut one again.
+    FakeAgent tail([](const std::string& c, int) {
+        return Action{Action::Reply, messageRecords(0, 3) + messageRecords(3, 1).substr(0, 9)};
+    });
+    AndroidConnectUnInit(0);
+    attach(tail);
+    EXPECT_EQ(AndroidTSF_FlushSMSRange(0, 0, 10), 3);
+    EXPECT_EQ(listedIds(), (std::vector<int>{0, 1, 2}));
 }
 
 TEST(ChannelPositions, OnlyPositionsZeroAndOneHaveAChannel) {

@@ -79,6 +79,9 @@ TEST(WriteCommands, CalendarWithoutRuleSendsASpace) {
 
 TEST(CommandRetry, OnlyReadsAndClearsAreSentAgain) {
     EXPECT_TRUE(isRepeatableCommand("getsmsPart10:5;"));
+    for (const char* range : {"getsmsRange:0:500:9;", "getcontactRange:0:500:9;",
+                              "getcalllogRange:0:500:9;", "getcalendarRange:0:500:9;"})
+        EXPECT_TRUE(isRepeatableCommand(range)) << range;
     EXPECT_TRUE(isRepeatableCommand("getdcimdata:1:0:10240;"));
     EXPECT_TRUE(isRepeatableCommand("checkFileisExist:a.jpg;"));
     EXPECT_FALSE(isRepeatableCommand("SendSMS:41-42-----;"));

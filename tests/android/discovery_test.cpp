@@ -82,6 +82,23 @@ TEST(GetpropField, TrimsLineEndAndDropsLongValues) {
     EXPECT_STREQ(field, "");
 }
 
+// A phone's whole listing, as adb passes it on (CR LF from older phones).
+TEST(GetpropField, ListingGivesEachPropertyWhole) {
+    auto props = parsePropertyListing("[ro.build.PDA]: []\r\n"
+                                      "[ro.build.version.release]: [4.4.2]\r\n"
+                                      "[ro.product.model]: [Galaxy [S5]: mini]\n"
+                                      "[persist.sys.note]: [two\n"
+                                      "lines]\n"
+                                      "[ro.product.manufacturer]: [samsung]");
+    EXPECT_EQ(props["ro.build.version.release"], "4.4.2");
+    EXPECT_EQ(props["ro.product.model"], "Galaxy [S5]: mini");
+    EXPECT_EQ(props["ro.product.manufacturer"], "samsung");
+    EXPECT_EQ(props.count("ro.build.PDA"), 1u);
+    EXPECT_EQ(props["ro.build.PDA"], "");
+    EXPECT_EQ(props.count("persist.sys.note"), 0u);
+    EXPECT_TRUE(parsePropertyListing("").empty());
+}
+
 // What getusb lists on a desk: phones with and without USB debugging, and
 // devices that show a phone's interfaces or vendor but are no phones.
 TEST(UsbScan, CountsPhonesByTheirInterfacesNotByVendorAlone) {

@@ -56,6 +56,35 @@ TEST(LabAgentPersonal, PagesOfFiveWalkTwelveRecords) {
     EXPECT_EQ(c.intReply("getcalllogcount;"), 0);
 }
 
+// A range holds whole records only, within the reader's byte budget, and
+// never stops before its first record.
+TEST(LabAgentPersonal, RangesHoldWholeRecordsWithinTheirBudget) {
+    AgentConnection c(labtest::phoneConfig("ranges"));
+    for (int i = 0; i < 12; ++i)
+        ASSERT_EQ(c.intReply(callCommand(i)), 1);
+    const std::string all = c.reply("getcalllogRange:0:100:100000;");
+    ASSERT_EQ(AgentConnection::records(all).size(), 12u);
+    const std::string five = c.reply("getcalllogpart10:0;");
+    EXPECT_EQ(all.compare(0, five.size(), five), 0)
+        << "a range begins with the same bytes as the page of five";
+    const std::string first3 = c.reply("getcalllogRange:0:3:100000;");
+    EXPECT_EQ(AgentConnection::records(first3).size(), 3u);
+    // A budget of exactly three records' bytes holds three; one byte less, two.
+    const std::string budget = std::to_string(first3.size());
+    EXPECT_EQ(c.reply("getcalllogRange:0:10:" + budget + ";"), first3);
+    const std::string shorter = std::to_string(first3.size() - 1);
+    EXPECT_EQ(AgentConnection::records(c.reply("getcalllogRange:0:10:" + shorter + ";")).size(),
+              2u);
+    auto lone = AgentConnection::records(c.reply("getcalllogRange:11:10:1;"));
+    ASSERT_EQ(lone.size(), 1u) << "the first record goes out even when it alone is larger";
+    EXPECT_EQ(lone[0]["NUMBER"], "+49 30 1011");
+    EXPECT_EQ(AgentConnection::records(c.reply("getcalllogRange:10:10:100000;")).size(), 2u);
+    EXPECT_EQ(c.reply("getcalllogRange:12:10:100000;"), "");
+    for (const char* bad : {"getcalllogRange:0;", "getcalllogRange:-1:5:100;",
+                            "getcalllogRange:0:0:100;", "getcalllogRange:0:5:x;"})
+        EXPECT_EQ(c.intReply(bad), -1) << bad;
+}
+
 TEST(LabAgentPersonal, LongAndOddValuesAreStoredWhole) {
     auto config = labtest::phoneConfig("long", 18); // below 4.4: no SMS role needed
     AgentConnection c(config);

@@ -64,12 +64,12 @@ TEST_P(FaultMatrix, TheJobEndsAndItsReportIsWhatArrived) {
 }
 
 const FaultCase kCases[] = {
-    {"SourcePageCut", "contacts", "contacts", kSource, {"cut=3", "only=getcontactpart", "times=1"}},
+    {"SourcePageCut", "contacts", "contacts", kSource, {"cut=3", "only=getcontactRange", "times=1"}},
     {"SourcePageOversized",
      "contacts",
      "contacts",
      kSource,
-     {"oversize=64", "drop=1", "only=getcontactpart", "times=1"}},
+     {"oversize=64", "drop=1", "only=getcontactRange", "times=1"}},
     {"SourcePhotoListCut",
      "photos",
      "photo",

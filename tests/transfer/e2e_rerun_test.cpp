@@ -85,6 +85,37 @@ INSTANTIATE_TEST_SUITE_P(
                       Mode{"Backup", "contacts,sms,calllogs,calendar,photos,videos,music"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
+// Phones whose agents know only pages of five (an agent from before record
+// ranges): the job copies every record once, across the pages' boundaries,
+// and a second run finds every one there.
+TEST(OlderAgents, PagesOfFiveCopyEveryRecordOnceAndTheRerunAddsNothing) {
+    LabSession lab({"--android", "2", "--seed", "57"});
+    ASSERT_TRUE(lab.ready()) << lab.startError().toStdString();
+    ASSERT_EQ(lab.lab("fill", {"--phone", "0", "--records", "12"}).exitCode, 0);
+    ASSERT_TRUE(lab.agentFaults(0, {"noranges=1"}));
+    ASSERT_TRUE(lab.agentFaults(1, {"noranges=1"}));
+    const QStringList job = {"--from",  lab.androidPhone(0),
+                             "--to",    lab.androidPhone(1),
+                             "--kinds", "contacts,sms,calllogs,calendar"};
+    ProgramRun run;
+    const QJsonObject first = lab.transfer(job, &run);
+    ASSERT_TRUE(first.value("success").toBool()) << run.out.toStdString();
+    const QJsonObject source = lab.dump(0), destination = lab.dump(1);
+    for (const QString kind : {"contacts", "messages", "calls", "calendar"}) {
+        EXPECT_EQ(projectedRecords(source, kind).size(), 12) << kind.toStdString();
+        EXPECT_EQ(projectedRecords(destination, kind), projectedRecords(source, kind))
+            << kind.toStdString();
+    }
+    const QJsonObject second = lab.transfer(job, &run);
+    const QJsonObject kinds = second.value("kinds").toObject();
+    EXPECT_EQ(kinds.size(), 4);
+    for (auto it = kinds.begin(); it != kinds.end(); ++it) {
+        EXPECT_EQ(it.value().toObject().value("copied").toInt(), 0) << it.key().toStdString();
+        EXPECT_EQ(it.value().toObject().value("already").toInt(), 12) << it.key().toStdString();
+    }
+    EXPECT_EQ(holdings(lab.dump(1)), holdings(destination));
+}
+
 // A dry run writes nothing (not even the SMS-app prompt comes up) and
 // counts per kind exactly what the job then copies.
 TEST(DryRun, ChangesNothingAndCountsWhatTheJobThenCopies) {

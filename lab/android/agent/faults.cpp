@@ -39,6 +39,8 @@ Faults parseFaults(const std::string& text) {
             f.dropAfterReply = *n != 0;
         else if (key == "diskfull")
             f.diskFull = *n != 0;
+        else if (key == "noranges")
+            f.noRanges = *n != 0;
         else if (key == "smsaccept")
             f.smsAcceptSeconds = static_cast<int>(*n);
         else if (key == "times")
@@ -65,6 +67,8 @@ std::string formatFaults(const Faults& f) {
         put("drop", "1");
     if (f.diskFull)
         put("diskfull", "1");
+    if (f.noRanges)
+        put("noranges", "1");
     if (f.smsAcceptSeconds)
         put("smsaccept", std::to_string(*f.smsAcceptSeconds));
     if (!f.onlyPrefix.empty())

@@ -8,6 +8,8 @@
 //   oversize=BYTES    length field BYTES larger than the reply that follows
 //   drop=1            with oversize: drop the connection after the reply
 //   diskfull=1        every write to the store or the phone folder fails
+//   noranges=1        the record range commands are unknown, as to an agent
+//                     from before them (pages of five still answer)
 //   smsaccept=SECONDS overrides the phone's default-SMS prompt delay (-1 never)
 //   only=PREFIX       the reply faults apply only to commands starting so
 //   times=N           the reply faults apply to the next N matching
@@ -27,6 +29,7 @@ struct Faults {
     long long oversizeBytes = 0;
     bool dropAfterReply = false;
     bool diskFull = false;
+    bool noRanges = false;
     std::optional<int> smsAcceptSeconds;
     std::string onlyPrefix;
     int times = -1; // -1: no limit

@@ -1,6 +1,8 @@
 #include "session.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -9,6 +11,9 @@ namespace lab {
 namespace {
 
 const int kPageSize = 5;
+// The most records one range reply holds, whatever the desktop asks for (as
+// the phone agent, whose provider queries bind one argument per record).
+const int kRangeLimit = 500;
 
 int64_t nowMs() {
     using namespace std::chrono;
@@ -93,7 +98,9 @@ std::optional<std::string> Session::handle(const std::string& command, const Fau
     std::string_view verb = text.substr(0, colon);
     std::string_view args = colon == std::string_view::npos ? "" : text.substr(colon + 1);
     auto it = handlers_.find(verb);
-    if (it == handlers_.end()) {
+    const bool hidden =
+        faults.noRanges && verb.size() > 5 && verb.substr(verb.size() - 5) == "Range";
+    if (it == handlers_.end() || hidden) {
         std::fprintf(stderr, "agent: unknown command %.*s\n", static_cast<int>(verb.size()),
                      verb.data());
         return intReply(-1);
@@ -113,16 +120,20 @@ void Session::addPersonalHandlers() {
     };
     struct Names {
         Kind kind;
-        const char *count, *page, *clear;
+        const char *count, *page, *range, *clear;
     };
     for (const Names& n :
-         {Names{Kind::Messages, "getsmsCount", "getsmsPart10", "ClearSMS"},
-          Names{Kind::Contacts, "getcontactCount", "getcontactpart10", "ClearPerson"},
-          Names{Kind::Calls, "getcalllogcount", "getcalllogpart10", "ClearCallHistory"},
-          Names{Kind::Events, "getcalendarcount", "getcalendarpart10", "ClearCalender"}}) {
+         {Names{Kind::Messages, "getsmsCount", "getsmsPart10", "getsmsRange", "ClearSMS"},
+          Names{Kind::Contacts, "getcontactCount", "getcontactpart10", "getcontactRange",
+                "ClearPerson"},
+          Names{Kind::Calls, "getcalllogcount", "getcalllogpart10", "getcalllogRange",
+                "ClearCallHistory"},
+          Names{Kind::Events, "getcalendarcount", "getcalendarpart10", "getcalendarRange",
+                "ClearCalender"}}) {
         Kind kind = n.kind;
         handlers_[n.count] = [this, kind](std::string_view) { return countReply(kind); };
         handlers_[n.page] = [this, kind](std::string_view a) { return page(kind, a); };
+        handlers_[n.range] = [this, kind](std::string_view a) { return range(kind, a); };
         handlers_[n.clear] = [this, kind](std::string_view) { return clearReply(kind); };
     }
     handlers_["SendSMS"] = [this](std::string_view a) { return sendSms(a); };
@@ -147,9 +158,27 @@ std::string Session::page(Kind kind, std::string_view args) {
     auto start = parseInteger(args);
     if (!start)
         return {};
+    return records(kind, *start, kPageSize, std::string::npos);
+}
+
+std::string Session::range(Kind kind, std::string_view args) {
+    // START:LIMIT:BYTES
+    auto parts = splitOn(args, ':');
+    if (parts.size() != 3)
+        return intReply(-1);
+    auto start = parseInteger(parts[0]), limit = parseInteger(parts[1]),
+         bytes = parseInteger(parts[2]);
+    if (!start || !limit || !bytes || *start < 0 || *start > INT32_MAX || *limit < 1 || *bytes < 1)
+        return intReply(-1);
+    return records(kind, *start, static_cast<int>(std::min<long long>(*limit, kRangeLimit)),
+                   static_cast<std::size_t>(*bytes));
+}
+
+std::string Session::records(Kind kind, int64_t start, int limit, std::size_t budget) {
     const KindSpec& layout = kindSpec(kind);
     RecordWriter out;
-    for (const Row& row : store_.page(kind, *start, kPageSize)) {
+    for (const Row& row : store_.page(kind, start, limit)) {
+        const std::size_t before = out.size();
         out.item(layout.idKey, row.id);
         for (std::size_t i = 0; i < layout.columns.size(); ++i) {
             const ColumnSpec& c = layout.columns[i];
@@ -169,6 +198,13 @@ std::string Session::page(Kind kind, std::string_view args) {
             }
         }
         out.endRecord();
+        // Whole records only; the first one goes out even when it alone is
+        // larger, so the reader sees a reply beyond its buffer, not a range
+        // that never moves on.
+        if (out.size() > budget && before > 0) {
+            out.cut(before);
+            break;
+        }
     }
     return out.text();
 }

@@ -43,6 +43,10 @@ class Session {
 
     // Personal data.
     std::string page(Kind kind, std::string_view args);
+    std::string range(Kind kind, std::string_view args);
+    // Up to `limit` whole records from `start` in at most `budget` bytes
+    // (always at least one).
+    std::string records(Kind kind, int64_t start, int limit, std::size_t budget);
     std::string countReply(Kind kind);
     std::string clearReply(Kind kind);
     std::string sendSms(std::string_view args);

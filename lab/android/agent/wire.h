@@ -4,6 +4,7 @@
 // travel as upper-case hexadecimal, two characters per byte.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -38,6 +39,9 @@ class RecordWriter {
     void item(std::string_view key, long long value);
     void endRecord() { out_.push_back('.'); }
     const std::string& text() const { return out_; }
+    std::size_t size() const { return out_.size(); }
+    // Drops everything after the first `size` bytes.
+    void cut(std::size_t size) { out_.resize(std::min(size, out_.size())); }
 
   private:
     std::string out_;

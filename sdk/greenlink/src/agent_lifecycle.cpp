@@ -18,6 +18,7 @@
 #include "greenlink.h"
 #include "greenlink_log.h"
 #include "media_family.h"
+#include "personal_commands.h"
 #include "runner.h"
 
 namespace greenlink {
@@ -267,6 +268,7 @@ int AndroidTSF_ReadyTodoing(int deviceindex) {
     clearFailure(deviceindex);
     AndroidConnectUnInit(deviceindex);
     forgetPhoneMediaState(deviceindex);
+    forgetAgentPages(deviceindex);
     // The agent is replaced: no forward to its ports may stay from before,
     // ours or a crashed run's.
     removeAgentForwards(deviceSerial(deviceindex));

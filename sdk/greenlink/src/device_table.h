@@ -3,6 +3,7 @@
 // listings (sticky identities device0_id / device1_id).
 #pragma once
 
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -58,5 +59,10 @@ void clearStickyIdentities();
 // when it fits (shorter than 64 bytes before trimming); otherwise the field
 // is left empty.
 void setGetpropField(char* field, const std::string& text);
+
+// The properties of a phone's "getprop" listing, one "[key]: [value]" a
+// line; lines of another form (a value that runs over several lines) are
+// left out.
+std::map<std::string, std::string> parsePropertyListing(const std::string& listing);
 
 } // namespace greenlink

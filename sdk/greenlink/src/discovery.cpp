@@ -1,6 +1,7 @@
 // Listing phones with adb and reading a ready phone's properties.
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -30,20 +31,38 @@ bool listDevices(bool restartFirst) {
     return answered;
 }
 
-std::string getprop(const std::string& serial, const char* property) {
-    std::string out;
-    runAdbCapture({"-s", serial, "shell", "getprop", property}, 11, false, &out);
-    return out;
-}
-
 } // namespace
 
+std::map<std::string, std::string> parsePropertyListing(const std::string& listing) {
+    std::map<std::string, std::string> values;
+    size_t at = 0;
+    while (at < listing.size()) {
+        size_t end = listing.find('\n', at);
+        if (end == std::string::npos)
+            end = listing.size();
+        std::string line = listing.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t split = line.find("]: [");
+        if (line.size() < 6 || line.front() != '[' || line.back() != ']' ||
+            split == std::string::npos)
+            continue;
+        values[line.substr(1, split - 1)] = line.substr(split + 4, line.size() - split - 5);
+    }
+    return values;
+}
+
 void GetDevicedeviceInfo(int index) {
-    std::string serial = deviceSerial(index);
-    std::string version = getprop(serial, "ro.build.version.release");
-    std::string model = getprop(serial, "ro.product.model");
-    std::string manufacturer = getprop(serial, "ro.product.manufacturer");
-    std::string build = getprop(serial, "ro.build.PDA");
+    // One listing of every property costs one adb run instead of one per
+    // property.
+    std::string listing;
+    runAdbCapture({"-s", deviceSerial(index), "shell", "getprop"}, 11, false, &listing);
+    std::map<std::string, std::string> props = parsePropertyListing(listing);
+    const std::string& version = props["ro.build.version.release"];
+    const std::string& model = props["ro.product.model"];
+    const std::string& manufacturer = props["ro.product.manufacturer"];
+    const std::string& build = props["ro.build.PDA"];
     std::lock_guard lock(deviceTableMutex());
     AndroidDeviceRow& row = st_connectAndroidDeviceSTRArray[index];
     setGetpropField(row.version, version);

@@ -1,4 +1,5 @@
-// Command texts of the personal-data writes (whole values, never cut).
+// Command texts of the personal-data writes (whole values, never cut), and
+// what the library keeps about an agent's record reads.
 #pragma once
 
 #include <string>
@@ -6,6 +7,13 @@
 #include "records.h"
 
 namespace greenlink {
+
+// Records the library asks for in one range when it reads a kind whole.
+constexpr int kRangeRecords = 500;
+
+// The agent at this position was installed afresh: whether it reads ranges
+// is found out again on its next read.
+void forgetAgentPages(int deviceindex);
 
 std::string contactDisplayName(const ABPerson* person);
 std::string buildSendSmsCommand(const SMessage* message);

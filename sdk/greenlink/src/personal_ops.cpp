@@ -1,5 +1,5 @@
-// Messages, contacts, call log and calendar: counts, pages of five records
-// into the library's lists, clears and single-record writes.
+// Messages, contacts, call log and calendar: counts, pages of records into
+// the library's lists, clears and single-record writes.
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -24,18 +24,32 @@ std::atomic<int> st_abort_flushdb{0};
 
 struct PageKind {
     const char* countCommand;
-    const char* pageCommand; // followed by the start index and ";"
+    const char* pageCommand;  // followed by the start index and ";"
+    const char* rangeCommand; // followed by "START:LIMIT:BYTES;"
     int (*parse)(char*);
     int (*clear)();
 };
 
-const PageKind smsKind{"getsmsCount;", "getsmsPart10:", android_sms_prase, Clear_SMS_NodeList};
-const PageKind contactKind{"getcontactCount;", "getcontactpart10:", android_contact_prase,
+const PageKind smsKind{"getsmsCount;", "getsmsPart10:", "getsmsRange:", android_sms_prase,
+                       Clear_SMS_NodeList};
+const PageKind contactKind{"getcontactCount;",
+                           "getcontactpart10:", "getcontactRange:", android_contact_prase,
                            Clear_AddressBook_NodeList};
-const PageKind callKind{"getcalllogcount;", "getcalllogpart10:", android_callLog_prase,
+const PageKind callKind{"getcalllogcount;",
+                        "getcalllogpart10:", "getcalllogRange:", android_callLog_prase,
                         Clear_CallHistory_list};
-const PageKind calendarKind{"getcalendarcount;", "getcalendarpart10:", android_Calendar_prase,
+const PageKind calendarKind{"getcalendarcount;",
+                            "getcalendarpart10:", "getcalendarRange:", android_Calendar_prase,
                             Clear_CALENDAR_list};
+
+// Positions whose agent answered a range as an unknown command (an agent
+// from before ranges): they are read in pages of five until the agent is
+// installed again.
+std::atomic<bool> st_pagesOfFive[2] = {false, false};
+
+bool onlyPagesOfFive(int deviceindex) {
+    return deviceindex >= 0 && deviceindex < 2 && st_pagesOfFive[deviceindex];
+}
 
 int countOf(const PageKind& kind, int deviceindex) {
     int value = sendIntCommand(kind.countCommand, deviceindex);
@@ -63,6 +77,52 @@ int fetchPage(const PageKind& kind, int deviceindex, int start) {
     return kind.parse(buffer);
 }
 
+// True for the agent's int -1, its answer to a command it does not know. A
+// record reply is text and never holds these bytes.
+bool isMinusOne(const char* reply, int length) {
+    return length == 4 && std::memcmp(reply, "\xff\xff\xff\xff", 4) == 0;
+}
+
+// Up to `limit` records from `start` into the kind's list (not cleared here)
+// in one exchange: as many as fit in the page buffer. Returns the number of
+// records parsed, or -1 when the range did not arrive whole or was damaged.
+// An agent that does not know ranges gets a page of five instead, and so
+// does every later read of its position.
+int fetchRange(const PageKind& kind, int deviceindex, int start, int limit) {
+    if (limit <= 5 || onlyPagesOfFive(deviceindex))
+        return fetchPage(kind, deviceindex, start);
+    char* buffer = nullptr;
+    int size = getTemp_StDataBuffer(&buffer);
+    if (size <= 0)
+        return -1;
+    // The agent keeps the reply within the buffer (less the closing NUL).
+    std::string command = std::string(kind.rangeCommand) + std::to_string(start) + ":" +
+                          std::to_string(limit) + ":" + std::to_string(size - 1) + ";";
+    int n =
+        SendCommandToAndroidServices(command.c_str(), buffer, size - 1, nullptr, 0, deviceindex);
+    if (n == 0)
+        return 0; // past the end
+    if (n < 0) {
+        WriteLog("error: range from %d not read\n", start);
+        return -1;
+    }
+    if (isMinusOne(buffer, n)) {
+        WriteLog("the agent at position %d does not read ranges: pages of five\n", deviceindex);
+        if (deviceindex >= 0 && deviceindex < 2)
+            st_pagesOfFive[deviceindex] = true;
+        return fetchPage(kind, deviceindex, start);
+    }
+    buffer[n] = '\0';
+    const int parsed = kind.parse(buffer);
+    // A reply that holds no whole record, or more than were asked for, is
+    // not a range of this kind.
+    if (parsed == 0 || parsed > limit) {
+        WriteLog("error: a range from %d of %d bytes held %d records\n", start, n, parsed);
+        return -1;
+    }
+    return parsed;
+}
+
 // 0, or -1 when the page did not arrive whole or was damaged: its records
 // are then not to be taken as all there was.
 int readPage(const PageKind& kind, const char* name, int deviceindex, int start) {
@@ -74,6 +134,15 @@ int readPage(const PageKind& kind, const char* name, int deviceindex, int start)
     return -1;
 }
 
+int readRange(const PageKind& kind, const char* name, int deviceindex, int start, int limit) {
+    WriteLog("Call Function: %s\n", name);
+    kind.clear();
+    const int parsed = fetchRange(kind, deviceindex, start, limit);
+    if (parsed < 0)
+        kind.clear();
+    return parsed;
+}
+
 int readAll(const PageKind& kind, int deviceindex, std::atomic<int>& total,
             std::atomic<int>& index) {
     kind.clear();
@@ -83,13 +152,14 @@ int readAll(const PageKind& kind, int deviceindex, std::atomic<int>& total,
     if (count <= 0)
         return -1;
     total = count;
-    for (int start = 0; start < count; start += 5) {
+    for (int start = 0; start < count;) {
         index = start;
-        int parsed = fetchPage(kind, deviceindex, start);
-        if (parsed < 0)
+        int parsed = fetchRange(kind, deviceindex, start, kRangeRecords);
+        // No record where the count promised one: the rest cannot be read.
+        if (parsed <= 0)
             return -1;
-        WriteLog("dataCount = %d, index = %d, read_i = %d, prasecount = %d\n", count, start,
-                 start + 5, parsed);
+        WriteLog("dataCount = %d, index = %d, prasecount = %d\n", count, start, parsed);
+        start += parsed;
         if (st_abort_flushdb == 1)
             return 0;
     }
@@ -112,6 +182,11 @@ const char* personField(const ABPerson* person, int position) {
 }
 
 } // namespace
+
+void forgetAgentPages(int deviceindex) {
+    if (deviceindex >= 0 && deviceindex < 2)
+        st_pagesOfFive[deviceindex] = false;
+}
 
 // The name a new contact gets: first and last name, with a space between
 // them when both are given.
@@ -220,6 +295,19 @@ int AndroidTSF_FlushCallHistory(int deviceindex, int start) {
 }
 int AndroidTSF_FlushCalender(int deviceindex, int start) {
     return readPage(calendarKind, "AndroidTSF_FlushCalender", deviceindex, start);
+}
+
+int AndroidTSF_FlushSMSRange(int deviceindex, int start, int limit) {
+    return readRange(smsKind, "AndroidTSF_FlushSMSRange", deviceindex, start, limit);
+}
+int AndroidTSF_FlushPersonRange(int deviceindex, int start, int limit) {
+    return readRange(contactKind, "AndroidTSF_FlushPersonRange", deviceindex, start, limit);
+}
+int AndroidTSF_FlushCallHistoryRange(int deviceindex, int start, int limit) {
+    return readRange(callKind, "AndroidTSF_FlushCallHistoryRange", deviceindex, start, limit);
+}
+int AndroidTSF_FlushCalenderRange(int deviceindex, int start, int limit) {
+    return readRange(calendarKind, "AndroidTSF_FlushCalenderRange", deviceindex, start, limit);
 }
 
 int AndroidTSF_GetSMS(SMessage** out) {

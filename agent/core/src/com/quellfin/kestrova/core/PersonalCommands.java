@@ -7,6 +7,12 @@ import java.util.Map;
 /** Contacts, messages, call log, calendar and the default-SMS-app role. */
 final class PersonalCommands {
     static final int PAGE_SIZE = 5;
+    /**
+     * The most records one range reply holds, whatever the desktop asks for: a phone's provider
+     * query binds one argument per record, and SQLite before 3.32 (up to Android 11) takes at
+     * most 999.
+     */
+    static final int RANGE_LIMIT = 500;
 
     private final Phone phone;
 
@@ -19,10 +25,13 @@ final class PersonalCommands {
         h.put("SetDefaultMessage", a -> Replies.int32(phone.smsRole.request()));
         h.put("ReSetDefaultMessage", a -> Replies.int32(phone.smsRole.release()));
         h.put("GetDefaultMessage_pkgName", a -> Replies.text(phone.smsRole.holder()));
-        kind(h, phone.contacts, ContactField.class, "getcontactCount", "getcontactpart10", "ClearPerson", "CONTACTID");
-        kind(h, phone.messages, MessageField.class, "getsmsCount", "getsmsPart10", "ClearSMS", "ID");
-        kind(h, phone.calls, CallField.class, "getcalllogcount", "getcalllogpart10", "ClearCallHistory", "ID");
-        kind(h, phone.events, EventField.class, "getcalendarcount", "getcalendarpart10", "ClearCalender", "ID");
+        kind(h, phone.contacts, ContactField.class, "getcontact", "getcontactCount", "getcontactpart10", "ClearPerson",
+                "CONTACTID");
+        kind(h, phone.messages, MessageField.class, "getsms", "getsmsCount", "getsmsPart10", "ClearSMS", "ID");
+        kind(h, phone.calls, CallField.class, "getcalllog", "getcalllogcount", "getcalllogpart10", "ClearCallHistory",
+                "ID");
+        kind(h, phone.events, EventField.class, "getcalendar", "getcalendarcount", "getcalendarpart10",
+                "ClearCalender", "ID");
         h.put("SendSMS", this::sendSms);
         h.put("AddPerson", this::addPerson);
         h.put("UpdatePerson", this::updatePerson);
@@ -32,20 +41,46 @@ final class PersonalCommands {
     }
 
     private <F extends Enum<F> & Field> void kind(Map<String, Session.Handler> h, RecordStore<F> store,
-            Class<F> fields, String count, String page, String clear, String idKey) {
+            Class<F> fields, String prefix, String count, String page, String clear, String idKey) {
         h.put(count, a -> Replies.int32(store.count()));
         h.put(page, a -> page(store, fields, a, idKey));
+        h.put(prefix + "Range", a -> range(store, fields, a, idKey));
         h.put(clear, a -> Replies.int32(store.clear() ? 1 : -1));
     }
 
-    /** Up to five records from a position: the id first, then the fields in their order. */
+    /** Up to five records from a position. */
     static <F extends Enum<F> & Field> byte[] page(RecordStore<F> store, Class<F> fields, String args,
             String idKey) throws IOException {
         Long start = Args.integer(args);
         if (start == null || start < 0 || start > Integer.MAX_VALUE)
             return Replies.EMPTY;
+        return records(store, fields, (int) (long) start, PAGE_SIZE, Long.MAX_VALUE, idKey);
+    }
+
+    /**
+     * "START:LIMIT:BYTES": up to LIMIT records (at most RANGE_LIMIT) from START, as many as fit
+     * in BYTES bytes of reply. The first record goes out even when it alone is larger, so the
+     * desktop sees a reply beyond its buffer rather than a range that never moves on.
+     */
+    static <F extends Enum<F> & Field> byte[] range(RecordStore<F> store, Class<F> fields, String args,
+            String idKey) throws IOException {
+        List<String> parts = Args.split(args, ':');
+        if (parts.size() != 3)
+            return Replies.int32(-1);
+        Long start = Args.integer(parts.get(0)), limit = Args.integer(parts.get(1)),
+                bytes = Args.integer(parts.get(2));
+        if (start == null || limit == null || bytes == null || start < 0 || start > Integer.MAX_VALUE
+                || limit < 1 || bytes < 1)
+            return Replies.int32(-1);
+        return records(store, fields, (int) (long) start, (int) Math.min(limit, RANGE_LIMIT), bytes, idKey);
+    }
+
+    /** Records from a position, the id first, then the fields in their order; whole records only. */
+    private static <F extends Enum<F> & Field> byte[] records(RecordStore<F> store, Class<F> fields, int start,
+            int limit, long budget, String idKey) throws IOException {
         RecordWriter out = new RecordWriter();
-        for (Record<F> r : store.page((int) (long) start, PAGE_SIZE)) {
+        for (Record<F> r : store.page(start, limit)) {
+            int before = out.length();
             out.item(idKey, r.id);
             for (F field : fields.getEnumConstants()) {
                 if (field == ContactField.NAME) {
@@ -59,6 +94,10 @@ final class PersonalCommands {
                 }
             }
             out.endRecord();
+            if (out.length() > budget && before > 0) {
+                out.cut(before);
+                break;
+            }
         }
         return out.bytes();
     }

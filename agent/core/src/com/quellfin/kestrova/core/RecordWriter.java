@@ -44,6 +44,16 @@ public final class RecordWriter {
         return this;
     }
 
+    public int length() {
+        return length;
+    }
+
+    /** Drops everything after the first `length` bytes. */
+    public RecordWriter cut(int length) {
+        this.length = Math.min(this.length, length);
+        return this;
+    }
+
     public byte[] bytes() {
         return Arrays.copyOf(out, length);
     }

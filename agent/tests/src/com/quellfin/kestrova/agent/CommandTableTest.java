@@ -29,6 +29,8 @@ class CommandTableTest {
         "AddPerson3:------------------;", "ClearPerson;",
         "getcalllogcount;", "getcalllogpart10:0;", "ClearCallHistory;", "AddCallHistory:---;",
         "getcalendarcount;", "getcalendarpart10:0;", "ClearCalender;", "AddCalender:--------;",
+        "getsmsRange:0:500:1000;", "getcontactRange:0:500:1000;", "getcalllogRange:0:500:1000;",
+        "getcalendarRange:0:500:1000;",
         "flushphotolist;", "flushmusiclist;", "flushvideolist;", "flushapplist;",
         "getdcimcount;", "getmusiccount;", "getvideocount;", "getappcount;",
         "getdcimindexinfo:0;", "getmusicindexinfo:0;", "getvideoindexinfo:0;", "getappindexinfo:0;",

@@ -6,6 +6,7 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
+import java.nio.charset.StandardCharsets;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
@@ -52,6 +53,36 @@ class PersonalCommandsTest {
             assertTrue(!all.get(0).get("THREAD_ID").equals(all.get(1).get("THREAD_ID")));
             assertEquals(1, phone.integer("ClearSMS;"));
             assertEquals(0, phone.integer("getsmsCount;"));
+        }
+    }
+
+    @Test
+    void rangesHoldWholeRecordsWithinTheirBudget() throws IOException {
+        try (TestPhone phone = new TestPhone(17, 0)) {
+            for (int i = 0; i < 12; i++)
+                assertEquals(1, phone.integer(sms("+49 30 " + i, i == 4 ? LONG_TEXT : "Nachricht " + i,
+                        Long.toString(1700000000000L + i), "1", "1")));
+            List<Map<String, String>> all = records(phone.send("getsmsRange:0:100:10000000;"));
+            assertEquals(12, all.size());
+            assertEquals(LONG_TEXT, all.get(4).get("BODY"));
+            assertEquals("Nachricht 11", all.get(11).get("BODY"));
+            byte[] five = phone.send("getsmsPart10:0;");
+            assertEquals(new String(five, StandardCharsets.US_ASCII),
+                    new String(phone.send("getsmsRange:0:5:10000000;"), StandardCharsets.US_ASCII),
+                    "five records as a range are the page of five");
+            // A budget that ends inside the long message stops before it.
+            byte[] four = phone.send("getsmsRange:0:4:10000000;");
+            List<Map<String, String>> cut = records(phone.send("getsmsRange:0:10:" + (four.length + 100) + ";"));
+            assertEquals(4, cut.size());
+            assertEquals(four.length, phone.send("getsmsRange:0:10:" + four.length + ";").length);
+            assertEquals(3, records(phone.send("getsmsRange:0:10:" + (four.length - 1) + ";")).size());
+            List<Map<String, String>> lone = records(phone.send("getsmsRange:4:10:10;"));
+            assertEquals(1, lone.size());
+            assertEquals(LONG_TEXT, lone.get(0).get("BODY"), "the first record goes out whole beyond the budget");
+            assertEquals(0, phone.send("getsmsRange:12:10:1000;").length, "past the end");
+            for (String bad : new String[] {"getsmsRange:0;", "getsmsRange:-1:5:100;", "getsmsRange:0:0:100;",
+                    "getsmsRange:0:5:x;"})
+                assertEquals(-1, phone.integer(bad), bad);
         }
     }
 
