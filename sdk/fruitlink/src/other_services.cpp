@@ -196,8 +196,12 @@ bool AMNotificationProxy::addObserver(const std::string& name,
         }
         listening_ = true;
     }
-    bool first = messages_[name].empty();
-    messages_[name].push_back(std::move(observer));
+    bool first;
+    {
+        std::lock_guard lock(messagesLock_);
+        first = messages_[name].empty();
+        messages_[name].push_back(std::move(observer));
+    }
     if (first) {
         np_error_t e = np_observe_notification(np_, name.c_str());
         if (e != NP_E_SUCCESS) {
@@ -208,15 +212,25 @@ bool AMNotificationProxy::addObserver(const std::string& name,
     return true;
 }
 
-void AMNotificationProxy::removeObserver(const std::string& name) { messages_.erase(name); }
+void AMNotificationProxy::removeObserver(const std::string& name) {
+    std::lock_guard lock(messagesLock_);
+    messages_.erase(name);
+}
 
 void AMNotificationProxy::callback(const char* name, void* self) {
     auto* p = static_cast<AMNotificationProxy*>(self);
-    auto it = p->messages_.find(name ? name : "");
-    if (it == p->messages_.end())
-        return;
-    for (auto& obs : it->second)
-        obs(it->first);
+    const std::string key = name ? name : "";
+    std::vector<std::function<void(const std::string&)>> observers;
+    {
+        std::lock_guard lock(p->messagesLock_);
+        auto it = p->messages_.find(key);
+        if (it == p->messages_.end())
+            return;
+        observers = it->second;
+    }
+    // Called without the lock, so an observer may add or remove observers.
+    for (auto& obs : observers)
+        obs(key);
 }
 
 // ---------------------------------------------------------------- syslog relay

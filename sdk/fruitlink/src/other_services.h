@@ -11,6 +11,7 @@
 #include <libimobiledevice/notification_proxy.h>
 #include <libimobiledevice/syslog_relay.h>
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace fruitlink {
@@ -71,6 +72,8 @@ class AMNotificationProxy : public AMService {
     static void callback(const char* name, void* self);
     np_client_t np_ = nullptr;
     bool listening_ = false;
+    // Observers are added on the caller's thread and called on the proxy's.
+    std::mutex messagesLock_;
     std::map<std::string, std::vector<std::function<void(const std::string&)>>> messages_;
 };
 
