@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include "common/proc.h"
+
 namespace {
 
 // A program of the build's bin folder, or one elsewhere by its absolute path
@@ -19,24 +21,30 @@ QString binPath(const QString& program) {
     return program.startsWith('/') ? program : QStringLiteral(KESTROVA_BIN_DIR "/") + program;
 }
 
+// Runs with fork and exec rather than QProcess: QProcess starts its child
+// with vfork semantics (the child runs in this process's memory for a
+// moment), and under ThreadSanitizer that marks this very process as a
+// child of a multi-threaded fork, so the next thread it starts (a window's
+// device check, say) aborts it.
 ProgramRun runProgram(const QString& program, const QStringList& arguments,
                       const QProcessEnvironment& env, int timeoutMs) {
+    std::vector<std::string> argv{program.toStdString()};
+    for (const QString& a : arguments)
+        argv.push_back(a.toStdString());
+    lab::EnvOverrides overrides;
+    for (const QString& key : env.keys())
+        overrides.emplace_back(key.toStdString(), env.value(key).toStdString());
+    const lab::ProcResult r = lab::runProcess(argv, overrides, (timeoutMs + 999) / 1000);
     ProgramRun result;
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, arguments);
-    if (!process.waitForStarted(10000)) {
+    if (!r.started) {
         result.err = "could not start " + program;
         return result;
     }
-    if (!waitForExit(process, timeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
-        result.err = "timed out: " + program;
-    }
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err += QString::fromUtf8(process.readAllStandardError());
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromStdString(r.out);
+    result.err = QString::fromStdString(r.err);
+    if (r.timedOut)
+        result.err = "timed out: " + program + "\n" + result.err;
+    result.exitCode = r.timedOut ? -1 : r.exitCode;
     return result;
 }
 
