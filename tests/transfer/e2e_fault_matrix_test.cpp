@@ -64,7 +64,11 @@ TEST_P(FaultMatrix, TheJobEndsAndItsReportIsWhatArrived) {
 }
 
 const FaultCase kCases[] = {
-    {"SourcePageCut", "contacts", "contacts", kSource, {"cut=3", "only=getcontactRange", "times=1"}},
+    {"SourcePageCut",
+     "contacts",
+     "contacts",
+     kSource,
+     {"cut=3", "only=getcontactRange", "times=1"}},
     {"SourcePageOversized",
      "contacts",
      "contacts",
