@@ -32,7 +32,9 @@ class JoinableThread : public QObject {
     JoinableThread& operator=(const JoinableThread&) = delete;
 
     // Runs run() on a new thread; a thread of an earlier start() that has
-    // ended is joined first. Does nothing while one is running.
+    // ended is joined first. Does nothing while one is running. start() and
+    // wait() belong to the owner's thread (receivers of finished() on it get
+    // the signal queued, so they may call them).
     void start();
     // True from start() until run() has returned.
     bool isRunning() const { return m_running.load(std::memory_order_acquire); }
