@@ -78,9 +78,3 @@ int answerCompletion(QDialog* d, QString* text, const std::function<void()>& bef
 }
 
 } // namespace guitest
-
-// Under the address sanitizer: fontconfig keeps its caches until the process
-// ends, which the leak checker reports. They are not ours to free.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
