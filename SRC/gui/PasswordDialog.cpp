@@ -127,11 +127,18 @@ void PasswordDialog::ok_Button_slots() {
     m_status->setText(tr("Unlocking the backup..."));
     m_done = false;
     m_worker = std::thread([this, index = m_index, password = std::move(password)]() mutable {
-        const kestrova::Reason why = kestrova::unlockBackup(index, std::move(password));
+        m_unlockResult = kestrova::unlockBackup(index, std::move(password));
         m_done = true;
-        QMetaObject::invokeMethod(
-            this, [this, why] { unlockFinished(why); }, Qt::QueuedConnection);
+        // By name, with nothing to carry: the outcome waits in m_unlockResult,
+        // and the slot joins this thread before it reads it.
+        QMetaObject::invokeMethod(this, "unlockArrived", Qt::QueuedConnection);
     });
+}
+
+void PasswordDialog::unlockArrived() {
+    if (m_worker.joinable())
+        m_worker.join();
+    unlockFinished(m_unlockResult);
 }
 
 void PasswordDialog::unlockFinished(kestrova::Reason why) {

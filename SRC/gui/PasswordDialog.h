@@ -45,6 +45,9 @@ class PasswordDialog : public QDialog {
   private slots:
     void ok_Button_slots();
     void cancel_Button_slots();
+    // Queued by the unlocking thread when it is done: joins it, then shows
+    // the outcome it left in m_unlockResult.
+    void unlockArrived();
 
   private:
     void unlockFinished(kestrova::Reason why);
@@ -63,5 +66,6 @@ class PasswordDialog : public QDialog {
     QPixmap m_iconPicture;
     std::thread m_worker;
     std::atomic<bool> m_done{false};
-    std::string m_password; // taken for an iPhone (m_index < 0)
+    kestrova::Reason m_unlockResult = kestrova::Reason::None; // the thread's, until joined
+    std::string m_password;                                   // taken for an iPhone (m_index < 0)
 };
