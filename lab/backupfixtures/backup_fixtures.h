@@ -100,6 +100,9 @@ std::string encodeFileBlob(const ManifestFile& file); // keyed archive of Manife
 uint64_t dpIterationsFor(const Options& opt);
 bool writeManifestDb(const std::string& path, const std::vector<ManifestFile>& files,
                      std::string* err = nullptr);
+// The same database, as the bytes of its file.
+bool manifestDbBytes(const std::vector<ManifestFile>& files, std::string* out,
+                     std::string* err = nullptr);
 
 } // namespace backupfix
 

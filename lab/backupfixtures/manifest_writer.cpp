@@ -106,18 +106,15 @@ std::string encodeFileBlob(const ManifestFile& f) {
     return lab::keyedArchive(objects);
 }
 
-bool writeManifestDb(const std::string& path, const std::vector<ManifestFile>& files,
-                     std::string* err) {
-    unlink(path.c_str());
-    sqlite3* db = nullptr;
+namespace {
+
+// Fills the freshly opened db with the manifest's tables and rows.
+bool fillManifest(sqlite3* db, const std::vector<ManifestFile>& files, std::string* err) {
     auto fail = [&](const char* what) {
         if (err)
-            *err = std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
-        sqlite3_close(db);
+            *err = std::string(what) + ": " + sqlite3_errmsg(db);
         return false;
     };
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK)
-        return fail("cannot create Manifest.db");
     // A manifest is written whole into a fresh file: no journal and no
     // syncs (a virtual phone writes one for every backup it sends).
     const char* schema =
@@ -153,8 +150,44 @@ bool writeManifestDb(const std::string& path, const std::vector<ManifestFile>& f
     sqlite3_finalize(st);
     if (sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr) != SQLITE_OK)
         return fail("cannot commit");
-    sqlite3_close(db);
     return true;
+}
+
+} // namespace
+
+bool writeManifestDb(const std::string& path, const std::vector<ManifestFile>& files,
+                     std::string* err) {
+    unlink(path.c_str());
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
+        if (err)
+            *err = std::string("cannot create Manifest.db: ") +
+                   (db ? sqlite3_errmsg(db) : "out of memory");
+        sqlite3_close(db);
+        return false;
+    }
+    const bool ok = fillManifest(db, files, err);
+    sqlite3_close(db);
+    return ok;
+}
+
+bool manifestDbBytes(const std::vector<ManifestFile>& files, std::string* out, std::string* err) {
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open(":memory:", &db) == SQLITE_OK && fillManifest(db, files, err);
+    if (ok) {
+        sqlite3_int64 size = 0;
+        unsigned char* bytes = sqlite3_serialize(db, "main", &size, 0);
+        ok = bytes != nullptr;
+        if (ok)
+            out->assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size));
+        else if (err)
+            *err = "cannot serialise Manifest.db";
+        sqlite3_free(bytes);
+    } else if (err && err->empty()) {
+        *err = "cannot create Manifest.db in memory";
+    }
+    sqlite3_close(db);
+    return ok;
 }
 
 } // namespace backupfix

@@ -182,16 +182,20 @@ bool download(Channel& ch, const std::vector<std::string>& paths, double progres
 // Size and modification time of each file of a manifest the computer held.
 std::map<std::string, std::pair<uint64_t, uint64_t>> previousFiles(const std::string& manifestDb) {
     std::map<std::string, std::pair<uint64_t, uint64_t>> out;
-    char path[] = "/tmp/kestrova-vphone-manifest-XXXXXX";
-    int fd = ::mkstemp(path);
-    if (fd < 0)
-        return out;
-    bool written = ::write(fd, manifestDb.data(), manifestDb.size()) ==
-                   static_cast<ssize_t>(manifestDb.size());
-    ::close(fd);
+    // Read in memory: the database's bytes are handed to SQLite whole.
     sqlite3* db = nullptr;
     sqlite3_stmt* st = nullptr;
-    if (written && sqlite3_open_v2(path, &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+    const auto dbSize = static_cast<sqlite3_int64>(manifestDb.size());
+    // The copy belongs to SQLite once handed over, whether or not it takes it.
+    auto* bytes = sqlite3_open(":memory:", &db) == SQLITE_OK
+                      ? static_cast<unsigned char*>(sqlite3_malloc64(manifestDb.size() + 1))
+                      : nullptr;
+    if (bytes)
+        std::memcpy(bytes, manifestDb.data(), manifestDb.size());
+    if (bytes &&
+        sqlite3_deserialize(db, "main", bytes, dbSize, dbSize,
+                            SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY) ==
+            SQLITE_OK &&
         sqlite3_prepare_v2(db, "SELECT fileID, file FROM Files WHERE flags = 1", -1, &st,
                            nullptr) == SQLITE_OK) {
         while (sqlite3_step(st) == SQLITE_ROW) {
@@ -221,27 +225,48 @@ std::map<std::string, std::pair<uint64_t, uint64_t>> previousFiles(const std::st
     }
     sqlite3_finalize(st);
     sqlite3_close(db);
-    ::unlink(path);
     return out;
 }
 
+// The phone's files under base, as the backup names them. Paths are cut
+// lexically: the iterator's paths all begin with base.
 void walk(const fs::path& base, const std::string& domain, const std::string& prefix,
           std::vector<BackupFile>* out) {
     std::error_code ec;
+    const size_t cut = base.native().size() + 1;
     for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_symlink(ec) || !it->is_regular_file(ec))
-            continue;
         struct stat st;
-        if (::lstat(it->path().c_str(), &st) != 0)
+        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
             continue;
         BackupFile f;
         f.domain = domain;
-        f.relativePath = prefix + fs::relative(it->path(), base).string();
-        f.localPath = it->path().string();
+        f.relativePath = prefix + it->path().native().substr(cut);
+        f.localPath = it->path().native();
         f.size = static_cast<uint64_t>(st.st_size);
         f.mtime = st.st_mtime;
         out->push_back(std::move(f));
     }
+}
+
+// The folders a backup takes in: where, the domain, and the prefix of their
+// files' names.
+struct ContentRoot {
+    fs::path base;
+    const char* domain;
+    const char* prefix;
+};
+
+std::vector<ContentRoot> contentRoots(const PhoneConfig& cfg) {
+    const fs::path root(cfg.root);
+    std::vector<ContentRoot> roots;
+    roots.push_back(
+        {cfg.libraryRoot.empty() ? root / "var/mobile/Library" : fs::path(cfg.libraryRoot),
+         "HomeDomain", "Library/"});
+    if (cfg.libraryRoot.empty())
+        roots.push_back({root / "var/wireless/Library", "WirelessDomain", "Library/"});
+    roots.push_back({root / "DCIM", "CameraRollDomain", "Media/DCIM/"});
+    roots.push_back({root / "Recordings", "MediaDomain", "Media/Recordings/"});
+    return roots;
 }
 
 std::string valueOf(const PhoneConfig& cfg, const char* key) {
@@ -316,31 +341,37 @@ struct Upload {
     std::string bytes; // when localPath is empty
     std::string localPath;
     uint64_t size = 0;
+    bool unreadable = false; // the phone fails to read it
 };
 
 } // namespace
 
 std::vector<BackupFile> backupFiles(const PhoneConfig& cfg) {
     std::vector<BackupFile> out;
-    const fs::path root(cfg.root);
-    walk(cfg.libraryRoot.empty() ? root / "var/mobile/Library" : fs::path(cfg.libraryRoot),
-         "HomeDomain", "Library/", &out);
-    if (cfg.libraryRoot.empty())
-        walk(root / "var/wireless/Library", "WirelessDomain", "Library/", &out);
-    walk(root / "DCIM", "CameraRollDomain", "Media/DCIM/", &out);
-    walk(root / "Recordings", "MediaDomain", "Media/Recordings/", &out);
+    for (const auto& r : contentRoots(cfg))
+        walk(r.base, r.domain, r.prefix, &out);
     std::sort(out.begin(), out.end(), [](const BackupFile& a, const BackupFile& b) {
         return std::tie(a.domain, a.relativePath) < std::tie(b.domain, b.relativePath);
     });
     return out;
 }
 
+// A phone answers this from its file system's counters; the lab adds up its
+// files' sizes, and nothing else.
 uint64_t usedBytes(const PhoneConfig& cfg) {
     if (cfg.diskUsedBytes)
         return cfg.diskUsedBytes;
     uint64_t total = 0;
-    for (const auto& f : backupFiles(cfg))
-        total += f.size;
+    std::error_code ec;
+    for (const auto& r : contentRoots(cfg)) {
+        for (fs::recursive_directory_iterator it(r.base, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            struct stat st;
+            if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                total += static_cast<uint64_t>(st.st_size);
+        }
+        ec.clear();
+    }
     return total;
 }
 
@@ -489,6 +520,7 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
         u.label = f.domain + "-" + f.relativePath;
         u.localPath = f.localPath;
         u.size = f.size;
+        u.unreadable = cfg.backupUnreadable.count(f.relativePath) > 0;
         if (keys.cipher) {
             std::ifstream in(f.localPath, std::ios::binary);
             const std::string plain((std::istreambuf_iterator<char>(in)),
@@ -526,6 +558,11 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
             return false;
         std::string buf(kPiece + 1, '\0');
         buf[0] = kCodeFileData;
+        // In place of a file's data: the phone could not read it.
+        auto readError = [&ch] {
+            const char err[] = "\x0bRead error";
+            return writeU32(ch, sizeof err - 1) && ch.writeAll(err, sizeof err - 1);
+        };
         for (const Upload& u : batch) {
             if (!waitWhileStalled(index))
                 return false;
@@ -534,6 +571,11 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
                 !writeU32(ch, static_cast<uint32_t>(u.path.size())) ||
                 !ch.writeAll(u.path.data(), u.path.size()))
                 return false;
+            if (u.unreadable) {
+                if (!readError())
+                    return false;
+                continue;
+            }
             if (u.localPath.empty()) {
                 // Encrypted files count as their plain size towards the
                 // progress; the padding is not the phone's data.
@@ -556,8 +598,7 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
                 if (in < 0 || ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
                     if (in >= 0)
                         ::close(in);
-                    const char err[] = "\x0bRead error";
-                    if (!writeU32(ch, sizeof err - 1) || !ch.writeAll(err, sizeof err - 1))
+                    if (!readError())
                         return false;
                     continue;
                 }
@@ -623,19 +664,9 @@ bool Lab::runBackup(int index, Channel& ch, const std::string& target) {
         plist_free(gone);
     }
 
-    char dbPath[] = "/tmp/kestrova-vphone-newmanifest-XXXXXX";
-    int dbFd = ::mkstemp(dbPath);
-    if (dbFd < 0)
-        return finalStatus(ch, 1, "Cannot write the manifest");
-    ::close(dbFd);
-    std::string error;
-    backupfix::writeManifestDb(dbPath, manifest, &error);
     std::string db;
-    {
-        std::ifstream in(dbPath, std::ios::binary);
-        db.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    ::unlink(dbPath);
+    if (!backupfix::manifestDbBytes(manifest, &db))
+        return finalStatus(ch, 1, "Cannot write the manifest");
     if (keys.cipher)
         db = backupfix::BackupCipher::encrypt(keys.manifestPlainKey, db);
     sent = total;

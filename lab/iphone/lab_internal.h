@@ -1,6 +1,7 @@
 // State shared by the fake usbmuxd and the phone services.
 #pragma once
 
+#include "link_relay.h"
 #include "virtual_iphone.h"
 
 #include <cstdint>
@@ -28,6 +29,7 @@ struct Lab::Phone {
     bool stall = false;
     int syncLockOwner = -1; // the AFC connection holding the sync lock
     bool backupRunning = false;
+    std::shared_ptr<LinkPacer> link; // null: no speed limit
 };
 
 struct Lab::Worker {

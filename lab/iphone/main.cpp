@@ -95,6 +95,8 @@ bool parsePhone(const std::string& text, int index, PhoneArg* out, std::string* 
         out->cfg.backupError = std::stoi(kv["backup-error"]);
     if (kv.count("used-mb"))
         out->cfg.diskUsedBytes = std::stoull(kv["used-mb"]) * 1000 * 1000;
+    if (kv.count("link-mbs"))
+        out->cfg.linkBytesPerSecond = std::stoull(kv["link-mbs"]) * 1000 * 1000;
     out->attached = kv["detached"] != "1";
     out->content.seed = static_cast<uint32_t>(std::stoul(kv.count("seed") ? kv["seed"] : "1"));
     out->content.recordCount = std::stoi(kv.count("count") ? kv["count"] : "10");
@@ -173,6 +175,7 @@ int main(int argc, char** argv) {
                          "          [,count=N][,large-mb=M][,missing=Key1+Key2][,detached=1]\n"
                          "          "
                          "[,content=DIR][,encrypt=1][,password=P][,backup-error=CODE][,used-mb=M]\n"
+                         "          [,link-mbs=R]\n"
                          "  [--content DIR] [--fixture-tool PATH]\n");
             return 2;
         }

@@ -232,6 +232,8 @@ int Lab::addPhone(PhoneConfig config, bool attached) {
     p->hostId = "3A0B6E1C-5D2F-4B8A-9E7C-00000000000" + std::to_string(p->deviceId % 10);
     if (p->cfg.pair == PairMode::Paired)
         p->pairRecord = pairRecordXml(*p);
+    if (p->cfg.linkBytesPerSecond)
+        p->link = std::make_shared<LinkPacer>(p->cfg.linkBytesPerSecond);
     phones_.push_back(std::move(p));
     int index = static_cast<int>(phones_.size() - 1);
     if (attached) {
@@ -553,6 +555,7 @@ bool Lab::muxConnect(int fd, uint32_t tag, uint32_t deviceId, uint16_t port) {
     int index = static_cast<int>(deviceId) - 1;
     std::optional<Service> svc;
     bool lockdown = port == kLockdownPort;
+    std::shared_ptr<LinkPacer> link;
     {
         std::lock_guard<std::mutex> lock(mu_);
         Phone* p = phone(index);
@@ -574,17 +577,22 @@ bool Lab::muxConnect(int fd, uint32_t tag, uint32_t deviceId, uint16_t port) {
         if (!sendMuxPlist(fd, tag, resultXml(0)))
             return false;
         p->tunnels.insert(fd);
+        link = p->link;
     }
+    // On a cable of limited speed the service talks through a relay; the
+    // tunnel itself stays the one an unplug cuts.
+    int serviceFd = fd;
+    std::unique_ptr<LinkRelay> relay = link ? LinkRelay::start(fd, link, &serviceFd) : nullptr;
     if (lockdown)
-        serveLockdown(index, fd);
+        serveLockdown(index, serviceFd);
     else if (*svc == Service::Afc)
-        serveAfc(index, fd);
+        serveAfc(index, serviceFd);
     else if (*svc == Service::Backup)
-        serveBackup(index, fd);
+        serveBackup(index, serviceFd);
     else if (*svc == Service::NotificationProxy)
-        serveNotificationProxy(index, fd);
+        serveNotificationProxy(index, serviceFd);
     else
-        serveFileRelay(index, fd);
+        serveFileRelay(index, serviceFd);
     return true;
 }
 

@@ -61,6 +61,12 @@ struct PhoneConfig {
     std::string backupPassword = "kestrova";
     uint64_t diskUsedBytes = 0;
     std::optional<int> backupError;
+    // The cable's speed in bytes per second, both directions together (0: as
+    // fast as the computer's memory). USB 2 carries about 40 MB/s.
+    uint64_t linkBytesPerSecond = 0;
+    // Files (as a backup names them: "Library/SMS/sms.db") the phone fails
+    // to read when it backs up, as when one changes under it.
+    std::set<std::string> backupUnreadable;
 
     // A phone with the usual values (DeviceName, UniqueDeviceID, ProductType,
     // ProductVersion, SerialNumber, model, FirmwareVersion, ...).

@@ -100,6 +100,62 @@ TEST_F(Backup, APhoneBusyWithAnotherHostIsReportedAsBusy) {
     EXPECT_EQ(IphoneTSF_TakeBackup(0), 0) << lastError();
 }
 
+// A file the phone fails to read is left out, and the backup finishes with
+// everything else.
+TEST_F(Backup, AFileThePhoneCannotReadIsLeftOutOfAFinishedBackup) {
+    auto cfg = phoneConfig(1);
+    std::filesystem::create_directories(cfg.root + "/DCIM/100APPLE");
+    fltest::writeFile(cfg.root + "/DCIM/100APPLE/IMG_0001.HEIC", std::string(70000, 'p'));
+    std::filesystem::create_directories(cfg.root + "/var/mobile/Library/SMS");
+    fltest::writeFile(cfg.root + "/var/mobile/Library/SMS/sms.db", "not really a database");
+    cfg.backupUnreadable = {"Library/SMS/sms.db"};
+    int index = addAndWait(cfg);
+    IphoneTSF_SetBackupRoot((dir_ + "/backups").c_str());
+    ASSERT_EQ(IphoneTSF_TakeBackup(0), 0) << lastError();
+    EXPECT_EQ(lab_->stats(index).backupsFinished, 1);
+    const std::string folder = dir_ + "/backups/" + udid(1);
+    // SHA-1 of "HomeDomain-Library/SMS/sms.db", and of the photo's name.
+    EXPECT_FALSE(std::filesystem::exists(folder + "/3d/3d0d7e5fb2ce288813306e4d4636395e047a3d28"));
+    int photos = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        photos += e.is_regular_file() && e.file_size() == 70000;
+    EXPECT_EQ(photos, 1);
+    EXPECT_TRUE(std::filesystem::exists(folder + "/Status.plist"));
+}
+
+// On a cable of USB 2's kind of speed (the lab's relay) a backup arrives
+// whole, no faster than the cable allows, and a pulled cable ends it.
+TEST_F(Backup, ThroughASlowCableTheBackupIsWholeAndAnUnplugEndsIt) {
+    auto cfg = phoneConfig(1);
+    cfg.linkBytesPerSecond = 20'000'000;
+    std::string body(3'000'000, '\0');
+    for (size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<char>((i * 2654435761u) >> 11);
+    std::filesystem::create_directories(cfg.root + "/DCIM/100APPLE");
+    const std::string photo = cfg.root + "/DCIM/100APPLE/IMG_0003.HEIC";
+    fltest::writeFile(photo, body);
+    int index = addAndWait(cfg);
+    IphoneTSF_SetBackupRoot((dir_ + "/backups").c_str());
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(IphoneTSF_TakeBackup(0), 0) << lastError();
+    // A lower bound only: the cable may not be faster than it says.
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(150));
+    int found = 0;
+    for (const auto& e :
+         std::filesystem::recursive_directory_iterator(dir_ + "/backups/" + udid(1)))
+        if (e.is_regular_file() && e.file_size() == body.size())
+            found += fltest::readFile(e.path().string()) == body;
+    EXPECT_EQ(found, 1);
+
+    body += "x"; // changed, so the next backup sends it again
+    fltest::writeFile(photo, body);
+    lab_->unplugAfterBackupBytes(index, 1'000'000);
+    EXPECT_EQ(IphoneTSF_TakeBackup(0), -1);
+    const int category = IphoneTSF_GetLastErrorCategory();
+    EXPECT_TRUE(category == IPHONE_ERROR_NO_DEVICE || category == IPHONE_ERROR_CONNECTION)
+        << category << " " << lastError();
+}
+
 TEST_F(Backup, EncryptionAndAFullDiskAreRefusedBeforeTheBackup) {
     auto cfg = phoneConfig(1);
     cfg.willEncrypt = true;

@@ -38,13 +38,18 @@ void u32(std::string* s, uint32_t v) {
         s->push_back(static_cast<char>(v >> shift));
 }
 
-// The raw stream of one uploaded file.
-std::string uploaded(const std::string& path, const std::string& body) {
+// The names that open one file of an upload: the phone's own, and the path.
+std::string named(const std::string& path) {
     std::string s;
     u32(&s, 4);
     s += "name";
     u32(&s, static_cast<uint32_t>(path.size()));
-    s += path;
+    return s + path;
+}
+
+// The raw stream of one uploaded file.
+std::string uploaded(const std::string& path, const std::string& body) {
+    std::string s = named(path);
     u32(&s, static_cast<uint32_t>(body.size() + 1));
     s += '\x0c';
     s += body;
@@ -111,10 +116,7 @@ TEST(DeviceLinkExchange, AFileSentInSeveralPiecesIsWrittenWhole) {
     Folder f;
     CannedChannel ch;
     const std::string path = kUdid + "/cd/cdef01";
-    u32(&ch.in, 4);
-    ch.in += "name";
-    u32(&ch.in, static_cast<uint32_t>(path.size()));
-    ch.in += path;
+    ch.in = named(path);
     std::string whole;
     for (size_t size : {size_t(1), size_t(70001), size_t(0), size_t(3)}) {
         const std::string piece(size, static_cast<char>('a' + whole.size() % 26));
@@ -133,6 +135,45 @@ TEST(DeviceLinkExchange, AFileSentInSeveralPiecesIsWrittenWhole) {
     EXPECT_TRUE(readAll(f.root / kUdid / "cd/cdef01") == whole);
     EXPECT_EQ(x.bytesReceived(), whole.size());
     EXPECT_FALSE(fs::exists(f.root / kUdid / "cd/cdef01.part"));
+}
+
+// The phone failing to read one file does not end the backup: that file is
+// left out (an earlier copy goes with the commit, and stays if the backup is
+// abandoned). A file whose data ends with the remote-error code, as some
+// phones end every file, is whole.
+TEST(DeviceLinkExchange, AFileThePhoneCannotSendIsLeftOutAndTheRestGoesOn) {
+    for (bool finished : {true, false}) {
+        SCOPED_TRACE(finished);
+        Folder f;
+        fs::create_directories(f.root / kUdid / "aa");
+        std::ofstream(f.root / kUdid / "aa/aa01") << "last backup's copy";
+        CannedChannel ch;
+        const std::string unreadable = kUdid + "/aa/aa01";
+        ch.in = named(unreadable);
+        u32(&ch.in, 11);
+        ch.in += "\x0bRead error";
+        std::string endedByError = uploaded(kUdid + "/bb/bb02", "whole file");
+        endedByError[endedByError.size() - 1] = '\x0b';
+        ch.in += endedByError + uploaded(kUdid + "/cc/cc03", "next file");
+        u32(&ch.in, 0);
+        fruitlink::BackupExchange x(ch, f.root.string(), kUdid);
+        ASSERT_TRUE(x.openFolder());
+        plist_t m = message("DLMessageUploadFiles", plist_new_dict());
+        EXPECT_TRUE(x.handle(m)) << x.error();
+        plist_free(m);
+        EXPECT_EQ(ch.pos, ch.in.size());
+        EXPECT_EQ(x.unsentFiles(), std::vector<std::string>{unreadable});
+        EXPECT_EQ(readAll(f.root / kUdid / "bb/bb02"), "whole file");
+        EXPECT_EQ(readAll(f.root / kUdid / "cc/cc03"), "next file");
+        plist_t end = finished ? finalStatus(0) : message("DLMessageDisconnect");
+        EXPECT_FALSE(x.handle(end));
+        plist_free(end);
+        if (finished)
+            EXPECT_TRUE(x.commit()) << x.error();
+        else
+            x.abandon();
+        EXPECT_EQ(fs::exists(f.root / kUdid / "aa/aa01"), !finished);
+    }
 }
 
 TEST(DeviceLinkExchange, APlantedLinkInTheBackupIsNotWrittenThrough) {

@@ -529,6 +529,9 @@ int takeBackup(int index, int flags) {
     }
     WriteLog1(1, "backup of %s finished in %s (%llu bytes received)\n", dev->udid().c_str(),
               folder.c_str(), static_cast<unsigned long long>(exchange.bytesReceived()));
+    for (const auto& path : exchange.unsentFiles())
+        WriteLog1(2, "backup of %s: the phone could not send %s; it is not in the backup\n",
+                  dev->udid().c_str(), path.c_str());
     return 0;
 }
 

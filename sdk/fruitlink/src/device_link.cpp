@@ -473,7 +473,7 @@ bool BackupExchange::receiveOneFile(const std::string& phonePath, bool*) {
     if (!safe)
         WriteLog1(2, "backup: refused a file outside the backup: %s\n", phonePath.c_str());
     const int openError = fd < 0 ? errno : 0;
-    bool ok = true, sent = true;
+    bool ok = true, sent = true, hadData = false;
     int writeError = 0;
     std::string rest;
     for (;;) {
@@ -495,6 +495,7 @@ bool BackupExchange::receiveOneFile(const std::string& phonePath, bool*) {
         // code ends the file: success, or the phone's reason it could not
         // send it (read, and only logged).
         const bool data = code == kCodeFileData;
+        hadData = hadData || data;
         bool read = false;
         if (data) {
             read = ch_.readInto(fd, n - 1, &writeError);
@@ -509,10 +510,10 @@ bool BackupExchange::receiveOneFile(const std::string& phonePath, bool*) {
         bytesIn_ += n - 1;
         if (data)
             continue;
-        if (code != kCodeSuccess) {
-            WriteLog1(2, "backup: the phone could not send %s\n", phonePath.c_str());
+        // Some phones end a file they sent with the remote-error code
+        // instead of success: after data it is the end, not a failure.
+        if (code != kCodeSuccess && !(code == kCodeErrorRemote && hadData))
             sent = false;
-        }
         break;
     }
     if (fd >= 0)
@@ -527,6 +528,15 @@ bool BackupExchange::receiveOneFile(const std::string& phonePath, bool*) {
         }
         if (placed) {
             removals_.erase(phonePath);
+        } else if (ok && !sent) {
+            // The phone's own failure (a file that changed or vanished while
+            // it read it) does not end the backup, as it does not for other
+            // hosts. An earlier copy would be read as if it were this
+            // backup's, so it goes when the backup is committed; an
+            // abandoned backup keeps it.
+            ::unlinkat(dir, temp.c_str(), 0);
+            removals_.insert(phonePath);
+            unsent_.push_back(phonePath);
         } else {
             ::unlinkat(dir, temp.c_str(), 0);
             if (ok && safe)

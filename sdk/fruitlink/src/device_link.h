@@ -84,6 +84,8 @@ class BackupExchange {
     const std::string& error() const { return error_; }
     ErrorCategory category() const { return category_; }
     std::string folder() const { return root_ + "/" + udid_; }
+    // The files the phone said it could not send (phone paths), in order.
+    const std::vector<std::string>& unsentFiles() const { return unsent_; }
 
     // How large a piece of a file may be; larger is a broken peer.
     static constexpr uint32_t kMaxBlock = 16u << 20;
@@ -127,6 +129,7 @@ class BackupExchange {
     std::string error_;
     ErrorCategory category_ = IPHONE_ERROR_NONE;
     std::set<std::string> removals_; // phone paths removed at commit
+    std::vector<std::string> unsent_;
 };
 
 // Creates every folder of path below base (0700), refusing links; false when
