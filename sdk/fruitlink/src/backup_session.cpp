@@ -459,13 +459,15 @@ int takeBackup(int index, int flags) {
     }
     // Clearly too small: less than half of what the phone holds beyond what
     // an earlier backup here already has (apps themselves are never backed
-    // up, so the whole is an overestimate).
+    // up, so the whole is an overestimate). The earlier backup is measured
+    // only when the disk is short of half the whole: walking one of a
+    // hundred thousand files takes a while.
     const uint64_t held = phoneDataBytes(dev);
-    const uint64_t have = bytesBelow(folder);
-    const uint64_t needed = held > have ? held - have : 0;
     struct statvfs vfs;
-    if (needed > 0 && ::statvfs(root.c_str(), &vfs) == 0) {
+    if (held > 0 && ::statvfs(root.c_str(), &vfs) == 0) {
         const uint64_t freeBytes = uint64_t(vfs.f_bavail) * vfs.f_frsize;
+        const uint64_t have = freeBytes < held / 2 ? bytesBelow(folder) : 0;
+        const uint64_t needed = held > have ? held - have : 0;
         if (freeBytes < needed / 2) {
             fail(IPHONE_ERROR_NO_SPACE, "the backup of %s needs about %s in %s; only %s are free",
                  dev->udid().c_str(), megabytes(needed).c_str(), root.c_str(),
