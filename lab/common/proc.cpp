@@ -152,6 +152,37 @@ pid_t spawnProcess(const std::vector<std::string>& argv, const EnvOverrides& env
     return pid;
 }
 
+pid_t spawnPiped(const std::vector<std::string>& argv, const EnvOverrides& env, int* stdinFd,
+                 int* stdoutFd) {
+    if (argv.empty())
+        return -1;
+    ExecArgs a(argv, env);
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0)
+        return -1;
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        close(in[0]);
+        close(in[1]);
+        return -1;
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        execChild(a);
+    }
+    close(in[0]);
+    close(out[1]);
+    if (pid < 0) {
+        close(in[1]);
+        close(out[0]);
+        return -1;
+    }
+    *stdinFd = in[1];
+    *stdoutFd = out[0];
+    return pid;
+}
+
 bool processAlive(pid_t pid) {
     if (pid <= 0)
         return false;

@@ -30,6 +30,13 @@ ProcResult runProcess(const std::vector<std::string>& argv, const EnvOverrides& 
 pid_t spawnProcess(const std::vector<std::string>& argv, const EnvOverrides& env,
                    const std::string& logPath, int stdinFd = -1);
 
+// Starts a child that outlives this call, talking through pipes: *stdinFd
+// is the write end of its standard input, *stdoutFd the read end of its
+// standard output; its standard error is this process's. Returns the pid or
+// -1.
+pid_t spawnPiped(const std::vector<std::string>& argv, const EnvOverrides& env, int* stdinFd,
+                 int* stdoutFd);
+
 // The environment of this process with `env` laid over it, as NAME=value texts.
 std::vector<std::string> mergedEnvironment(const EnvOverrides& env);
 

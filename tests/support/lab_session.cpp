@@ -10,7 +10,10 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <poll.h>
+#include <unistd.h>
 
+#include "common/net.h"
 #include "common/proc.h"
 
 namespace {
@@ -127,37 +130,50 @@ void LabSession::applyToProcess() const {
 
 QString LabSession::environment(const QString& name) const { return m_env.value(name); }
 
+// The virtual iPhone runs with fork and exec too (see runProgram); its
+// commands go down one pipe and its answers come up another.
 bool LabSession::startIphone(const QString& options) {
-    m_iphone = std::make_unique<QProcess>();
-    m_iphone->setProcessEnvironment(m_env);
-    m_iphone->start(binPath("kestrova-virtual-iphone"),
-                    {"--mux", "TCP:127.0.0.1:0", "--phone",
-                     "root=" + iphoneRoot() + ",fill=1,seed=11," + options});
+    if (m_iphonePid > 0)
+        return false;
+    lab::EnvOverrides overrides;
+    for (const QString& key : m_env.keys())
+        overrides.emplace_back(key.toStdString(), m_env.value(key).toStdString());
+    const std::vector<std::string> argv{
+        binPath("kestrova-virtual-iphone").toStdString(), "--mux", "TCP:127.0.0.1:0", "--phone",
+        ("root=" + iphoneRoot() + ",fill=1,seed=11," + options).toStdString()};
+    lab::ignoreSigpipe(); // a command to a phone that died fails rather than kills the test
+    m_iphonePid = lab::spawnPiped(argv, overrides, &m_iphoneIn, &m_iphoneOut);
+    if (m_iphonePid <= 0)
+        return false;
     QString out;
-    for (int i = 0; i < 600 && m_iphone->state() != QProcess::NotRunning; ++i) {
-        m_iphone->waitForReadyRead(100);
-        out += QString::fromUtf8(m_iphone->readAllStandardOutput());
-        if (out.contains("\nREADY"))
-            break;
-    }
+    for (int i = 0; i < 600 && !out.contains("\nREADY") && lab::processAlive(m_iphonePid); ++i)
+        out += iphoneOutput(100);
     for (const QString& line : out.split('\n'))
         if (line.startsWith("export USBMUXD_SOCKET_ADDRESS="))
             m_env.insert("USBMUXD_SOCKET_ADDRESS", line.mid(line.indexOf('=') + 1));
     return m_env.contains("USBMUXD_SOCKET_ADDRESS") && out.contains("READY");
 }
 
+QString LabSession::iphoneOutput(int waitMs) {
+    pollfd p{m_iphoneOut, POLLIN, 0};
+    if (::poll(&p, 1, waitMs) <= 0)
+        return {};
+    char buf[4096];
+    const ssize_t n = ::read(m_iphoneOut, buf, sizeof buf);
+    return n > 0 ? QString::fromUtf8(buf, static_cast<int>(n)) : QString();
+}
+
 bool LabSession::iphoneCommand(const QString& line) {
-    if (!m_iphone)
+    if (m_iphonePid <= 0)
         return false;
-    m_iphone->write((line + "\n").toUtf8());
-    if (!m_iphone->waitForBytesWritten(5000))
+    const QByteArray command = (line + "\n").toUtf8();
+    if (::write(m_iphoneIn, command.constData(), static_cast<size_t>(command.size())) !=
+        command.size())
         return false;
     // Its answer ("ok ..." or "error ...") ends the command.
     QString out;
-    for (int i = 0; i < 100 && !out.contains(line); ++i) {
-        m_iphone->waitForReadyRead(100);
-        out += QString::fromUtf8(m_iphone->readAllStandardOutput());
-    }
+    for (int i = 0; i < 100 && !out.contains(line); ++i)
+        out += iphoneOutput(100);
     return out.contains("ok " + line);
 }
 
@@ -178,10 +194,10 @@ std::unique_ptr<QProcess> LabSession::start(const QString& program,
 }
 
 LabSession::~LabSession() {
-    if (m_iphone) {
-        m_iphone->terminate();
-        if (!m_iphone->waitForFinished(10000))
-            m_iphone->kill();
+    if (m_iphonePid > 0) {
+        lab::stopProcess(m_iphonePid, 10000);
+        ::close(m_iphoneIn);
+        ::close(m_iphoneOut);
     }
     if (m_dir && m_dir->isValid())
         runProgram(binPath("kestrova-lab"), {"down", "--dir", dir()}, m_env, 60000);

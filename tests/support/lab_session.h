@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <ostream>
+#include <sys/types.h>
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -99,7 +100,13 @@ class LabSession {
 
     std::unique_ptr<QTemporaryDir> m_dir; // the lab's own folder, when not shared
     QString m_path;
-    std::unique_ptr<class QProcess> m_iphone;
+    // What the virtual iPhone wrote since the last look, or nothing after
+    // waiting waitMs.
+    QString iphoneOutput(int waitMs);
+
+    pid_t m_iphonePid = -1;
+    int m_iphoneIn = -1;  // its standard input
+    int m_iphoneOut = -1; // its standard output
     QProcessEnvironment m_env;
     QList<std::pair<QString, QString>> m_exports;
     bool m_ready = false;
