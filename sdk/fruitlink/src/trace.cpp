@@ -24,6 +24,7 @@ const char* prefix(int level) {
     }
 }
 
+void vlog(int level, const char* format, va_list ap) FRUITLINK_PRINTF(2, 0);
 void vlog(int level, const char* format, va_list ap) {
     char buf[4096];
     const int n = std::vsnprintf(buf, sizeof buf, format, ap);
