@@ -149,7 +149,17 @@ int main() {
     std::vector<double> backup, plain, written;
     int64_t bytes = 0;
     int round = 0;
-    fs::create_directories(dir + "/copies");
+    // The copies, like the backups, go into a fresh folder each round: files
+    // cut short and written again would have ext4 write them out at close.
+    int copyRound = 0;
+    auto copyInto = [&] {
+        const std::string into = dir + "/copies-" + std::to_string(copyRound);
+        if (copyRound)
+            emptyFiles(dir + "/copies-" + std::to_string(copyRound - 1));
+        ++copyRound;
+        fs::create_directories(into);
+        return afcRound(*afc, dir, into);
+    };
     auto backupInto = [&](int64_t* got) {
         const std::string into = dir + "/backups-" + std::to_string(round);
         const std::string before = round ? dir + "/backups-" + std::to_string(round - 1) : "";
@@ -160,9 +170,9 @@ int main() {
         if (i % 2) {
             backup.push_back(backupInto(&bytes));
             plain.push_back(afcRound(*afc, dir));
-            written.push_back(afcRound(*afc, dir, dir + "/copies"));
+            written.push_back(copyInto());
         } else {
-            written.push_back(afcRound(*afc, dir, dir + "/copies"));
+            written.push_back(copyInto());
             plain.push_back(afcRound(*afc, dir));
             backup.push_back(backupInto(&bytes));
         }
