@@ -233,7 +233,8 @@ std::map<std::string, std::pair<uint64_t, uint64_t>> previousFiles(const std::st
 void walk(const fs::path& base, const std::string& domain, const std::string& prefix,
           std::vector<BackupFile>* out) {
     std::error_code ec;
-    const size_t cut = base.native().size() + 1;
+    const std::string& b = base.native();
+    const size_t cut = b.size() + (b.empty() || b.back() != '/' ? 1 : 0);
     for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
         struct stat st;
         if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
