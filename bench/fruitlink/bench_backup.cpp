@@ -220,7 +220,7 @@ int main() {
             backup.push_back(backupInto(&bytes));
         }
     }
-    // Of two rounds, the slower.
+    // The slower backup against the faster read loop: the harder comparison.
     const double sb = std::min(backup[0], backup[1]), sp = std::max(plain[0], plain[1]);
     std::printf("Cable of %.0f MB/s (USB 2), the slower backup against the faster read loop "
                 "of 2 alternating rounds:\n",

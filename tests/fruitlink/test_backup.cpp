@@ -114,7 +114,7 @@ TEST_F(Backup, AFileThePhoneCannotReadIsLeftOutOfAFinishedBackup) {
     ASSERT_EQ(IphoneTSF_TakeBackup(0), 0) << lastError();
     EXPECT_EQ(lab_->stats(index).backupsFinished, 1);
     const std::string folder = dir_ + "/backups/" + udid(1);
-    // SHA-1 of "HomeDomain-Library/SMS/sms.db", and of the photo's name.
+    // sms.db's name in a backup: the SHA-1 of "HomeDomain-Library/SMS/sms.db".
     EXPECT_FALSE(std::filesystem::exists(folder + "/3d/3d0d7e5fb2ce288813306e4d4636395e047a3d28"));
     int photos = 0;
     for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
