@@ -72,6 +72,15 @@ plist_t finalStatus(uint64_t code) {
     return message("DLMessageProcessMessage", d);
 }
 
+// Hands the exchange the phone's "upload files" message, as its stream
+// begins; what the exchange answers.
+bool handleUpload(fruitlink::BackupExchange& x) {
+    plist_t m = message("DLMessageUploadFiles", plist_new_dict());
+    const bool more = x.handle(m);
+    plist_free(m);
+    return more;
+}
+
 std::string readAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -104,9 +113,7 @@ TEST(DeviceLinkExchange, AFileNamedOutsideTheBackupIsReadAndDropped) {
     u32(&ch.in, 0);
     fruitlink::BackupExchange x(ch, f.root.string(), kUdid);
     ASSERT_TRUE(x.openFolder());
-    plist_t m = message("DLMessageUploadFiles", plist_new_dict());
-    EXPECT_TRUE(x.handle(m));
-    plist_free(m);
+    EXPECT_TRUE(handleUpload(x));
     EXPECT_FALSE(fs::exists(f.root / "escaped"));
     EXPECT_EQ(readAll(f.root / kUdid / "ab/abcdef"), "good");
     EXPECT_EQ(ch.pos, ch.in.size()); // the stream stays in step after the refusal
@@ -129,9 +136,7 @@ TEST(DeviceLinkExchange, AFileSentInSeveralPiecesIsWrittenWhole) {
     u32(&ch.in, 0);
     fruitlink::BackupExchange x(ch, f.root.string(), kUdid);
     ASSERT_TRUE(x.openFolder());
-    plist_t m = message("DLMessageUploadFiles", plist_new_dict());
-    EXPECT_TRUE(x.handle(m)) << x.error();
-    plist_free(m);
+    EXPECT_TRUE(handleUpload(x)) << x.error();
     EXPECT_TRUE(readAll(f.root / kUdid / "cd/cdef01") == whole);
     EXPECT_EQ(x.bytesReceived(), whole.size());
     EXPECT_FALSE(fs::exists(f.root / kUdid / "cd/cdef01.part"));
@@ -158,9 +163,7 @@ TEST(DeviceLinkExchange, AFileThePhoneCannotSendIsLeftOutAndTheRestGoesOn) {
         u32(&ch.in, 0);
         fruitlink::BackupExchange x(ch, f.root.string(), kUdid);
         ASSERT_TRUE(x.openFolder());
-        plist_t m = message("DLMessageUploadFiles", plist_new_dict());
-        EXPECT_TRUE(x.handle(m)) << x.error();
-        plist_free(m);
+        EXPECT_TRUE(handleUpload(x)) << x.error();
         EXPECT_EQ(ch.pos, ch.in.size());
         EXPECT_EQ(x.unsentFiles(), std::vector<std::string>{unreadable});
         EXPECT_EQ(readAll(f.root / kUdid / "bb/bb02"), "whole file");
@@ -186,9 +189,7 @@ TEST(DeviceLinkExchange, APlantedLinkInTheBackupIsNotWrittenThrough) {
     u32(&ch.in, 0);
     fruitlink::BackupExchange x(ch, f.root.string(), kUdid);
     ASSERT_TRUE(x.openFolder());
-    plist_t m = message("DLMessageUploadFiles", plist_new_dict());
-    x.handle(m);
-    plist_free(m);
+    handleUpload(x);
     EXPECT_TRUE(fs::is_empty(f.root / "elsewhere"));
 }
 
@@ -208,9 +209,7 @@ TEST(DeviceLinkExchange, ThePreviousBackupStaysUntilThePhoneSaysFinished) {
         u32(&ch.in, 0);
         fruitlink::BackupExchange x(ch, f.root.string(), kUdid);
         ASSERT_TRUE(x.openFolder());
-        plist_t up = message("DLMessageUploadFiles", plist_new_dict());
-        EXPECT_TRUE(x.handle(up));
-        plist_free(up);
+        EXPECT_TRUE(handleUpload(x));
         plist_t paths = plist_new_array();
         plist_array_append_item(paths, plist_new_string((kUdid + "/aa/aaaa").c_str()));
         plist_t rm = message("DLMessageRemoveItems", paths);
@@ -263,9 +262,7 @@ TEST(DeviceLinkExchange, AnOversizedPieceEndsTheExchange) {
     u32(&ch.in, fruitlink::BackupExchange::kMaxBlock + 2);
     fruitlink::BackupExchange x(ch, f.root.string(), kUdid);
     ASSERT_TRUE(x.openFolder());
-    plist_t up = message("DLMessageUploadFiles", plist_new_dict());
-    EXPECT_FALSE(x.handle(up));
-    plist_free(up);
+    EXPECT_FALSE(handleUpload(x));
     EXPECT_EQ(x.category(), IPHONE_ERROR_PROTOCOL);
 }
 
